@@ -1,0 +1,25 @@
+#pragma once
+// How start-up reads its own file name and command line; free of windows.h.
+#include <string>
+
+struct LauncherName {
+  std::wstring namePrefix;  // empty: the name matched neither pattern
+  std::wstring platform;
+  std::wstring token;
+};
+
+// Matches the stem against "^(\w+)-(\w+)-(\w+).*", then "^(\w+)-(\w+).*".
+LauncherName ParseLauncherName(const std::wstring& stem);
+
+enum class LaunchMode { WebLaunchCopy, Uninstall, Normal };
+
+// True when the file-name part of the path contains "Uninstall.exe" (case-sensitive).
+bool IsUninstallLauncher(const std::wstring& modulePath);
+LaunchMode ChooseLaunchMode(const std::wstring& commandLine, const std::wstring& modulePath);
+
+// The web-launch copy: the executable's folder, its stem and ".run.exe".
+std::wstring WebLaunchCopyPath(const std::wstring& modulePath);
+
+// The user info a web launch carries: the command line after its first "?",
+// without the command line's last character (the browser's trailing "/").
+std::wstring WebLaunchUserInfo(const std::wstring& commandLine);

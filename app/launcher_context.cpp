@@ -1,0 +1,6 @@
+#include "app/launcher_context.h"
+
+LauncherContext& TheContext() {
+  static LauncherContext context;
+  return context;
+}

@@ -1,0 +1,75 @@
+#include "app/log.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+
+#include "base/fs.h"
+#include "base/strings.h"
+
+namespace {
+
+constexpr size_t kMessageLimit = 4095;  // bytes including the terminator
+const char kBanner[] = "=====================start=====================\n";
+
+std::mutex g_logMutex;
+bool g_enabled = false;
+std::wstring g_path;
+
+// Whole lines go through one append each, in binary mode so a line ends in a
+// single line feed.
+void AppendLine(const std::string& line) {
+  FILE* f = _wfopen(g_path.c_str(), L"ab");
+  if (!f) return;
+  fwrite(line.data(), 1, line.size(), f);
+  fflush(f);
+  fclose(f);
+}
+
+std::string TimePrefix() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_s(&local, &now);
+  char text[64];
+  // "<%F %T> " spelled out: the C runtime's strftime lacks %F and %T.
+  std::strftime(text, sizeof text, "<%Y-%m-%d %H:%M:%S> ", &local);
+  return text;
+}
+
+}  // namespace
+
+void LogOpen(const std::wstring& path) {
+  std::lock_guard<std::mutex> lock(g_logMutex);
+  std::wstring dir = base::DirectoryPart(path);
+  if (!dir.empty() && base::CreateDirectoryTree(dir) != 0) return;
+  g_enabled = true;
+  g_path = path;
+  if (FILE* f = _wfopen(path.c_str(), L"wb")) {
+    fwrite(kBanner, 1, sizeof kBanner - 1, f);
+    fclose(f);
+  }
+}
+
+std::string LogV(const char* format, va_list args) {
+  char buffer[kMessageLimit];
+  int n = vsnprintf(buffer, sizeof buffer, format, args);
+  std::string message = n < 0 ? std::string() : std::string(buffer);
+  std::lock_guard<std::mutex> lock(g_logMutex);
+  if (g_enabled) AppendLine(TimePrefix() + message + "\n");
+  return message;
+}
+
+std::string Log(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string message = LogV(format, args);
+  va_end(args);
+  return message;
+}
+
+std::wstring LogPath() {
+  std::lock_guard<std::mutex> lock(g_logMutex);
+  return g_enabled ? g_path : std::wstring();
+}

@@ -1,0 +1,105 @@
+// Entry of the launcher: one executable for the installer, the web-launch
+// copy and the uninstaller, chosen from its own file name and command line.
+#include <windows.h>
+#include <shlobj.h>
+
+#include "app/launch_name.h"
+#include "app/launcher_context.h"
+#include "app/log.h"
+#include "app/main_window.h"
+#include "app/start_process.h"
+#include "base/strings.h"
+#include "base/text.h"
+#include "install/uninstall.h"
+#include "net/qos_reporter.h"
+#include "resource.h"
+#include "workflow/install_config.h"
+
+namespace {
+
+constexpr wchar_t kMutexName[] = L"kz-vorn-install-launcher";
+constexpr wchar_t kLogFileName[] = L"kz-vorn-install.log";
+
+std::wstring ReadModulePath() {
+  wchar_t buffer[1024] = {};
+  GetModuleFileNameW(nullptr, buffer, 1023);
+  return buffer;
+}
+
+void OpenRunLog() {
+  wchar_t folder[MAX_PATH] = {};
+  if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, folder) < 0) return;
+  LogOpen(base::JoinPath(folder, kLogFileName));
+}
+
+int RunMessageLoop(HINSTANCE instance) {
+  HACCEL accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_MAINACCEL));
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0)) {
+    if (!TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showMode) {
+  InstallConfig& config = TheInstallConfig();
+  config.modulePath = ReadModulePath();
+
+  // Held until the process ends; the system closes it then.
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, kMutexName);
+  if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(mutex);
+    return 0;
+  }
+  OpenRunLog();
+
+  std::wstring cmd = commandLine ? commandLine : L"";
+  switch (ChooseLaunchMode(cmd, config.modulePath)) {
+    case LaunchMode::WebLaunchCopy: {
+      std::wstring copy = WebLaunchCopyPath(config.modulePath);
+      CopyFileW(config.modulePath.c_str(), copy.c_str(), FALSE);
+      // The copy takes its own single-instance lock, so let go of ours first.
+      CloseHandle(mutex);
+      StartProcess(copy, cmd, false, SW_SHOW);
+      return 0;
+    }
+    case LaunchMode::Uninstall:
+      Log("IsUninstallLauncher");
+      RunUninstall(config.modulePath, cmd);
+      return 0;
+    case LaunchMode::Normal:
+      break;
+  }
+
+  LauncherName name = ParseLauncherName(base::Stem(config.modulePath));
+  if (name.namePrefix.empty()) {
+    MessageBoxW(nullptr, L"请勿重命名此程序，重新下载再重试！", L"提示", MB_OK);
+    return -1;
+  }
+  config.platform = name.platform;
+  config.token = name.token;
+  Log("user token: [%s]", base::Utf8(config.token).c_str());
+  Log("platform: [%s]", base::Utf8(config.platform).c_str());
+
+  if (config.token.empty() && base::Contains(cmd, L"://")) {
+    config.token = L"LaunchFromWeb";
+    config.userInfo = WebLaunchUserInfo(cmd);
+    Log("user token: [%s]", base::Utf8(config.token).c_str());
+    Log("user info: [%s]", base::Utf8(config.userInfo).c_str());
+  }
+
+  LauncherContext& ctx = TheContext();
+  ctx.qos = &TheQosReporter();
+  ctx.qos->plat = base::Utf8(config.platform);
+
+  LoadStringW(instance, IDS_APP_TITLE, WindowTitle(), 100);
+  LoadStringW(instance, IDC_LAUNCHER, WindowClassName(), 100);
+  RegisterMainWindowClass(instance);
+  if (!CreateMainWindow(instance, showMode)) return 0;
+  return RunMessageLoop(instance);
+}

@@ -1,0 +1,90 @@
+#include "app/main_window.h"
+
+#include "app/launcher_context.h"
+#include "app/state.h"
+#include "resource.h"
+#include "ui/loading_page.h"
+#include "workflow/download_install_cfg_state.h"
+#include "workflow/install_config.h"
+
+namespace {
+constexpr int kMaxLoadString = 100;
+wchar_t g_className[kMaxLoadString] = L"PALLWICK";
+wchar_t g_title[kMaxLoadString] = L"Pallwick";
+}  // namespace
+
+wchar_t* WindowClassName() { return g_className; }
+wchar_t* WindowTitle() { return g_title; }
+
+void RegisterMainWindowClass(HINSTANCE instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = MainWindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_LAUNCHER), IMAGE_ICON,
+                                           GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                           LR_DEFAULTCOLOR));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_SMALL), IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = g_className;
+  RegisterClassExW(&wc);
+}
+
+bool CreateMainWindow(HINSTANCE instance, int showMode) {
+  LauncherContext& ctx = TheContext();
+  ctx.instance = instance;
+  int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+
+  // No title: the splash never shows one.
+  HWND window = CreateWindowExW(0, g_className, nullptr, WS_OVERLAPPED, 0, 100, 0, 100, nullptr,
+                                nullptr, instance, nullptr);
+  if (!window) return false;
+  SetWindowLongW(window, GWL_STYLE, GetWindowLongW(window, GWL_STYLE) & ~WS_CAPTION);
+  SetWindowLongW(window, GWL_EXSTYLE, GetWindowLongW(window, GWL_EXSTYLE) | WS_EX_LAYERED);
+  ShowWindow(window, showMode);
+  UpdateWindow(window);
+
+  ctx.window = window;
+  ctx.config = &TheInstallConfig();
+  ctx.page = new LoadingPage(window);
+  int width = ctx.page->GetWidth();
+  int height = ctx.page->GetHeight();
+  MoveWindow(window, (screenWidth - width) / 2, (screenHeight - height) / 2, width, height, TRUE);
+
+  ctx.state = new DownloadInstallCfgState(&ctx);
+  SetTimer(window, kTimerId, kTimerPeriodMs, OnTimerTick);
+  return true;
+}
+
+void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD) {
+  if (State* state = TheContext().state) state->Update();
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT: {
+      // The picture comes from the page through UpdateLayeredWindow.
+      PAINTSTRUCT ps;
+      BeginPaint(window, &ps);
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 0;
+    case WM_CLOSE:    // the splash cannot be closed by the user
+    case WM_DESTROY:  // only CompleteState ends the message loop
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == IDM_EXIT) {
+        DestroyWindow(window);
+        return 0;
+      }
+      break;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}

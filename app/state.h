@@ -1,0 +1,30 @@
+#pragma once
+// Base of every workflow state, and the one way to move from state to state.
+#include <utility>
+
+#include "app/launcher_context.h"
+
+class State {
+ public:
+  explicit State(LauncherContext* context) : context(context) {}
+  virtual ~State() = default;
+  State(const State&) = delete;
+  State& operator=(const State&) = delete;
+
+  // Called on every timer tick while this state is current.
+  virtual void Update() = 0;
+
+  // Destroys the context's current state, if any, and makes this one current.
+  void MakeCurrent();
+
+ protected:
+  LauncherContext* context;
+};
+
+// Creates the next state on `context` and makes it current. The calling state
+// is normally the one destroyed here: after this returns, touch nothing of it.
+template <class Next, class... Args>
+void TransitionTo(LauncherContext* context, Args&&... args) {
+  State* next = new Next(context, std::forward<Args>(args)...);
+  next->MakeCurrent();
+}

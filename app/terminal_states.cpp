@@ -1,0 +1,49 @@
+#include "app/terminal_states.h"
+
+#include <windows.h>
+
+#include "base/text.h"
+#include "net/download_task.h"
+#include "ui/loading_page.h"
+
+ErrorState::ErrorState(LauncherContext* context, const std::string& message)
+    : State(context), message(message) {}
+
+void ErrorState::Update() {
+  if (shown) return;
+  shown = true;
+  // Shown through the wide API so the text reads right whatever the system code page.
+  MessageBoxW(context->window, base::ToWide(message, base::kCodePageUtf8).c_str(), L"提示", MB_OK);
+  TransitionTo<CompleteState>(context, true);
+}
+
+CompleteState::CompleteState(LauncherContext* context, bool quitOnFinish)
+    : State(context), quitOnFinish(quitOnFinish) {}
+
+CompleteState::~CompleteState() { FreeSharedObjects(); }
+
+void CompleteState::FreeSharedObjects() {
+  if (context->page) {
+    delete context->page;
+    context->page = nullptr;
+  }
+  if (context->download) {
+    delete context->download;
+    context->download = nullptr;
+  }
+}
+
+void CompleteState::Update() {
+  if (completed) return;
+  completed = true;
+  // The splash stays on screen for a moment so the last status can be read.
+  Sleep(kPauseMs);
+  FreeSharedObjects();
+  if (quitOnFinish) {
+    PostQuitMessage(0);
+    Sleep(100);
+    LauncherContext* ctx = context;
+    ctx->state = nullptr;
+    delete this;
+  }
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Background HTTP GET of one URL into memory or into a file. A state starts a
+// request with StartDownload and polls the DownloadTask from its timer tick.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The outcome of a request as the polling state sees it. The request thread
+// writes `finished`, `received` and `total` atomically; `error`, `errorCode`,
+// the body and the file are complete before `finished` becomes 1.
+struct DownloadTask {
+  DownloadTask();
+  ~DownloadTask();
+  DownloadTask(const DownloadTask&) = delete;
+  DownloadTask& operator=(const DownloadTask&) = delete;
+
+  // Back to "nothing started": counters cleared, body emptied (buffer kept),
+  // localPath, error and errorCode cleared. Only while no request runs.
+  void Reset();
+
+  // Appends to the in-memory body, keeping bodySize < bodyCapacity.
+  void AppendBody(const char* data, size_t size);
+  // Writes a zero at body[bodySize] and returns the body up to its first zero byte.
+  std::string BodyText();
+
+  std::atomic<uint32_t> finished{0};
+  std::atomic<int64_t> received{0};  // bytes so far, resume offset included
+  std::atomic<int64_t> total{1};     // expected size; starts at 1 so ratios never divide by 0
+  char* body = nullptr;
+  size_t bodySize = 0;
+  size_t bodyCapacity = 0;
+  std::wstring localPath;  // target file; empty keeps the body in memory
+  std::string error;       // empty after success
+  uint32_t errorCode = 0;  // Win32 error when the local folder or file could not be made
+};
+
+// One running request, handed to its thread.
+struct DownloadJob {
+  std::atomic<int32_t> isrun{1};  // cleared by StopAll; the request stops at its next callback
+  std::atomic<uint32_t> done{0};  // set by the thread as its last act on the job
+  std::string agent;
+  std::string url;
+  DownloadTask* task = nullptr;
+};
+
+using DownloadJobList = std::vector<DownloadJob*>;
+
+// Starts a request on a thread of its own and returns at once.
+void StartDownload(DownloadJobList& jobs, const std::string& agent, const std::string& url,
+                   DownloadTask* task);
+
+// Signals every job to stop, then waits for each to finish and frees them all.
+void StopAll(DownloadJobList& jobs);

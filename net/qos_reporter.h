@@ -1,0 +1,19 @@
+#pragma once
+// Fire-and-forget statistics reports of a run's milestones.
+#include <cstdint>
+#include <string>
+
+struct QosReporter {
+  std::string url;          // base URL; while empty, reports are dropped
+  int32_t qosStartAt = 0;   // seconds since 1970 of the run's first report
+  std::string sQosSeq;      // the run's sequence text (32 hex digits)
+  std::string plat;         // platform word, UTF-8
+  std::string skey;
+  std::string uid;
+  std::string version;      // "install-v" + file version, or empty
+};
+
+QosReporter& TheQosReporter();
+
+// Sends one report (event id and name) and returns at once.
+void reportQos(int eventId, const std::string& eventName);

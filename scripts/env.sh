@@ -1,0 +1,72 @@
+# Sourced by scripts/test and scripts/demo: the build folder, an Xvfb display
+# and a wine prefix of the project's own, all stopped again on exit.
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+BUILD_DIR="${VORN_BUILD_DIR:-$top/build}"
+export VORN_WINEPREFIX="${VORN_WINEPREFIX:-$BUILD_DIR/wineprefix}"
+export WINEPREFIX="$VORN_WINEPREFIX" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}"
+
+vorn_setup_if_needed() {
+  local missing=0
+  for tool in x86_64-w64-mingw32-g++-posix wine Xvfb cmake; do
+    command -v "$tool" >/dev/null 2>&1 || missing=1
+  done
+  [ -f "$top/.deps/httplib/httplib.h" ] && [ -f "$top/.deps/minizip/unzip.c" ] || missing=1
+  [ -d /usr/src/googletest ] || missing=1
+  if [ "$missing" = 1 ]; then "$top/scripts/setup"; fi
+}
+
+vorn_build() {
+  cmake -S "$top" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" \
+        -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake --build "$BUILD_DIR" -j "$(nproc)"
+}
+
+VORN_XVFB_PID=""
+vorn_start_display() {
+  local n
+  for n in $(seq 91 120); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    VORN_XVFB_PID=$!
+    for _ in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+      sleep 0.1
+    done
+    kill "$VORN_XVFB_PID" 2>/dev/null; VORN_XVFB_PID=""
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}
+
+# A fresh prefix is made once per build folder; the Chinese font is mapped so
+# that the splash's "宋体" text renders.
+vorn_prepare_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "making wine prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  local font=/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc
+  if [ -f "$font" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/wqy-zenhei.ttc" ]; then
+    cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    cat > "$BUILD_DIR/fonts.reg" <<'REG'
+REGEDIT4
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Fonts]
+"WenQuanYi Zen Hei (TrueType)"="wqy-zenhei.ttc"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
+"SimSun"="WenQuanYi Zen Hei"
+"宋体"="WenQuanYi Zen Hei"
+"NSimSun"="WenQuanYi Zen Hei"
+REG
+    wine regedit "$BUILD_DIR/fonts.reg" >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+}
+
+vorn_stop_all() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$VORN_XVFB_PID" ] && kill "$VORN_XVFB_PID" 2>/dev/null
+  VORN_XVFB_PID=""
+}

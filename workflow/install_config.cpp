@@ -1,0 +1,6 @@
+#include "workflow/install_config.h"
+
+InstallConfig& TheInstallConfig() {
+  static InstallConfig config;
+  return config;
+}

@@ -1,0 +1,48 @@
+#pragma once
+// The process-wide install configuration: values from the downloaded
+// configuration, from the executable's own name and command line, and the
+// chosen install folder with the paths inside it.
+#include <string>
+
+#include "base/strings.h"
+
+struct InstallConfig {
+  std::string cfgUrl = VORN_CONFIG_URL;
+  std::wstring platform = L"360";
+  std::wstring token;
+  std::wstring installName;
+  std::wstring weiduanName;
+  std::string weiduanUrl;
+  std::string weiduanCfgUrl;
+  std::wstring weiduanShell;
+  std::wstring weiduanVer;
+  std::wstring weiduanCfg;
+  bool weiduanShortcut = false;
+  bool weiduanNeedAdmin = false;
+  std::string tokensvr;
+  std::string qosUrl;
+  std::wstring userInfo;
+  std::string serverVersion;
+  std::string minverUrl;
+  std::string pkgUrl;
+  std::wstring pkgName;
+  std::wstring modulePath;
+  std::string launcherLogo;
+  std::wstring installDir;  // ends with a backslash once chosen
+
+  // Install folder choice and the fixed names inside it.
+  bool InitInstallDir();
+  void SetInstallDir(const std::wstring& path);
+  std::wstring GetPkgVerPath() const;
+  std::wstring GetPkgDownloadPath() const;
+  std::wstring GetPkgExePath() const;
+  std::wstring GetLauncherPath() const;
+  std::wstring GetWeiduanShellPath() const;
+  std::wstring GetWeiduanCfgPath() const;
+  std::wstring GetWeiduanVerPath() const;
+
+  // Desktop shortcut, uninstall entry, uninstaller copy and Uninstall.ini.
+  void RegisterInstallation();
+};
+
+InstallConfig& TheInstallConfig();
