@@ -2,6 +2,7 @@
 
 #include "app/log.h"
 #include "app/terminal_states.h"
+#include "workflow/download_launcher_logo.h"
 
 // Placeholder until the configuration download lands: ends the run at once.
 DownloadInstallCfgState::DownloadInstallCfgState(LauncherContext* context) : State(context) {}
@@ -12,4 +13,4 @@ void DownloadInstallCfgState::Update() {
   Log("enter DownloadConfig ... ");
   NextState();
 }
-void DownloadInstallCfgState::NextState() { TransitionTo<CompleteState>(context, true); }
+void DownloadInstallCfgState::NextState() { TransitionTo<DownloadLauncherLogo>(context); }
