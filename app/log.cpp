@@ -43,7 +43,11 @@ std::string TimePrefix() {
 void LogOpen(const std::wstring& path) {
   std::lock_guard<std::mutex> lock(g_logMutex);
   std::wstring dir = base::DirectoryPart(path);
-  if (!dir.empty() && base::CreateDirectoryTree(dir) != 0) return;
+  if (!dir.empty() && base::CreateDirectoryTree(dir) != 0) {
+    g_enabled = false;
+    g_path.clear();
+    return;
+  }
   g_enabled = true;
   g_path = path;
   if (FILE* f = _wfopen(path.c_str(), L"wb")) {

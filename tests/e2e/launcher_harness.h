@@ -1,0 +1,70 @@
+#pragma once
+// Drives the built launcher the way a player would: copies it under a chosen
+// file name into a scratch folder, starts it, answers its message box and
+// reads its log.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Wine sees the Linux file system as drive Z:.
+std::wstring UnixToWinePath(const std::string& unixPath);
+std::wstring LauncherExe();
+// A fresh, empty folder under the temporary directory.
+std::wstring ScratchDir(const std::wstring& name);
+std::wstring RoamingAppData();
+std::wstring LogFilePath();
+std::string ReadLog();
+bool LogContains(const std::string& text);
+// Polls the log until it contains `text`.
+bool WaitForLog(const std::string& text, DWORD timeoutMs);
+
+struct MessageBoxInfo {
+  HWND window = nullptr;
+  std::wstring caption;
+  std::wstring text;
+};
+
+class LauncherRun {
+ public:
+  LauncherRun() = default;
+  ~LauncherRun();  // ends the process if it still runs
+  LauncherRun(const LauncherRun&) = delete;
+  LauncherRun& operator=(const LauncherRun&) = delete;
+
+  // Copies the launcher to dir\exeName and starts it with `commandLine`.
+  bool Start(const std::wstring& dir, const std::wstring& exeName,
+             const std::wstring& commandLine = L"");
+  // Starts an existing executable.
+  bool StartExisting(const std::wstring& exePath, const std::wstring& commandLine = L"");
+
+  // Follows a process started by someone else (for example a web-launch copy).
+  bool Attach(DWORD pid);
+
+  // Waits for a message box of this process; empty window on time-out.
+  MessageBoxInfo WaitForMessageBox(DWORD timeoutMs);
+  static void PressOk(const MessageBoxInfo& box);
+  // The launcher's main window (class "PALLWICK"), once it exists.
+  HWND WaitForMainWindow(DWORD timeoutMs);
+  // Waits for the process to end; false on time-out.
+  bool WaitExit(DWORD timeoutMs, DWORD* exitCode = nullptr);
+  // Runs to the end, pressing OK on every box; returns the texts shown.
+  std::vector<std::wstring> RunToEnd(DWORD timeoutMs, DWORD* exitCode);
+
+  DWORD Pid() const { return pid_; }
+  const std::wstring& ExePath() const { return exePath_; }
+
+ private:
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+  std::wstring exePath_;
+};
+
+// Processes whose executable file name equals `name` (case-insensitive).
+std::vector<DWORD> ProcessesNamed(const std::wstring& name);
+bool WaitNoProcessNamed(const std::wstring& name, DWORD timeoutMs);
+void KillProcessesNamed(const std::wstring& name);
+
+}  // namespace e2e

@@ -1,0 +1,146 @@
+// Start-up as a player meets it: the file name decides what the launcher does.
+#include <gtest/gtest.h>
+
+#include "base/fs.h"
+#include "launcher_harness.h"
+
+using e2e::LauncherRun;
+
+namespace {
+
+const std::string kBanner = "=====================start=====================\n";
+
+std::string Utf8(const std::wstring& w) {
+  std::string out(WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr), 0);
+  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &out[0], static_cast<int>(out.size()), nullptr, nullptr);
+  out.resize(out.size() - 1);
+  return out;
+}
+
+}  // namespace
+
+TEST(StartUp, RenamedExecutableIsRefusedWithExitMinusOne) {
+  for (const wchar_t* name : {L"setup.exe", L"vorn.exe", L"uninstall.exe"}) {
+    SCOPED_TRACE(Utf8(name));
+    LauncherRun run;
+    ASSERT_TRUE(run.Start(e2e::ScratchDir(L"rename"), name));
+    e2e::MessageBoxInfo box = run.WaitForMessageBox(20000);
+    ASSERT_NE(box.window, nullptr);
+    EXPECT_EQ(box.caption, L"提示");
+    EXPECT_EQ(box.text, L"请勿重命名此程序，重新下载再重试！");
+    // No window of the launcher's own exists behind the box.
+    EXPECT_EQ(run.WaitForMainWindow(0), nullptr);
+    LauncherRun::PressOk(box);
+    DWORD code = 0;
+    ASSERT_TRUE(run.WaitExit(10000, &code));
+    EXPECT_EQ(code, static_cast<DWORD>(-1));
+  }
+}
+
+TEST(StartUp, NormalRunLogsTokenAndPlatformAndEndsWithZero) {
+  LauncherRun run;
+  ASSERT_TRUE(run.Start(e2e::ScratchDir(L"normal"), L"vorn-pc-abc123.exe"));
+  DWORD code = 1;
+  run.RunToEnd(60000, &code);
+  EXPECT_EQ(code, 0u);
+  std::string log = e2e::ReadLog();
+  EXPECT_EQ(log.compare(0, kBanner.size(), kBanner), 0) << log;
+  EXPECT_NE(log.find("> user token: [abc123]\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("> platform: [pc]\n"), std::string::npos) << log;
+}
+
+TEST(StartUp, TwoWordNameHasNoToken) {
+  LauncherRun run;
+  ASSERT_TRUE(run.Start(e2e::ScratchDir(L"twoword"), L"vorn-pc.exe"));
+  DWORD code = 1;
+  run.RunToEnd(60000, &code);
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(e2e::LogContains("user token: []\n"));
+  EXPECT_TRUE(e2e::LogContains("platform: [pc]\n"));
+}
+
+TEST(StartUp, EachRunBeginsTheLogAnew) {
+  ASSERT_TRUE(base::WriteWholeFile(e2e::LogFilePath(), "left over from an earlier run\n"));
+  LauncherRun run;
+  ASSERT_TRUE(run.Start(e2e::ScratchDir(L"truncate"), L"vorn-pc-x.exe"));
+  DWORD code = 1;
+  run.RunToEnd(60000, &code);
+  std::string log = e2e::ReadLog();
+  EXPECT_EQ(log.compare(0, kBanner.size(), kBanner), 0);
+  EXPECT_EQ(log.find("left over"), std::string::npos);
+  // Every line after the banner carries the time prefix "<YYYY-MM-DD HH:MM:SS> ".
+  size_t pos = kBanner.size();
+  while (pos < log.size()) {
+    size_t end = log.find('\n', pos);
+    ASSERT_NE(end, std::string::npos) << "unterminated line";
+    std::string line = log.substr(pos, end - pos);
+    ASSERT_GE(line.size(), 22u) << line;
+    EXPECT_EQ(line[0], '<') << line;
+    EXPECT_EQ(line[5], '-') << line;
+    EXPECT_EQ(line[11], ' ') << line;
+    EXPECT_EQ(line[20], '>') << line;
+    EXPECT_EQ(line.find('\r'), std::string::npos) << "lines end in a bare line feed";
+    pos = end + 1;
+  }
+}
+
+TEST(StartUp, SecondInstanceQuitsWithoutTouchingTheLog) {
+  // This test process plays the running launcher by holding its mutex.
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, L"kz-vorn-install-launcher");
+  ASSERT_NE(mutex, nullptr);
+  ASSERT_TRUE(base::WriteWholeFile(e2e::LogFilePath(), "first instance's log\n"));
+  LauncherRun run;
+  ASSERT_TRUE(run.Start(e2e::ScratchDir(L"second"), L"vorn-pc-abc.exe"));
+  DWORD code = 1;
+  EXPECT_TRUE(run.WaitExit(15000, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(run.WaitForMessageBox(0).window, nullptr);
+  EXPECT_EQ(e2e::ReadLog(), "first instance's log\n");
+  CloseHandle(mutex);
+}
+
+TEST(StartUp, UninstallerNameRunsTheUninstallFlow) {
+  LauncherRun run;
+  ASSERT_TRUE(run.Start(e2e::ScratchDir(L"uninstall"), L"vorn-Uninstall.exe", L"not-a-folder"));
+  DWORD code = 1;
+  ASSERT_TRUE(run.WaitExit(30000, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(e2e::LogContains("> IsUninstallLauncher\n"));
+  EXPECT_FALSE(e2e::LogContains("platform: ["));
+}
+
+TEST(StartUp, WebLaunchRunsACopyThatTakesTheUserInfo) {
+  std::wstring dir = e2e::ScratchDir(L"web");
+  e2e::KillProcessesNamed(L"vorn-pc.run.exe");
+  LauncherRun run;
+  ASSERT_TRUE(run.Start(dir, L"vorn-pc.exe", L"vorn://launch/?uid=1/"));
+  DWORD code = 1;
+  ASSERT_TRUE(run.WaitExit(20000, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(base::PathExists(dir + L"\\vorn-pc.run.exe"));
+  // The copy runs on by itself; its log replaces the first process's.
+  EXPECT_TRUE(e2e::WaitForLog("user info: [uid=1]", 20000)) << e2e::ReadLog();
+  EXPECT_TRUE(e2e::LogContains("user token: [LaunchFromWeb]"));
+  // Let the copy finish its run, answering any box it shows.
+  std::vector<DWORD> copies = e2e::ProcessesNamed(L"vorn-pc.run.exe");
+  if (!copies.empty()) {
+    LauncherRun copy;
+    ASSERT_TRUE(copy.Attach(copies[0]));
+    DWORD copyCode = 1;
+    copy.RunToEnd(60000, &copyCode);
+    EXPECT_EQ(copyCode, 0u);
+  }
+  e2e::KillProcessesNamed(L"vorn-pc.run.exe");
+}
+
+TEST(StartUp, WebLaunchOfARunCopyKeepsTheTokenFromTheName) {
+  std::wstring dir = e2e::ScratchDir(L"webrun");
+  LauncherRun run;
+  ASSERT_TRUE(run.Start(dir, L"vorn-pc-tok.run.exe", L"vorn://launch/?uid=7/"));
+  DWORD code = 1;
+  run.RunToEnd(60000, &code);
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(e2e::LogContains("user token: [tok]\n"));
+  EXPECT_FALSE(e2e::LogContains("user info: ["));
+  EXPECT_FALSE(base::PathExists(dir + L"\\vorn-pc-tok.run.run.exe"));
+}
