@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <thread>
+
+#include "app/main_window.h"
+#include "app/state.h"
+#include "app/terminal_states.h"
+#include "net/download_task.h"
+#include "ui/loading_page.h"
+
+namespace {
+
+int g_destroyed = 0;
+
+class CountingState : public State {
+ public:
+  using State::State;
+  ~CountingState() override { ++g_destroyed; }
+  void Update() override { ++updates; }
+  int updates = 0;
+};
+
+// Moves on exactly once from its own Update, like every workflow state.
+class HandOverState : public State {
+ public:
+  using State::State;
+  ~HandOverState() override { ++g_destroyed; }
+  void Update() override { TransitionTo<CountingState>(context); }
+};
+
+class FakePage : public ILoadingPage {
+ public:
+  explicit FakePage(bool* destroyed) : destroyed_(destroyed) {}
+  ~FakePage() override { *destroyed_ = true; }
+  void Redraw() override {}
+  void SetProgress(int64_t, int64_t) override {}
+  int GetWidth() override { return 462; }
+  int GetHeight() override { return 136; }
+  void SetStatusText(const std::wstring&) override {}
+  void SetLogo(Gdiplus::Image*) override {}
+
+ private:
+  bool* destroyed_;
+};
+
+void DrainQuit() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  }
+}
+
+}  // namespace
+
+TEST(StateMachine, TransitionDestroysTheCallerAndInstallsTheNext) {
+  LauncherContext ctx;
+  g_destroyed = 0;
+  (new HandOverState(&ctx))->MakeCurrent();
+  ctx.state->Update();
+  EXPECT_EQ(g_destroyed, 1);
+  ASSERT_NE(dynamic_cast<CountingState*>(ctx.state), nullptr);
+  // The new state gets its first Update on the next tick only.
+  EXPECT_EQ(static_cast<CountingState*>(ctx.state)->updates, 0);
+  ctx.state->Update();
+  EXPECT_EQ(static_cast<CountingState*>(ctx.state)->updates, 1);
+  delete ctx.state;
+}
+
+TEST(StateMachine, MakeCurrentReplacesWhateverWasCurrent) {
+  LauncherContext ctx;
+  g_destroyed = 0;
+  (new CountingState(&ctx))->MakeCurrent();
+  State* first = ctx.state;
+  (new CountingState(&ctx))->MakeCurrent();
+  EXPECT_EQ(g_destroyed, 1);
+  EXPECT_NE(ctx.state, first);
+  delete ctx.state;
+}
+
+TEST(CompleteState, PausesFreesSharedObjectsAndQuits) {
+  LauncherContext ctx;
+  bool pageGone = false;
+  ctx.page = new FakePage(&pageGone);
+  ctx.download = new DownloadTask;
+  (new CompleteState(&ctx, true))->MakeCurrent();
+  DWORD start = GetTickCount();
+  ctx.state->Update();
+  DWORD elapsed = GetTickCount() - start;
+  EXPECT_GE(elapsed, CompleteState::kPauseMs);
+  EXPECT_TRUE(pageGone);
+  EXPECT_EQ(ctx.page, nullptr);
+  EXPECT_EQ(ctx.download, nullptr);
+  // It destroyed itself; a later tick finds nothing to run.
+  EXPECT_EQ(ctx.state, nullptr);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+  EXPECT_EQ(msg.wParam, 0u);
+  DrainQuit();
+}
+
+TEST(CompleteState, WithoutPageOrTaskSkipsTheirDestruction) {
+  LauncherContext ctx;
+  auto* complete = new CompleteState(&ctx, false);
+  complete->MakeCurrent();
+  ctx.state->Update();
+  // Without quitOnFinish it stays current and ignores further ticks.
+  EXPECT_EQ(ctx.state, complete);
+  DWORD start = GetTickCount();
+  ctx.state->Update();
+  EXPECT_LT(GetTickCount() - start, 1000u);
+  delete ctx.state;
+  MSG msg;
+  EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST(ErrorState, ShowsOneBoxWhileTicksArriveThenCompletes) {
+  static LauncherContext ctx;
+  static int ticks = 0;
+  ctx = LauncherContext{};
+  ticks = 0;
+  (new ErrorState(&ctx, "下载配置失败！[error:x]"))->MakeCurrent();
+  // Ticks keep coming from the box's own message loop, as the window timer's do.
+  UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+    ++ticks;
+    if (ctx.state && dynamic_cast<ErrorState*>(ctx.state)) ctx.state->Update();
+  });
+  DWORD myThread = GetCurrentThreadId();
+  int boxes = 0;
+  std::wstring text, caption;
+  std::thread clicker([&] {
+    HWND box = nullptr;
+    for (int i = 0; i < 200 && !box; ++i) {
+      Sleep(50);
+      EnumThreadWindows(myThread, [](HWND w, LPARAM p) -> BOOL {
+        wchar_t cls[32] = {};
+        GetClassNameW(w, cls, 32);
+        if (wcscmp(cls, L"#32770") == 0) {
+          *reinterpret_cast<HWND*>(p) = w;
+          return FALSE;
+        }
+        return TRUE;
+      }, reinterpret_cast<LPARAM>(&box));
+    }
+    if (!box) return;
+    Sleep(300);  // let several ticks reach the open box
+    EnumThreadWindows(myThread, [](HWND w, LPARAM p) -> BOOL {
+      wchar_t cls[32] = {};
+      GetClassNameW(w, cls, 32);
+      if (wcscmp(cls, L"#32770") == 0) ++*reinterpret_cast<int*>(p);
+      return TRUE;
+    }, reinterpret_cast<LPARAM>(&boxes));
+    wchar_t buf[256] = {};
+    GetWindowTextW(box, buf, 256);
+    caption = buf;
+    EnumChildWindows(box, [](HWND c, LPARAM p) -> BOOL {
+      wchar_t cls[32] = {}, t[256] = {};
+      GetClassNameW(c, cls, 32);
+      GetWindowTextW(c, t, 256);
+      if (_wcsicmp(cls, L"Static") == 0 && wcslen(t) > 0) *reinterpret_cast<std::wstring*>(p) = t;
+      return TRUE;
+    }, reinterpret_cast<LPARAM>(&text));
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  });
+  ctx.state->Update();  // blocks in the box until the clicker presses OK
+  clicker.join();
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(boxes, 1);
+  EXPECT_GT(ticks, 3);
+  EXPECT_EQ(caption, L"提示");
+  EXPECT_EQ(text, L"下载配置失败！[error:x]");
+  ASSERT_NE(dynamic_cast<CompleteState*>(ctx.state), nullptr);
+  delete ctx.state;
+  ctx.state = nullptr;
+  DrainQuit();
+}
+
+TEST(MainWindow, CentredAtThePageSizeAndDeafToCloseRequests) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  RegisterMainWindowClass(instance);
+  ASSERT_TRUE(CreateMainWindow(instance, SW_SHOW));
+  LauncherContext& ctx = TheContext();
+  KillTimer(ctx.window, kTimerId);  // this test drives no states
+  RECT r;
+  ASSERT_TRUE(GetWindowRect(ctx.window, &r));
+  int w = ctx.page->GetWidth(), h = ctx.page->GetHeight();
+  EXPECT_EQ(r.right - r.left, w);
+  EXPECT_EQ(r.bottom - r.top, h);
+  EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - w) / 2);
+  EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - h) / 2);
+  LONG style = GetWindowLongW(ctx.window, GWL_STYLE);
+  EXPECT_EQ(style & WS_CAPTION, 0);
+  EXPECT_NE(GetWindowLongW(ctx.window, GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+
+  SendMessageW(ctx.window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(IsWindow(ctx.window));
+  SendMessageW(ctx.window, WM_COMMAND, 105, 0);
+  EXPECT_FALSE(IsWindow(ctx.window));
+
+  delete ctx.state;
+  ctx.state = nullptr;
+  delete ctx.page;
+  ctx.page = nullptr;
+  // A tick with no current state does nothing.
+  OnTimerTick(nullptr, WM_TIMER, kTimerId, 0);
+  DrainQuit();
+}
