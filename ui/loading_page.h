@@ -4,11 +4,15 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "base/handles.h"
 
 namespace Gdiplus {
 class Image;
-}
+class Bitmap;
+}  // namespace Gdiplus
 
 class ILoadingPage {
  public:
@@ -18,14 +22,18 @@ class ILoadingPage {
   virtual int GetWidth() = 0;
   virtual int GetHeight() = 0;
   virtual void SetStatusText(const std::wstring& text) = 0;  // shown at the next repaint
-  virtual void SetLogo(Gdiplus::Image* logo) = 0;           // the page keeps the image
+  virtual void SetLogo(Gdiplus::Image* logo) = 0;           // the page takes ownership
   virtual ~ILoadingPage() = default;
 };
 
 class LoadingPage : public ILoadingPage {
  public:
+  // `window` exists and already has WS_EX_LAYERED; the background comes from
+  // the executable's own PNG resource.
   explicit LoadingPage(HWND window);
   ~LoadingPage() override;
+  LoadingPage(const LoadingPage&) = delete;
+  LoadingPage& operator=(const LoadingPage&) = delete;
 
   void Redraw() override;
   void SetProgress(int64_t done, int64_t total) override;
@@ -35,11 +43,24 @@ class LoadingPage : public ILoadingPage {
   void SetLogo(Gdiplus::Image* logo) override;
 
  private:
+  void Paint(int64_t done, int64_t total, bool withProgress);
+
   HWND window;
-  int width = 462;
-  int height = 136;
+  BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  // Declared before the surface so the surface is deleted first and the
+  // bitmap is no longer selected anywhere when it goes.
+  base::UniqueGdiObject memoryBitmap;
+  base::WindowDc windowDc;
+  base::UniqueMemoryDc memoryDc;
+  base::WindowDc destinationDc;
+  std::unique_ptr<Gdiplus::Bitmap> background;
+  std::unique_ptr<Gdiplus::Image> logo;
+  int width = 0;
+  int height = 0;
+  float logoAngle = 0.0f;
   std::wstring statusText = L"正在加载资源...";
 };
 
-// Decodes an image file for SetLogo; null only when no image object could be made.
+// Decodes an image file for SetLogo. A missing or broken file still gives an
+// object (one that draws nothing); null only when no object could be made.
 Gdiplus::Image* LoadImageFromFile(const std::wstring& path);
