@@ -19,6 +19,14 @@ vorn_build() {
   cmake -S "$top" -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" \
         -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
   cmake --build "$BUILD_DIR" -j "$(nproc)"
+  vorn_build_native
+}
+
+# The native tools (the local game server) with the host compiler, next to
+# the Windows build: "$BUILD_DIR/native/bin/vorn-game-server".
+vorn_build_native() {
+  cmake -S "$top/tools" -B "$BUILD_DIR/native" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$BUILD_DIR/native" -j "$(nproc)"
 }
 
 VORN_XVFB_PID=""
@@ -47,10 +55,13 @@ vorn_prepare_prefix() {
     wineserver -w
   fi
   local font=/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc
-  if [ -f "$font" ] && [ ! -e "$WINEPREFIX/drive_c/windows/Fonts/wqy-zenhei.ttc" ]; then
+  local stamp="$WINEPREFIX/.vorn-cjk-font"
+  if [ -f "$font" ] && [ ! -e "$stamp" ]; then
     cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
-    cat > "$BUILD_DIR/fonts.reg" <<'REG'
-REGEDIT4
+    # regedit reads a REGEDIT4 file in the ANSI code page, which garbles the
+    # Chinese face name; a UTF-16 registry file keeps it intact.
+    { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE <<'REG'
+Windows Registry Editor Version 5.00
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\Fonts]
 "WenQuanYi Zen Hei (TrueType)"="wqy-zenhei.ttc"
@@ -60,12 +71,16 @@ REGEDIT4
 "宋体"="WenQuanYi Zen Hei"
 "NSimSun"="WenQuanYi Zen Hei"
 REG
+    } > "$BUILD_DIR/fonts.reg"
     wine regedit "$BUILD_DIR/fonts.reg" >/dev/null 2>&1 || true
     wineserver -w
+    touch "$stamp"
   fi
 }
 
 vorn_stop_all() {
+  # CTest's cleanup stops the game server; this covers an interrupted run.
+  "$top/tests/fixtures/stop_game_server.sh" "$BUILD_DIR/game_server" >/dev/null 2>&1 || true
   wineserver -k >/dev/null 2>&1 || true
   [ -n "$VORN_XVFB_PID" ] && kill "$VORN_XVFB_PID" 2>/dev/null
   VORN_XVFB_PID=""
