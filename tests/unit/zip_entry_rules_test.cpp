@@ -1,0 +1,212 @@
+#include "workflow/zip_entry_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <vector>
+
+using namespace zip_rules;
+
+TEST(ZipEntryName, CleaningRulesFromTheExamples) {
+  EXPECT_EQ(CleanEntryName(L"C:\\x\\..\\y"), L"y");
+  EXPECT_EQ(CleanEntryName(L"/a/b"), L"a/b");
+  EXPECT_EQ(CleanEntryName(L"a/b/../c"), L"c");
+  EXPECT_EQ(CleanEntryName(L"C:\\data\\..\\readme.txt"), L"readme.txt");
+  EXPECT_EQ(CleanEntryName(L"game/bin/x.dll"), L"game/bin/x.dll");
+  EXPECT_EQ(CleanEntryName(L"game/"), L"game/");
+}
+
+TEST(ZipEntryName, RulesRepeatUntilNoneApplies) {
+  // Drive, then separators, then a climb, then a separator again.
+  EXPECT_EQ(CleanEntryName(L"C:\\\\/D:x"), L"x");
+  EXPECT_EQ(CleanEntryName(L"\\\\server\\share\\f"), L"server\\share\\f");
+  EXPECT_EQ(CleanEntryName(L"a\\..\\/b/../c"), L"c");
+  EXPECT_EQ(CleanEntryName(L"C:/x/../D:/y/../z"), L"z");
+  EXPECT_EQ(CleanEntryName(L"//C:a"), L"a");
+  EXPECT_EQ(CleanEntryName(L""), L"");
+  EXPECT_EQ(CleanEntryName(L":"), L":");  // a single character has no drive
+}
+
+TEST(ZipEntryName, ClimbSequencesAreTriedInFixedOrder) {
+  // "\..\" is looked for first even though "/../" occurs earlier.
+  EXPECT_EQ(CleanEntryName(L"a/../b\\..\\c"), L"c");
+  EXPECT_EQ(CleanEntryName(L"p/../q/r\\..\\s"), L"s");
+  // Only "/..\" is present: everything up to it goes.
+  EXPECT_EQ(CleanEntryName(L"a/..\\b"), L"b");
+  EXPECT_EQ(CleanEntryName(L"a\\../b"), L"b");
+}
+
+TEST(ZipEntryName, NamesThatStillClimbAreDetected) {
+  // The rules only remove climbs that follow a separator.
+  EXPECT_EQ(CleanEntryName(L"../evil.txt"), L"../evil.txt");
+  EXPECT_EQ(CleanEntryName(L"..\\evil.txt"), L"..\\evil.txt");
+  EXPECT_EQ(CleanEntryName(L"a/../../x"), L"../x");
+  EXPECT_EQ(CleanEntryName(L"./../x"), L"x");
+  for (const wchar_t* name : {L"../evil.txt", L"..\\evil.txt", L"..", L"../x", L"a/b/../../../x"})
+    EXPECT_TRUE(NameLeavesFolder(name)) << std::string(name, name + wcslen(name));
+  // Windows may fold such parts into ".." when it normalizes a path.
+  EXPECT_TRUE(NameLeavesFolder(L"... /x"));
+  EXPECT_TRUE(NameLeavesFolder(L".. \\x"));
+}
+
+TEST(ZipEntryName, NamesInsideTheFolderAreKept) {
+  EXPECT_FALSE(NameLeavesFolder(L"a/b/../c"));
+  EXPECT_FALSE(NameLeavesFolder(L"a/.."));
+  EXPECT_FALSE(NameLeavesFolder(L"./a//b/"));
+  EXPECT_FALSE(NameLeavesFolder(L"..a/b"));
+  EXPECT_FALSE(NameLeavesFolder(L"a..\\b"));
+  EXPECT_FALSE(NameLeavesFolder(L""));
+}
+
+TEST(ZipEntryAttributes, UnixHostReadsModeBits) {
+  // Regular file with owner write permission.
+  EXPECT_EQ(EntryAttributes(0x031E, 0x81A40000), kArchive);
+  // rw bit of the owner clear: read-only.
+  EXPECT_EQ(EntryAttributes(0x031E, 0x81240000), kArchive | kReadOnly);
+  // Directory 0755.
+  EXPECT_EQ(EntryAttributes(0x0314, 0x41ED0000), kArchive | kDirectory);
+  // Directory without owner write; the low DOS byte is ignored for host 3.
+  EXPECT_EQ(EntryAttributes(0x0300, 0x416D0010), kArchive | kDirectory | kReadOnly);
+  // External attributes 0 (as some writers leave them): read-only file.
+  EXPECT_EQ(EntryAttributes(0x0314, 0), kArchive | kReadOnly);
+  // Any other host goes the same way, e.g. NTFS (10) and Mac OS X (19).
+  EXPECT_EQ(EntryAttributes(0x0A00, 0x81A40000), kArchive);
+  EXPECT_EQ(EntryAttributes(0x1300, 0x01), kArchive | kReadOnly);
+}
+
+TEST(ZipEntryAttributes, DosHostsReadAttributeBits) {
+  for (uint16_t host : {0, 7, 11, 14}) {
+    SCOPED_TRACE(host);
+    uint16_t made = static_cast<uint16_t>(host << 8 | 20);
+    EXPECT_EQ(EntryAttributes(made, 0), 0u);
+    EXPECT_EQ(EntryAttributes(made, 0x01), kReadOnly);
+    EXPECT_EQ(EntryAttributes(made, 0x02), kHidden);
+    EXPECT_EQ(EntryAttributes(made, 0x04), kSystem);
+    EXPECT_EQ(EntryAttributes(made, 0x10), kDirectory);
+    EXPECT_EQ(EntryAttributes(made, 0x20), kArchive);
+    // Other bits (volume label 0x08, Unix mode in the high half) are ignored.
+    EXPECT_EQ(EntryAttributes(made, 0x81A40008), 0u);
+    EXPECT_EQ(EntryAttributes(made, 0x3F), kReadOnly | kHidden | kSystem | kDirectory | kArchive);
+  }
+}
+
+TEST(ZipEntryTime, DosDateAndTimeFields) {
+  // 2019-11-23 14:37:58: date = (39 << 9) | (11 << 5) | 23, time = (14 << 11) | (37 << 5) | 29.
+  DosTimeFields f = SplitDosDateTime((39 << 9) | (11 << 5) | 23, (14 << 11) | (37 << 5) | 29);
+  EXPECT_EQ(f.year, 2019);
+  EXPECT_EQ(f.month, 11);
+  EXPECT_EQ(f.day, 23);
+  EXPECT_EQ(f.hour, 14);
+  EXPECT_EQ(f.minute, 37);
+  EXPECT_EQ(f.second, 58);
+  DosTimeFields zero = SplitDosDateTime(0, 0);
+  EXPECT_EQ(zero.year, 1980);
+  EXPECT_EQ(zero.month, 0);
+  EXPECT_EQ(zero.day, 0);
+  DosTimeFields top = SplitDosDateTime(0xFFFF, 0xFFFF);
+  EXPECT_EQ(top.year, 2107);
+  EXPECT_EQ(top.month, 15);
+  EXPECT_EQ(top.day, 31);
+  EXPECT_EQ(top.hour, 31);
+  EXPECT_EQ(top.minute, 63);
+  EXPECT_EQ(top.second, 62);
+}
+
+TEST(ZipEntryTime, UnixSecondsToFileTime) {
+  EXPECT_EQ(UnixTimeToFileTime(0), 0x019DB1DED53E8000ull);
+  EXPECT_EQ(UnixTimeToFileTime(1), 116444736010000000ull);
+  EXPECT_EQ(UnixTimeToFileTime(-1), 116444735990000000ull);
+  // 2020-01-01 00:00:00 UTC.
+  EXPECT_EQ(UnixTimeToFileTime(1577836800), 132223104000000000ull);
+}
+
+namespace {
+
+void Put16(std::vector<unsigned char>& v, unsigned x) {
+  v.push_back(x & 0xFF);
+  v.push_back((x >> 8) & 0xFF);
+}
+void Put32(std::vector<unsigned char>& v, uint32_t x) {
+  for (int i = 0; i < 4; ++i) v.push_back((x >> (8 * i)) & 0xFF);
+}
+void Block(std::vector<unsigned char>& v, unsigned id, const std::vector<unsigned char>& data) {
+  Put16(v, id);
+  Put16(v, static_cast<unsigned>(data.size()));
+  v.insert(v.end(), data.begin(), data.end());
+}
+std::vector<unsigned char> Ut(unsigned flags, std::vector<uint32_t> times) {
+  std::vector<unsigned char> d{static_cast<unsigned char>(flags)};
+  for (uint32_t t : times) Put32(d, t);
+  return d;
+}
+
+}  // namespace
+
+TEST(ZipEntryTime, UtBlockWithWriteTimeOnly) {
+  std::vector<unsigned char> extra;
+  Block(extra, 0x5455, Ut(1, {1577836800}));
+  UtTimes ut;
+  ASSERT_TRUE(ParseUtExtra(extra.data(), extra.size(), &ut));
+  EXPECT_TRUE(ut.hasWrite);
+  EXPECT_FALSE(ut.hasAccess);
+  EXPECT_FALSE(ut.hasCreation);
+  EXPECT_EQ(ut.writeTime, 132223104000000000ull);
+}
+
+TEST(ZipEntryTime, UtBlockWithWriteAndAccess) {
+  std::vector<unsigned char> extra;
+  Block(extra, 0x5455, Ut(3, {100, 200}));
+  UtTimes ut;
+  ASSERT_TRUE(ParseUtExtra(extra.data(), extra.size(), &ut));
+  EXPECT_EQ(ut.writeTime, UnixTimeToFileTime(100));
+  EXPECT_EQ(ut.accessTime, UnixTimeToFileTime(200));
+  EXPECT_FALSE(ut.hasCreation);
+}
+
+TEST(ZipEntryTime, UtBlockWithAllThreeBetweenOtherBlocks) {
+  std::vector<unsigned char> extra;
+  Block(extra, 0x000A, std::vector<unsigned char>(32, 0xEE));  // NTFS block first
+  Block(extra, 0x5455, Ut(7, {100, 200, 0xFFFFFFFFu}));          // creation: -1 s, signed
+  Block(extra, 0x7875, {1, 4, 0, 0, 0, 0, 4, 0, 0, 0, 0});       // Unix uid/gid after it
+  // A second "UT" block is never looked at.
+  Block(extra, 0x5455, Ut(1, {999}));
+  UtTimes ut;
+  ASSERT_TRUE(ParseUtExtra(extra.data(), extra.size(), &ut));
+  EXPECT_EQ(ut.writeTime, UnixTimeToFileTime(100));
+  EXPECT_EQ(ut.accessTime, UnixTimeToFileTime(200));
+  EXPECT_EQ(ut.creationTime, UnixTimeToFileTime(-1));
+  EXPECT_TRUE(ut.hasWrite && ut.hasAccess && ut.hasCreation);
+}
+
+TEST(ZipEntryTime, UtFlagsForTimesTheBlockDoesNotHoldAreIgnored) {
+  // A central-directory style block: flags 7, only the write time present.
+  std::vector<unsigned char> extra;
+  Block(extra, 0x5455, Ut(7, {100}));
+  Block(extra, 0x7875, {1, 4, 1, 0, 0, 0, 4, 1, 0, 0, 0});
+  UtTimes ut;
+  ASSERT_TRUE(ParseUtExtra(extra.data(), extra.size(), &ut));
+  EXPECT_TRUE(ut.hasWrite);
+  EXPECT_EQ(ut.writeTime, UnixTimeToFileTime(100));
+  EXPECT_FALSE(ut.hasAccess);
+  EXPECT_FALSE(ut.hasCreation);
+}
+
+TEST(ZipEntryTime, ShortOrTruncatedFieldsAreSafe) {
+  UtTimes ut;
+  EXPECT_FALSE(ParseUtExtra(nullptr, 0, &ut));
+  const unsigned char four[] = {0x55, 0x54, 5, 0};
+  EXPECT_FALSE(ParseUtExtra(four, sizeof four, &ut));  // fewer than 5 bytes: not walked
+  // The block claims 13 bytes but the field ends after the flags and 2 bytes.
+  const unsigned char cut[] = {0x55, 0x54, 13, 0, 7, 0x10, 0x20};
+  ASSERT_TRUE(ParseUtExtra(cut, sizeof cut, &ut));
+  EXPECT_FALSE(ut.hasWrite || ut.hasAccess || ut.hasCreation);
+  // A block whose size runs past the end stops the walk.
+  const unsigned char overrun[] = {0x0A, 0x00, 0xFF, 0xFF, 1, 2, 3, 0x55, 0x54, 5, 0, 1, 1, 0, 0, 0};
+  EXPECT_FALSE(ParseUtExtra(overrun, sizeof overrun, &ut));
+  // Exactly four bytes after a block are not enough for another header.
+  std::vector<unsigned char> tail;
+  Block(tail, 0x0001, {0, 0});
+  Put16(tail, 0x5455);
+  Put16(tail, 0);
+  EXPECT_FALSE(ParseUtExtra(tail.data(), tail.size(), &ut));
+}
