@@ -1,0 +1,240 @@
+#include "game_server.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <thread>
+
+namespace {
+
+constexpr char kControlPrefix[] = "/__control/";
+constexpr char kFaultHeader[] = "X-Vorn-Fault";
+
+// Request paths map onto the publish folder; ".." and empty components are refused.
+bool SafeRelativePath(const std::string& path, std::string& relative) {
+  if (path.empty() || path[0] != '/' || path.find('\0') != std::string::npos ||
+      path.find('\\') != std::string::npos)
+    return false;
+  relative.clear();
+  size_t start = 1;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    if (part == "..") return false;
+    if (!part.empty() && part != ".") relative += (relative.empty() ? "" : "/") + part;
+    start = end + 1;
+  }
+  return !relative.empty();
+}
+
+std::string ContentTypeFor(const std::string& path) {
+  auto ends = [&path](const char* ext) {
+    std::string e(ext);
+    return path.size() >= e.size() && path.compare(path.size() - e.size(), e.size(), e) == 0;
+  };
+  if (ends(".ini") || ends(".txt") || ends(".ver") || ends(".cfg")) return "text/plain; charset=utf-8";
+  if (ends(".png")) return "image/png";
+  if (ends(".zip")) return "application/zip";
+  return "application/octet-stream";
+}
+
+// The raw value of `key` in the request's query, percent-decoded ("+" stays
+// "+"). The library's own parameter map keeps only the text after the last
+// "=" of a pair, which would cut "data=KZ={...}" and tokens holding "=".
+// With `toEnd` the value runs to the end of the query, "&"s included: the
+// launcher does not escape report values.
+std::string RawQueryValue(const httplib::Request& req, const std::string& key, bool toEnd) {
+  size_t q = req.target.find('?');
+  if (q == std::string::npos) return std::string();
+  std::string query = req.target.substr(q + 1);
+  size_t at = 0;
+  while (at <= query.size()) {
+    size_t end = query.find('&', at);
+    if (end == std::string::npos) end = query.size();
+    if (query.compare(at, key.size() + 1, key + "=") == 0) {
+      size_t from = at + key.size() + 1;
+      return httplib::detail::decode_url(query.substr(from, (toEnd ? query.size() : end) - from), false);
+    }
+    at = end + 1;
+  }
+  return std::string();
+}
+
+// tokens.txt: one "token<TAB>user info" per line; blank lines and "#" lines are skipped.
+bool LookUpToken(const std::string& file, const std::string& token, std::string& userInfo) {
+  std::ifstream in(file, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    size_t tab = line.find('\t');
+    if (tab == std::string::npos) continue;
+    if (line.compare(0, tab, token) == 0 && tab == token.size()) {
+      userInfo = line.substr(tab + 1);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+GameServer::GameServer(ServerOptions options)
+    : options_(std::move(options)),
+      requests_(options_.logDir + "/requests.log"),
+      reports_(options_.logDir + "/qos.log") {
+  // Delayed answers hold a worker each; leave room for the launcher's own requests.
+  server_.new_task_queue = [] { return new httplib::ThreadPool(32); };
+  server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Route(req, res); });
+  server_.set_logger(
+      [this](const httplib::Request& req, const httplib::Response& res) { LogRequest(req, res); });
+}
+
+bool GameServer::Run() {
+  if (!server_.bind_to_port(options_.host, options_.port)) {
+    std::cerr << "vorn-game-server: cannot listen on " << options_.host << ":" << options_.port
+              << "\n";
+    return false;
+  }
+  std::cout << "vorn-game-server: serving " << options_.root << " on http://" << options_.host
+            << ":" << options_.port << "/ (logs in " << options_.logDir << ")" << std::endl;
+  return server_.listen_after_bind();
+}
+
+void GameServer::Route(const httplib::Request& req, httplib::Response& res) {
+  if (req.path.rfind(kControlPrefix, 0) == 0) return Control(req, res);
+
+  Fault fault;
+  bool faulty = faults_.Take(req.path, fault);
+  if (faulty) {
+    res.set_header(kFaultHeader, fault.Describe());
+    if (fault.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(fault.delayMs));
+    if (fault.status) {
+      res.status = fault.status;
+      if (fault.status != 204 && fault.status != 304)
+        res.set_content("injected status " + std::to_string(fault.status) + "\n", "text/plain");
+      return;
+    }
+    if (!fault.redirect.empty()) return res.set_redirect(fault.redirect, 302);
+  }
+
+  if (req.path == options_.tokenPath) return ServeToken(req, res);
+  if (req.path == options_.qosPath) return ServeQos(req, res);
+  ServeFile(req, res, faulty ? &fault : nullptr);
+}
+
+void GameServer::Control(const httplib::Request& req, httplib::Response& res) {
+  std::string command = req.path.substr(sizeof kControlPrefix - 1);
+  if (command == "ping") {
+    res.set_content("ok\n", "text/plain");
+  } else if (command == "fault") {
+    std::string path = req.get_param_value("path");
+    std::map<std::string, std::string> params(req.params.begin(), req.params.end());
+    Fault fault;
+    std::string error;
+    if (path.empty() || path[0] != '/') error = "path must start with /";
+    if (error.empty() && ParseFault(params, fault, error)) {
+      faults_.Add(path, fault);
+      res.set_content("ok " + path + " " + fault.Describe() + "\n", "text/plain");
+    } else {
+      res.status = 400;
+      res.set_content("error: " + error + "\n", "text/plain");
+    }
+  } else if (command == "reset") {
+    faults_.Reset();
+    if (req.get_param_value("logs") == "1") {
+      requests_.Clear();
+      reports_.Clear();
+    }
+    res.set_content("ok\n", "text/plain");
+  } else if (command == "faults") {
+    res.set_content(faults_.List(), "text/plain");
+  } else if (command == "requests") {
+    res.set_content(requests_.ReadAll(), "text/plain; charset=utf-8");
+  } else if (command == "qos") {
+    res.set_content(reports_.ReadAll(), "text/plain; charset=utf-8");
+  } else {
+    res.status = 404;
+    res.set_content("error: unknown control command\n", "text/plain");
+  }
+}
+
+void GameServer::ServeToken(const httplib::Request& req, httplib::Response& res) {
+  // Failures are answered the way the launcher expects them: 200 and a text
+  // beginning with "error".
+  std::string token = RawQueryValue(req, "token", false);
+  std::string userInfo;
+  if (token.empty()) {
+    res.set_content("error: no token\n", "text/plain");
+  } else if (!LookUpToken(options_.root + "/tokens.txt", token, userInfo)) {
+    res.set_content("error: unknown token " + token + "\n", "text/plain");
+  } else {
+    res.set_content(userInfo, "text/plain; charset=utf-8");
+  }
+}
+
+void GameServer::ServeQos(const httplib::Request& req, httplib::Response& res) {
+  reports_.Append(NowText() + "\tpath=" + req.path + "\t" + DecodeQosRecord(RawQueryValue(req, "data", true)));
+  res.set_content("ok\n", "text/plain");
+}
+
+void GameServer::ServeFile(const httplib::Request& req, httplib::Response& res, const Fault* fault) {
+  std::string relative;
+  struct stat info {};
+  std::string full;
+  if (SafeRelativePath(req.path, relative)) full = options_.root + "/" + relative;
+  if (full.empty() || stat(full.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    res.status = 404;
+    res.set_content("not found\n", "text/plain");
+    return;
+  }
+  if (fault && fault->ignoreRange) {
+    // The request object is the server's own mutable one; clearing its ranges
+    // makes the library answer 200 with the whole body, as a server without
+    // "Range" support would.
+    const_cast<httplib::Request&>(req).ranges.clear();
+  }
+  std::string type = ContentTypeFor(full);
+  size_t size = static_cast<size_t>(info.st_size);
+  if (size == 0) return res.set_content("", type);
+
+  auto in = std::make_shared<std::ifstream>(full, std::ios::binary);
+  int64_t dropAfter = fault ? fault->dropAfter : -1;
+  int64_t rate = fault ? fault->rate : 0;
+  auto sent = std::make_shared<int64_t>(0);
+  res.set_content_provider(
+      size, type,
+      [in, sent, dropAfter, rate](size_t offset, size_t length, httplib::DataSink& sink) {
+        size_t chunk = std::min<size_t>(length, 64 * 1024);
+        if (rate > 0) {
+          chunk = std::min<size_t>(chunk, static_cast<size_t>(rate / 10 > 0 ? rate / 10 : 1));
+          std::this_thread::sleep_for(std::chrono::milliseconds(1000 * chunk / rate));
+        }
+        if (dropAfter >= 0) {
+          if (*sent >= dropAfter) return false;  // closes the connection mid-body
+          chunk = std::min<size_t>(chunk, static_cast<size_t>(dropAfter - *sent));
+        }
+        std::string buffer(chunk, '\0');
+        in->seekg(static_cast<std::streamoff>(offset));
+        if (!in->read(&buffer[0], static_cast<std::streamsize>(chunk))) return false;
+        *sent += static_cast<int64_t>(chunk);
+        return sink.write(buffer.data(), chunk);
+      });
+}
+
+void GameServer::LogRequest(const httplib::Request& req, const httplib::Response& res) {
+  std::string range = req.get_header_value("Range");
+  std::string fault = res.get_header_value(kFaultHeader);
+  std::string length = res.get_header_value("Content-Length");
+  std::string line = NowText() + "\t" + req.method + "\t" + req.target + "\t" +
+                     std::to_string(res.status) + "\tlength=" + (length.empty() ? "-" : length) +
+                     "\trange=" + (range.empty() ? "-" : range) +
+                     "\tfault=" + (fault.empty() ? "-" : fault);
+  bool control = req.path.rfind(kControlPrefix, 0) == 0;
+  if (!control) requests_.Append(line);
+  if (!options_.quiet) std::cout << line << std::endl;
+}

@@ -1,0 +1,131 @@
+// vorn-game-server: a local stand-in for every server the launcher talks to.
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "game_server.h"
+
+namespace {
+
+const char kHelp[] = R"(usage: vorn-game-server --root DIR [--port N] [options]
+
+Serves a game publication from DIR to the launcher on http://HOST:PORT/.
+
+  --root DIR        publish folder (required)
+  --port N          port to listen on (default 8080)
+  --host ADDR       address to listen on (default 127.0.0.1)
+  --log-dir DIR     where requests.log and qos.log are written (default: .)
+  --token-path P    path of the token endpoint (default /token)
+  --qos-path P      path of the statistics endpoint (default /qos)
+  --quiet           do not echo requests on standard output
+  --help            this text
+
+Publish folder:
+  pkg/vorn_install_cfg.ini   the install configuration (its "?v=" is ignored)
+  tokens.txt                 token table: one "token<TAB>user info" per line
+  any other file             served by its path, with "Range" support (206)
+
+Endpoints:
+  GET /<file>                a file of the publish folder; 404 when missing
+  GET /token?token=T         the user info of T from tokens.txt, or a text
+                             beginning with "error" (status 200)
+  GET /qos?data=KZ={...}     a statistics report: one line in qos.log with
+                             its fields decoded (G=1<TAB>S=...<TAB>EVENT=...<TAB>RAW=...)
+
+Control (for tests; never logged in requests.log):
+  GET /__control/ping        "ok" once the server answers
+  GET /__control/fault?path=/p&<fault>[&times=N]
+        queue a fault for requests to /p (query ignored). Faults:
+          status=S         answer status S instead
+          delay_ms=D       wait D ms (at most 60000) before answering
+          drop_after=N     close the connection after N body bytes
+          ignore_range=1   answer "Range" requests with 200 and the whole file
+          redirect=URL     answer 302 to URL
+          rate=B           send the body at B bytes/s (at least 1024)
+        times=N applies it to the next N requests (default 1, at most 1000);
+        times=0 keeps it until reset. Several faults for one path queue up.
+  GET /__control/reset[?logs=1]   drop all faults (and empty both logs)
+  GET /__control/faults      the queued faults
+  GET /__control/requests    requests.log
+  GET /__control/qos         qos.log
+
+requests.log line (tab-separated):
+  time  method  target  status  length=N|-  range=VALUE|-  fault=DESC|-
+)";
+
+GameServer* g_server = nullptr;
+
+void OnSignal(int) {
+  if (g_server) g_server->Stop();
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ServerOptions options;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) {
+        std::cerr << "vorn-game-server: " << arg << " needs a value\n";
+        std::exit(2);
+      }
+      out = argv[++i];
+    };
+    std::string text;
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kHelp;
+      return 0;
+    } else if (arg == "--root") {
+      value(options.root);
+    } else if (arg == "--port") {
+      value(text);
+      char* end = nullptr;
+      long port = std::strtol(text.c_str(), &end, 10);
+      if (*end || port < 1 || port > 65535) {
+        std::cerr << "vorn-game-server: bad port " << text << "\n";
+        return 2;
+      }
+      options.port = static_cast<int>(port);
+    } else if (arg == "--host") {
+      value(options.host);
+    } else if (arg == "--log-dir") {
+      value(options.logDir);
+    } else if (arg == "--token-path") {
+      value(options.tokenPath);
+    } else if (arg == "--qos-path") {
+      value(options.qosPath);
+    } else if (arg == "--quiet") {
+      options.quiet = true;
+    } else {
+      std::cerr << "vorn-game-server: unknown argument " << arg << " (see --help)\n";
+      return 2;
+    }
+  }
+  if (options.root.empty() || !IsDirectory(options.root)) {
+    std::cerr << "vorn-game-server: --root must name an existing folder (see --help)\n";
+    return 2;
+  }
+  if (!IsDirectory(options.logDir)) {
+    std::cerr << "vorn-game-server: log folder " << options.logDir << " does not exist\n";
+    return 2;
+  }
+
+  GameServer server(options);
+  g_server = &server;
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGPIPE, SIG_IGN);  // a client that hangs up must not end the server
+  bool ok = server.Run();
+  g_server = nullptr;
+  return ok ? 0 : 1;
+}
