@@ -1,0 +1,30 @@
+#pragma once
+// The drive and folder queries behind the choice of the install folder, kept
+// behind one small interface so that tests can play any set of drives.
+#include <cstdint>
+#include <string>
+
+class IDriveQueries {
+ public:
+  virtual ~IDriveQueries() = default;
+  // The roaming application-data folder without a trailing separator; false when unknown.
+  virtual bool AppDataFolder(std::wstring& folder) = 0;
+  // GetDriveTypeW of a root path such as "d:\" (3 is a fixed drive).
+  virtual unsigned DriveType(const std::wstring& root) = 0;
+  // Free bytes available to the caller on the volume holding `path`; false on failure.
+  virtual bool FreeBytes(const std::wstring& path, uint64_t& bytes) = 0;
+  // True when `path` (a trailing separator allowed) is an existing folder.
+  virtual bool FolderExists(const std::wstring& path) = 0;
+  // Creates `path` with every missing parent: 0 or the Win32 error; `created`
+  // tells whether the last component was made by this call.
+  virtual unsigned long CreateFolderTree(const std::wstring& path, bool& created) = 0;
+};
+
+// The queries the install folder choice uses: the real Win32 ones unless a
+// test has put others in place.
+IDriveQueries& CurrentDriveQueries();
+// Puts `queries` in place; null brings the real ones back.
+void SetDriveQueriesForTest(IDriveQueries* queries);
+
+// The root of a path: "d:\" for "d:\games\x", "\\server\share\" for a UNC path.
+std::wstring RootPathOf(const std::wstring& path);
