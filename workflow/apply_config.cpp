@@ -1,0 +1,62 @@
+#include "workflow/apply_config.h"
+
+#include "base/text.h"
+#include "workflow/ini_file.h"
+#include "workflow/install_config.h"
+
+namespace {
+
+// One configuration key and the field it fills; exactly one member pointer is set.
+struct ConfigKey {
+  const char* name;
+  std::wstring InstallConfig::*wide;
+  std::string InstallConfig::*narrow;
+  bool InstallConfig::*flag;
+};
+
+constexpr ConfigKey Wide(const char* name, std::wstring InstallConfig::*field) {
+  return {name, field, nullptr, nullptr};
+}
+constexpr ConfigKey Narrow(const char* name, std::string InstallConfig::*field) {
+  return {name, nullptr, field, nullptr};
+}
+constexpr ConfigKey Flag(const char* name, bool InstallConfig::*field) {
+  return {name, nullptr, nullptr, field};
+}
+
+const ConfigKey kKeys[] = {
+    Wide("installName", &InstallConfig::installName),
+    Wide("weiduanName", &InstallConfig::weiduanName),
+    Narrow("weiduanUrl", &InstallConfig::weiduanUrl),
+    Narrow("weiduanCfgUrl", &InstallConfig::weiduanCfgUrl),
+    Narrow("tokensvr", &InstallConfig::tokensvr),
+    Narrow("minverUrl", &InstallConfig::minverUrl),
+    Narrow("pkgUrl", &InstallConfig::pkgUrl),
+    Wide("pkgName", &InstallConfig::pkgName),
+    Wide("weiduanShell", &InstallConfig::weiduanShell),
+    Wide("weiduanVer", &InstallConfig::weiduanVer),
+    Wide("weiduanCfg", &InstallConfig::weiduanCfg),
+    Flag("weiduanShortcut", &InstallConfig::weiduanShortcut),
+    Flag("weiduanNeedAdmin", &InstallConfig::weiduanNeedAdmin),
+    Narrow("qosUrl", &InstallConfig::qosUrl),
+    Narrow("launcherLogo", &InstallConfig::launcherLogo),
+};
+
+}  // namespace
+
+void ApplyConfig(const IniFile& ini, const std::string& platformUtf8, InstallConfig& config) {
+  // The platform's section is read second so that it overrides "common" key
+  // by key; an empty value counts as "not set" and never clears a field.
+  for (const std::string& section : {std::string("common"), platformUtf8}) {
+    for (const ConfigKey& key : kKeys) {
+      std::string value = ini.Get(section, key.name, "");
+      if (value.empty()) continue;
+      if (key.wide)
+        config.*key.wide = base::ToWide(value, base::kCodePageUtf8);
+      else if (key.narrow)
+        config.*key.narrow = value;
+      else
+        config.*key.flag = value == "1";
+    }
+  }
+}

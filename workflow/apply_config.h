@@ -1,0 +1,11 @@
+#pragma once
+// Copies the install configuration's values into InstallConfig.
+#include <string>
+
+struct IniFile;
+struct InstallConfig;
+
+// Reads the "common" section, then the section named `platformUtf8`, key by
+// key: a non-empty value replaces the field, an empty or absent one leaves it.
+// The two flags are true only for exactly "1".
+void ApplyConfig(const IniFile& ini, const std::string& platformUtf8, InstallConfig& config);
