@@ -54,6 +54,10 @@ vorn_prepare_prefix() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # A fixed drive D: of the build folder's own, where the launcher under test
+  # creates its install folder (it prefers D: over the application data).
+  mkdir -p "$BUILD_DIR/drive_d"
+  ln -sfn "$BUILD_DIR/drive_d" "$WINEPREFIX/dosdevices/d:"
   local font=/usr/share/fonts/truetype/wqy/wqy-zenhei.ttc
   local stamp="$WINEPREFIX/.vorn-cjk-font"
   if [ -f "$font" ] && [ ! -e "$stamp" ]; then
