@@ -1,0 +1,65 @@
+#include "workflow/unpack_path.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace {
+
+// CreateDirectoryW refuses normal paths from MAX_PATH - 12 characters on.
+constexpr size_t kLongPath = MAX_PATH - 12;
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// The system's own resolution of "." and ".." and of trailing dots and
+// blanks, on the plain path: the wide call takes paths beyond MAX_PATH, and
+// an extended-length prefix would switch that resolution off.
+std::wstring FullPathName(const std::wstring& path) {
+  DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return std::wstring();
+  std::vector<wchar_t> buffer(needed + 1);
+  DWORD got = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+  if (got == 0 || got >= buffer.size()) return std::wstring();
+  return std::wstring(buffer.data(), got);
+}
+
+bool SamePrefix(const std::wstring& text, const std::wstring& prefix) {
+  if (text.size() < prefix.size()) return false;
+  return CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                              static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
+}
+
+void CreateOne(const std::wstring& path) {
+  // A bare drive ("C:") or the empty start of "\..." is never created.
+  if (path.size() <= 2 || path.back() == L':') return;
+  std::wstring api = ForFileApi(path);
+  if (GetFileAttributesW(api.c_str()) == INVALID_FILE_ATTRIBUTES) CreateDirectoryW(api.c_str(), nullptr);
+}
+
+}  // namespace
+
+bool ResolveEntryPath(const std::wstring& targetDir, const std::wstring& name, std::wstring* fullPath) {
+  std::wstring base = FullPathName(targetDir);
+  std::wstring full = FullPathName(targetDir + name);
+  if (base.empty() || full.empty()) return false;
+  if (!IsSeparator(base.back())) base += L'\\';
+  if (full.size() <= base.size() || !SamePrefix(full, base)) return false;
+  *fullPath = full;
+  return true;
+}
+
+std::wstring ForFileApi(const std::wstring& path) {
+  if (path.size() < kLongPath || path.compare(0, 4, L"\\\\?\\") == 0) return path;
+  std::wstring p = path;
+  for (wchar_t& c : p)
+    if (c == L'/') c = L'\\';
+  if (p.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + p.substr(2);
+  if (p.size() >= 3 && p[1] == L':' && p[2] == L'\\') return L"\\\\?\\" + p;
+  return path;  // relative paths cannot take the prefix
+}
+
+void CreateDirectoryChain(const std::wstring& path) {
+  for (size_t i = 1; i < path.size(); ++i)
+    if (IsSeparator(path[i]) && !IsSeparator(path[i - 1])) CreateOne(path.substr(0, i));
+  CreateOne(path);
+}

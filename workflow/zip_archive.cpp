@@ -1,0 +1,263 @@
+#include "workflow/zip_archive.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <vector>
+
+#include "base/error_text.h"
+#include "base/fs.h"
+#include "base/handles.h"
+#include "base/text.h"
+// unzip.h first: it brings zlib, whose macros iowin32.h relies on.
+#include "unzip.h"
+#include "iowin32.h"
+#include "workflow/unpack_path.h"
+#include "workflow/zip_entry_rules.h"
+
+namespace {
+
+constexpr unsigned kBlockSize = 16384;
+constexpr unsigned kMethodStored = 0;
+constexpr unsigned kMethodDeflated = 8;
+
+unzFile AsZip(void* zip) { return static_cast<unzFile>(zip); }
+
+FILETIME ToFileTime(uint64_t value) {
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(value);
+  ft.dwHighDateTime = static_cast<DWORD>(value >> 32);
+  return ft;
+}
+
+// The DOS stamp is the writer's local wall-clock time.
+uint64_t DosStampToFileTime(uLong dosDate) {
+  zip_rules::DosTimeFields f =
+      zip_rules::SplitDosDateTime(static_cast<uint16_t>(dosDate >> 16), static_cast<uint16_t>(dosDate));
+  SYSTEMTIME st{};
+  st.wYear = static_cast<WORD>(f.year);
+  st.wMonth = static_cast<WORD>(f.month);
+  st.wDay = static_cast<WORD>(f.day);
+  st.wHour = static_cast<WORD>(f.hour);
+  st.wMinute = static_cast<WORD>(f.minute);
+  st.wSecond = static_cast<WORD>(f.second);
+  FILETIME local, utc;
+  if (!SystemTimeToFileTime(&st, &local) || !LocalFileTimeToFileTime(&local, &utc)) return 0;
+  return (static_cast<uint64_t>(utc.dwHighDateTime) << 32) | utc.dwLowDateTime;
+}
+
+std::string UnzipErrorText(int code) {
+  switch (code) {
+    case UNZ_ERRNO: return "read error";
+    case UNZ_BADZIPFILE: return "damaged entry";
+    case UNZ_CRCERROR: return "CRC mismatch";
+    case UNZ_INTERNALERROR: return "out of memory";
+    case UNZ_PARAMERROR: return "bad parameter";
+    default: return "zlib error " + std::to_string(code);
+  }
+}
+
+}  // namespace
+
+bool ZipArchive::Open(const std::wstring& path, std::string* error) {
+  Close();
+  zlib_filefunc64_def io;
+  // minizip's wide Win32 I/O opens with GENERIC_READ and FILE_SHARE_READ only.
+  fill_win32_filefunc64W(&io);
+  std::wstring apiPath = ForFileApi(path);
+  unzFile zip = unzOpen2_64(apiPath.c_str(), &io);
+  if (!zip) {
+    DWORD code = GetLastError();
+    if (!base::PathExists(path))
+      *error = "cannot be opened: " + base::ErrorText(code);
+    else
+      *error = "is no zip archive or is damaged";
+    return false;
+  }
+  unz_global_info64 global{};
+  if (unzGetGlobalInfo64(zip, &global) != UNZ_OK) {
+    unzClose(zip);
+    *error = "has an unreadable central directory";
+    return false;
+  }
+  zip_ = zip;
+  count_ = global.number_entry > static_cast<ZPOS64_T>(INT32_MAX) ? INT32_MAX
+                                                                   : static_cast<int32_t>(global.number_entry);
+  current_ = -1;
+  brokenAt_ = -1;
+  return true;
+}
+
+void ZipArchive::Close() {
+  if (zip_) unzClose(AsZip(zip_));
+  zip_ = nullptr;
+  count_ = 0;
+  current_ = -1;
+  brokenAt_ = -1;
+}
+
+bool ZipArchive::GoTo(int32_t index, std::string* error) {
+  if (!zip_ || index < 0 || index >= count_) {
+    *error = "no such entry";
+    return false;
+  }
+  // Once the central directory cannot be walked past some entry, every later
+  // one is out of reach; failing them at once keeps a damaged archive from
+  // costing a walk from the start per entry.
+  if (brokenAt_ >= 0 && index >= brokenAt_) {
+    *error = "the central directory cannot be read up to this entry";
+    return false;
+  }
+  if (index == current_) return true;
+  if (current_ < 0 || index < current_) {
+    current_ = -1;
+    if (unzGoToFirstFile(AsZip(zip_)) != UNZ_OK) {
+      brokenAt_ = 0;
+      *error = "the central directory cannot be read";
+      return false;
+    }
+    current_ = 0;
+  }
+  while (current_ < index) {
+    if (unzGoToNextFile(AsZip(zip_)) != UNZ_OK) {
+      brokenAt_ = current_ + 1;
+      current_ = -1;
+      *error = "the central directory cannot be read up to this entry";
+      return false;
+    }
+    ++current_;
+  }
+  return true;
+}
+
+bool ZipArchive::ReadEntry(int32_t index, ZipEntry* entry, std::string* error) {
+  *entry = ZipEntry();
+  if (!GoTo(index, error)) return false;
+  unzFile zip = AsZip(zip_);
+  unz_file_info64 info{};
+  if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    *error = "unreadable entry header";
+    return false;
+  }
+  std::vector<char> rawName(info.size_filename + 1, 0);
+  if (unzGetCurrentFileInfo64(zip, &info, rawName.data(), static_cast<uLong>(rawName.size()), nullptr, 0,
+                              nullptr, 0) != UNZ_OK) {
+    *error = "unreadable entry name";
+    return false;
+  }
+  // Packages are built with UTF-8 names whether or not the writer set the
+  // language-encoding flag, so the flag is not looked at.
+  entry->name = zip_rules::CleanEntryName(base::ToWide(std::string(rawName.data()), base::kCodePageUtf8));
+  entry->attributes = zip_rules::EntryAttributes(static_cast<uint16_t>(info.version),
+                                                 static_cast<uint32_t>(info.external_fa));
+  uint64_t stamp = DosStampToFileTime(info.dosDate);
+  entry->creationTime = entry->accessTime = entry->writeTime = stamp;
+
+  // The exact times live in the local header's extra field, which minizip
+  // hands out only for an opened entry; opening it raw needs no decoder.
+  if (unzOpenCurrentFile2(zip, nullptr, nullptr, 1) == UNZ_OK) {
+    int size = unzGetLocalExtrafield(zip, nullptr, 0);
+    if (size > 0) {
+      std::vector<unsigned char> extra(static_cast<size_t>(size));
+      if (unzGetLocalExtrafield(zip, extra.data(), static_cast<unsigned>(size)) == size) {
+        zip_rules::UtTimes ut;
+        if (zip_rules::ParseUtExtra(extra.data(), extra.size(), &ut)) {
+          if (ut.hasWrite) entry->writeTime = ut.writeTime;
+          if (ut.hasAccess) entry->accessTime = ut.accessTime;
+          if (ut.hasCreation) entry->creationTime = ut.creationTime;
+        }
+      }
+    }
+    unzCloseCurrentFile(zip);
+  }
+  return true;
+}
+
+bool ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std::wstring& fullPath, std::string* error) {
+  if (entry.IsDirectory()) {
+    CreateDirectoryChain(fullPath);
+    if (base::DirectoryExists(ForFileApi(fullPath))) return true;
+    *error = "the folder cannot be created";
+    return false;
+  }
+  if (!GoTo(index, error)) return false;
+  unzFile zip = AsZip(zip_);
+  unz_file_info64 info{};
+  if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+    *error = "unreadable entry header";
+    return false;
+  }
+  // Both are known before the file is touched: an entry that cannot be
+  // decoded must not truncate the file it would replace.
+  if (info.flag & 1) {
+    *error = "the data are encrypted";
+    return false;
+  }
+  if (info.compression_method != kMethodStored && info.compression_method != kMethodDeflated) {
+    *error = "compression method " + std::to_string(info.compression_method) + " is not supported";
+    return false;
+  }
+  size_t cut = fullPath.find_last_of(L"\\/");
+  if (cut != std::wstring::npos) CreateDirectoryChain(fullPath.substr(0, cut + 1));
+
+  // Windows refuses to replace a read-only file; saying so here keeps the
+  // rule the same wherever the file system would let the write through.
+  DWORD existing = GetFileAttributesW(ForFileApi(fullPath).c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) &&
+      !(existing & FILE_ATTRIBUTE_DIRECTORY)) {
+    *error = "a read-only file is in the way";
+    return false;
+  }
+
+  int rc = unzOpenCurrentFile(zip);
+  if (rc != UNZ_OK) {
+    *error = "the data cannot be read: " + UnzipErrorText(rc);
+    return false;
+  }
+  base::UniqueFile file(CreateFileW(ForFileApi(fullPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    entry.attributes, nullptr));
+  if (!file) {
+    *error = "the file cannot be created: " + base::ErrorText(GetLastError());
+    unzCloseCurrentFile(zip);
+    return false;
+  }
+  block_.resize(kBlockSize);
+  bool complete = true;
+  uint64_t total = 0;
+  for (;;) {
+    int got = unzReadCurrentFile(zip, block_.data(), kBlockSize);
+    if (got == 0) break;
+    if (got < 0) {
+      *error = "the data cannot be decoded: " + UnzipErrorText(got);
+      complete = false;
+      break;
+    }
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), block_.data(), static_cast<DWORD>(got), &written, nullptr) ||
+        written != static_cast<DWORD>(got)) {
+      *error = "writing failed: " + base::ErrorText(GetLastError());
+      complete = false;
+      break;
+    }
+    total += static_cast<uint64_t>(got);
+  }
+  rc = unzCloseCurrentFile(zip);
+  if (complete && rc != UNZ_OK) {
+    *error = "the data cannot be decoded: " + UnzipErrorText(rc);
+    complete = false;
+  }
+  // A damaged stream can end early without an error from the reader, which
+  // then also skips its CRC check.
+  if (complete && total != info.uncompressed_size) {
+    *error = "the data cannot be decoded: " + std::to_string(total) + " of " +
+             std::to_string(info.uncompressed_size) + " bytes";
+    complete = false;
+  }
+  if (!complete) return false;
+  // Zero means the time is unknown (a DOS stamp the system could not convert).
+  FILETIME creation = ToFileTime(entry.creationTime), access = ToFileTime(entry.accessTime),
+           write = ToFileTime(entry.writeTime);
+  SetFileTime(file.Get(), entry.creationTime ? &creation : nullptr, entry.accessTime ? &access : nullptr,
+              entry.writeTime ? &write : nullptr);
+  return true;
+}

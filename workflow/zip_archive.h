@@ -1,0 +1,50 @@
+#pragma once
+// Reading a zip package through minizip's 64-bit interface: entries beyond
+// 4 GiB and archives with more than 65,535 entries (zip64) are read too.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What the launcher needs of one entry.
+struct ZipEntry {
+  std::wstring name;        // stored name decoded as UTF-8, then cleaned
+  uint32_t attributes = 0;  // Windows file attributes
+  uint64_t creationTime = 0;  // FILETIME values (100 ns since 1601, UTC); 0 = unknown
+  uint64_t accessTime = 0;
+  uint64_t writeTime = 0;
+  bool IsDirectory() const { return (attributes & 0x10) != 0; }
+};
+
+class ZipArchive {
+ public:
+  ZipArchive() = default;
+  ~ZipArchive() { Close(); }
+  ZipArchive(const ZipArchive&) = delete;
+  ZipArchive& operator=(const ZipArchive&) = delete;
+
+  // Opens for reading, sharing the file with readers only, so that nobody can
+  // delete or change it while it is read. False when it is missing or no zip;
+  // `error` then says which.
+  bool Open(const std::wstring& path, std::string* error);
+  void Close();
+
+  // Entries the central directory declares (at most INT32_MAX).
+  int32_t EntryCount() const { return count_; }
+
+  // Entry `index` (0-based, archive order). On failure `error` tells why.
+  bool ReadEntry(int32_t index, ZipEntry* entry, std::string* error);
+
+  // Writes entry `index` to `fullPath`: a folder for a directory entry, else
+  // the file's data in 16 KiB blocks, replacing an existing file, with the
+  // entry's attributes and, once all data are written, its times.
+  bool Extract(int32_t index, const ZipEntry& entry, const std::wstring& fullPath, std::string* error);
+
+ private:
+  bool GoTo(int32_t index, std::string* error);
+
+  void* zip_ = nullptr;  // unzFile
+  int32_t count_ = 0;
+  int32_t current_ = -1;  // entry the reader stands on, -1 when unknown
+  int32_t brokenAt_ = -1;  // first entry the central directory walk could not reach
+  std::vector<char> block_;  // one data block, reused for every entry
+};
