@@ -1,27 +1,46 @@
 #pragma once
+#include <windows.h>
+
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "app/state.h"
 
-// What the unpacking worker shares with the state that polls it.
+// What the unpacking worker shares with the state that polls it. The state
+// and the worker each hold a reference, so the record outlives whichever of
+// them finishes last.
 struct DecompressJob {
   std::wstring targetDir;    // install folder, ending with a backslash
   std::wstring archivePath;  // the downloaded package
   std::atomic<int32_t> total{1};
   std::atomic<int32_t> progress{0};
+  // Set before `total` first changes: the archive could be read as a zip.
+  std::atomic<bool> archiveIsZip{false};
+  // Tests only: called on the worker when it starts and after each entry's
+  // progress has been published, to let a test observe every step.
+  std::function<void()> stepHook;
 };
+
+// Thread routine; `param` is a heap-allocated std::shared_ptr<DecompressJob>
+// that the routine takes over and frees.
+DWORD WINAPI DecompressWorker(LPVOID param);
 
 // Unpacks the downloaded package on a worker thread, then records its version.
 class PkgDecompressState : public State {
  public:
   explicit PkgDecompressState(LauncherContext* context);
-  ~PkgDecompressState() override;
   void Update() override;
   virtual void NextState();
 
+  const std::shared_ptr<DecompressJob>& Job() const { return job; }
+
  private:
+  void Start();
+  void Finish();
+
   bool started = false;
-  DecompressJob* job;  // shared with the worker; see the destructor
+  std::shared_ptr<DecompressJob> job;
 };
