@@ -1,0 +1,346 @@
+// Unpacking a downloaded package as the launcher's decompression step does
+// it: the real state, worker, zip layer and file system, on archives built by
+// the tests.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "base/fs.h"
+#include "launcher_harness.h"
+#include "state_driver.h"
+#include "test_game.h"
+#include "workflow/load_state.h"
+#include "workflow/pkg_decompress_state.h"
+#include "zip_writer.h"
+
+using e2e::BuildZip;
+using e2e::DirItem;
+using e2e::FileItem;
+using e2e::ZipItem;
+
+namespace {
+
+constexpr DWORD kRunTimeoutMs = 30000;
+
+struct Unpack : e2e::StateDriver {
+  explicit Unpack(const std::wstring& name) : StateDriver(name) {
+    config.serverVersion = "105";
+    e2e::OpenTestLog(scratch);
+  }
+  std::wstring Archive() const { return config.GetPkgDownloadPath(); }
+  std::wstring Inst(const std::wstring& rel) const { return config.installDir + rel; }
+  void PutArchive(const std::vector<ZipItem>& items) { ASSERT_TRUE(e2e::WriteFileBytes(Archive(), BuildZip(items))); }
+  // Runs the step to its end; true when it handed over to the launch.
+  bool Run() {
+    if (!RunUntilReplaced(new PkgDecompressState(&context), kRunTimeoutMs)) return false;
+    return dynamic_cast<LoadState*>(context.state) != nullptr;
+  }
+};
+
+DWORD Attributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+
+uint64_t AsU64(const FILETIME& ft) { return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
+
+// What a DOS stamp means on this machine, worked out the other way round:
+// the UTC time whose local wall-clock reading is the stamp.
+uint64_t UtcOfLocalStamp(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+  SYSTEMTIME local{};
+  local.wYear = year;
+  local.wMonth = month;
+  local.wDay = day;
+  local.wHour = hour;
+  local.wMinute = minute;
+  local.wSecond = second;
+  SYSTEMTIME utc{};
+  TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc);
+  FILETIME ft{};
+  SystemTimeToFileTime(&utc, &ft);
+  return AsU64(ft);
+}
+
+}  // namespace
+
+TEST(PkgDecompress, DirectoriesNestedFilesAndProgressByEntry) {
+  Unpack u(L"unzip-basic");
+  u.PutArchive({DirItem("vorn/"), FileItem("vorn/bin/x.dll", std::string(100000, 'x')),
+                FileItem("vorn/vorn.exe", "game program")});
+  e2e::Stepper stepper;
+  auto* state = new PkgDecompressState(&u.context);
+  state->Job()->stepHook = stepper.Hook();
+  state->MakeCurrent();
+
+  state->Update();  // starts the worker, which waits before opening the archive
+  ASSERT_TRUE(stepper.WaitArrived(kRunTimeoutMs));
+  state->Update();
+  stepper.Release();
+  for (int entry = 0; entry < 3; ++entry) {
+    ASSERT_TRUE(stepper.WaitArrived(kRunTimeoutMs)) << entry;
+    if (entry == 0) {
+      // The archive is open for reading only: nobody may delete or change it meanwhile.
+      EXPECT_FALSE(DeleteFileW(u.Archive().c_str()));
+      HANDLE writer = CreateFileW(u.Archive().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+      EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
+      if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    }
+    state->Update();
+    stepper.Release();
+  }
+  // Look again only once the worker is through, so every step is seen once.
+  std::shared_ptr<DecompressJob> job = state->Job();
+  DWORD start = GetTickCount();
+  while (job->progress < 3 && GetTickCount() - start < kRunTimeoutMs) Sleep(5);
+  state->Update();
+  ASSERT_NE(dynamic_cast<LoadState*>(u.context.state), nullptr);
+
+  std::vector<std::pair<int64_t, int64_t>> expected{{0, 1}, {0, 3}, {1, 3}, {2, 3}};
+  EXPECT_EQ(u.page.progress, expected);
+  ASSERT_EQ(u.page.statusTexts.size(), 1u);
+  EXPECT_EQ(u.page.statusTexts[0], L"正在解压客户端资源，请稍后...");
+  EXPECT_TRUE(base::DirectoryExists(u.Inst(L"vorn\\bin")));
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\bin\\x.dll")), std::string(100000, 'x'));
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\vorn.exe")), "game program");
+  EXPECT_FALSE(base::PathExists(u.Archive()));
+  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+  std::string log = e2e::ReadTestLog();
+  EXPECT_NE(log.find("enter DecompressState"), std::string::npos);
+  EXPECT_NE(log.find("3 of 3 entries unpacked"), std::string::npos) << log;
+}
+
+TEST(PkgDecompress, VersionIsWrittenAsReceivedWithCrLf) {
+  Unpack u(L"unzip-version");
+  ASSERT_TRUE(e2e::WriteFileBytes(u.config.GetPkgVerPath(), "104 and some older text"));
+  u.config.serverVersion = "7\nsecond line\n";
+  u.PutArchive({FileItem("a.txt", "a")});
+  ASSERT_TRUE(u.Run());
+  // Line feeds become CR LF, nothing is added, and the old file is replaced whole.
+  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "7\r\nsecond line\r\n");
+}
+
+TEST(PkgDecompress, NamesAttributesAndTimesOfEntries) {
+  Unpack u(L"unzip-fields");
+  ZipItem dosPath = FileItem("C:\\data\\..\\readme.txt", "read me");
+  dosPath.versionMadeBy = 0x0014;  // DOS host, archive bit
+  dosPath.externalAttributes = 0x20;
+  ZipItem readOnly = FileItem("ro.txt", "locked");
+  readOnly.externalAttributes = 0x81240000;
+  ZipItem writable = FileItem("rw.txt", "open");
+  writable.externalAttributes = 0x81A40000;
+  ZipItem hidden = FileItem("hidden.txt", "h");
+  hidden.versionMadeBy = 0x0B14;  // host 11 reads DOS bits too
+  hidden.externalAttributes = 0x02;
+  ZipItem stamped = FileItem("stamped.txt", "t");
+  stamped.dosDate = (39 << 9) | (11 << 5) | 23;        // 2019-11-23
+  stamped.dosTime = (14 << 11) | (37 << 5) | 29;        // 14:37:58
+  stamped.localExtra = e2e::ExtraBlock(0x000A, std::string(32, '\0')) + e2e::UtBlock(1, {1577836800});
+  stamped.centralExtra = e2e::UtBlock(1, {1000});  // the central copy is not the one read
+  ZipItem allTimes = FileItem("alltimes.txt", "a");
+  allTimes.localExtra = e2e::UtBlock(3, {1500000000, 1600000000});
+  ZipItem unicode = FileItem("\xE8\xB5\x84\xE6\xBA\x90/\xE5\x9C\xB0\xE5\x9B\xBE.dat", "map");  // 资源/地图.dat
+  unicode.flags = 0;  // no UTF-8 flag: decoded as UTF-8 all the same
+  u.PutArchive({dosPath, readOnly, writable, hidden, stamped, allTimes, unicode});
+  ASSERT_TRUE(u.Run());
+
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"readme.txt")), "read me");
+  EXPECT_EQ(Attributes(u.Inst(L"readme.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_NE(Attributes(u.Inst(L"ro.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"ro.txt")), "locked");
+  EXPECT_EQ(Attributes(u.Inst(L"rw.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_NE(Attributes(u.Inst(L"hidden.txt")) & FILE_ATTRIBUTE_HIDDEN, 0u);
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"资源\\地图.dat")), "map");
+
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExW(u.Inst(L"stamped.txt").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(AsU64(data.ftLastWriteTime), 132223104000000000ull);  // 2020-01-01 00:00:00 UTC from "UT"
+  EXPECT_EQ(AsU64(data.ftLastAccessTime), UtcOfLocalStamp(2019, 11, 23, 14, 37, 58));  // DOS stamp
+  ASSERT_TRUE(GetFileAttributesExW(u.Inst(L"alltimes.txt").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(AsU64(data.ftLastWriteTime), 116444736000000000ull + 1500000000ull * 10000000ull);
+  EXPECT_EQ(AsU64(data.ftLastAccessTime), 116444736000000000ull + 1600000000ull * 10000000ull);
+  ASSERT_TRUE(GetFileAttributesExW(u.Inst(L"rw.txt").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(AsU64(data.ftLastWriteTime), UtcOfLocalStamp(2020, 6, 15, 12, 30, 0));
+}
+
+TEST(PkgDecompress, ReadOnlyFileOfAFirstPackageSurvivesTheSecond) {
+  Unpack u(L"unzip-readonly");
+  ZipItem ro = FileItem("vorn/config.ini", "first");
+  ro.externalAttributes = 0x81240000;
+  u.PutArchive({ro, FileItem("vorn/data.bin", "first data")});
+  u.config.serverVersion = "104";
+  ASSERT_TRUE(u.Run());
+  ASSERT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "104");
+
+  Unpack second(L"unzip-readonly-2");
+  second.config.installDir = u.config.installDir;
+  second.PutArchive({FileItem("vorn/config.ini", "second"), FileItem("vorn/data.bin", "second data")});
+  ASSERT_TRUE(second.Run());
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\config.ini")), "first");
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\data.bin")), "second data");
+  // The version is recorded all the same, so the package is not fetched again.
+  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+  std::string log = e2e::ReadTestLog();
+  EXPECT_NE(log.find("entry vorn/config.ini failed: a read-only file is in the way"), std::string::npos) << log;
+  EXPECT_NE(log.find("1 of 2 entries unpacked"), std::string::npos) << log;
+}
+
+namespace {
+
+// A download cut off in the middle: the central directory at the end is missing.
+std::string TruncatedZip() {
+  ZipItem big = FileItem("a.txt", std::string(5000, 'a'));
+  big.deflate = false;
+  return BuildZip({big}).substr(0, 3000);
+}
+
+}  // namespace
+
+TEST(PkgDecompress, DownloadThatIsNoZipLeavesTheVersionAlone) {
+  for (const std::string& body : {std::string("<html><body>502 Bad Gateway</body></html>"), std::string(),
+                                  TruncatedZip()}) {
+    Unpack u(L"unzip-nozip");
+    ASSERT_TRUE(e2e::WriteFileBytes(u.config.GetPkgVerPath(), "104\r\n"));
+    ASSERT_TRUE(e2e::WriteFileBytes(u.Archive(), body));
+    ASSERT_TRUE(u.Run());
+    EXPECT_FALSE(base::PathExists(u.Archive()));
+    EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "104\r\n");
+    EXPECT_FALSE(base::PathExists(u.Inst(L"a.txt")));
+    std::string log = e2e::ReadTestLog();
+    EXPECT_NE(log.find("is no zip archive or is damaged"), std::string::npos) << log;
+    EXPECT_NE(log.find("pkg.ver left unchanged"), std::string::npos) << log;
+  }
+}
+
+TEST(PkgDecompress, MissingArchiveGoesOnToTheLaunch) {
+  Unpack u(L"unzip-missing");
+  ASSERT_TRUE(u.Run());
+  EXPECT_FALSE(base::PathExists(u.config.GetPkgVerPath()));
+  EXPECT_NE(e2e::ReadTestLog().find("cannot be opened"), std::string::npos);
+}
+
+TEST(PkgDecompress, EntriesLeadingOutsideAreRefusedOthersUnpack) {
+  Unpack u(L"unzip-slip");
+  u.PutArchive({FileItem("../outside1.txt", "evil"), FileItem("a/../../outside2.txt", "evil"),
+                FileItem("..\\outside3.txt", "evil"), FileItem("ok/../../../outside4.txt", "evil"),
+                FileItem("... /outside5.txt", "evil"), FileItem("good.txt", "fine"),
+                FileItem("C:/Windows/../winfile.txt", "cleaned, stays inside")});
+  ASSERT_TRUE(u.Run());
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"good.txt")), "fine");
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"winfile.txt")), "cleaned, stays inside");
+  // The cleaning rules strip every climb that follows a separator, so this one stays inside.
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"outside4.txt")), "evil");
+  for (const wchar_t* name : {L"outside1.txt", L"outside2.txt", L"outside3.txt", L"outside5.txt"}) {
+    EXPECT_FALSE(base::PathExists(u.scratch + L"\\" + name)) << e2e::Narrow(name);
+    EXPECT_FALSE(base::PathExists(u.scratch + L"\\..\\" + name)) << e2e::Narrow(name);
+  }
+  std::string log = e2e::ReadTestLog();
+  EXPECT_NE(log.find("entry ../outside1.txt refused: it leads outside the install folder"), std::string::npos) << log;
+  EXPECT_NE(log.find("entry ../outside2.txt refused"), std::string::npos) << log;
+  EXPECT_NE(log.find("3 of 7 entries unpacked"), std::string::npos) << log;
+  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+}
+
+TEST(PkgDecompress, BadEntriesFailAloneAndKeepWhatTheyWouldReplace) {
+  Unpack u(L"unzip-bad");
+  ASSERT_TRUE(e2e::WriteFileBytes(u.Inst(L"secret.dat"), "old secret"));
+  ZipItem encrypted = FileItem("secret.dat", "new secret");
+  encrypted.flags |= 1;
+  ZipItem damaged = FileItem("damaged.bin", std::string(20000, 'd'));
+  damaged.corruptData = true;
+  ZipItem damagedStored = FileItem("damaged.txt", "stored data whose CRC does not match");
+  damagedStored.deflate = false;
+  damagedStored.corruptData = true;
+  ZipItem lzma = FileItem("lzma.bin", "not really lzma");
+  lzma.method = 14;
+  u.PutArchive({encrypted, damaged, damagedStored, lzma, FileItem("fine.txt", "fine")});
+  ASSERT_TRUE(u.Run());
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"secret.dat")), "old secret");
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"fine.txt")), "fine");
+  std::string log = e2e::ReadTestLog();
+  EXPECT_NE(log.find("entry secret.dat failed: the data are encrypted"), std::string::npos) << log;
+  EXPECT_NE(log.find("entry damaged.bin failed: the data cannot be decoded"), std::string::npos) << log;
+  EXPECT_NE(log.find("entry damaged.txt failed: the data cannot be decoded: CRC mismatch"), std::string::npos) << log;
+  EXPECT_NE(log.find("entry lzma.bin failed: compression method 14 is not supported"), std::string::npos) << log;
+  EXPECT_FALSE(base::PathExists(u.Inst(L"lzma.bin")));
+  EXPECT_NE(log.find("1 of 5 entries unpacked"), std::string::npos) << log;
+}
+
+namespace {
+
+void RemoveTreeLong(const std::wstring& dir) {
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW((L"\\\\?\\" + dir + L"\\*").c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring name = fd.cFileName;
+    if (name == L"." || name == L"..") continue;
+    std::wstring full = dir + L"\\" + name;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveTreeLong(full);
+      RemoveDirectoryW((L"\\\\?\\" + full).c_str());
+    } else {
+      DeleteFileW((L"\\\\?\\" + full).c_str());
+    }
+  } while (FindNextFileW(find, &fd));
+  FindClose(find);
+}
+
+}  // namespace
+
+TEST(PkgDecompress, PathsBeyondMaxPathAreWrittenWhole) {
+  std::wstring scratch = e2e::ScratchDir(L"unzip-long");
+  RemoveTreeLong(scratch);
+  Unpack u(L"unzip-long");
+  std::string dir1(90, 'a'), dir2(90, 'b'), file(90, 'c');
+  std::string name = "vorn/" + dir1 + "/" + dir2 + "/" + file + ".txt";
+  u.PutArchive({DirItem("vorn/" + dir1 + "/"), FileItem(name, "deep")});
+  ASSERT_TRUE(u.Run());
+  std::wstring full = u.Inst(L"vorn\\" + std::wstring(dir1.begin(), dir1.end()) + L"\\" +
+                             std::wstring(dir2.begin(), dir2.end()) + L"\\" + std::wstring(file.begin(), file.end()) +
+                             L".txt");
+  ASSERT_GT(full.size(), 259u);
+  EXPECT_EQ(e2e::ReadFileBytes(L"\\\\?\\" + full), "deep") << e2e::ReadTestLog();
+  EXPECT_NE(e2e::ReadTestLog().find("2 of 2 entries unpacked"), std::string::npos);
+  RemoveTreeLong(u.scratch);
+}
+
+TEST(PkgDecompress, ArchiveThatCannotBeDeletedIsLeft) {
+  Unpack u(L"unzip-keep");
+  u.PutArchive({FileItem("a.txt", "a")});
+  // Another reader that does not allow deletion.
+  HANDLE holder = CreateFileW(u.Archive().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  bool ran = u.Run();
+  CloseHandle(holder);
+  ASSERT_TRUE(ran);
+  EXPECT_TRUE(base::PathExists(u.Archive()));
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"a.txt")), "a");
+  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+  EXPECT_NE(e2e::ReadTestLog().find("cannot be deleted, left in place"), std::string::npos) << e2e::ReadTestLog();
+}
+
+TEST(PkgDecompress, RunningGameFromTheInstallFolderIsEndedFirst) {
+  Unpack u(L"unzip-running");
+  std::wstring game = u.config.GetPkgExePath();
+  std::wstring elsewhere = u.scratch + L"\\elsewhere\\vorn\\vorn.exe";
+  ASSERT_TRUE(e2e::PlaceTestGame(game));
+  ASSERT_TRUE(e2e::PlaceTestGame(elsewhere));
+  HANDLE running = e2e::StartStayingGame(game);
+  HANDLE other = e2e::StartStayingGame(elsewhere);
+  ASSERT_TRUE(running && other);
+  ASSERT_TRUE(e2e::WaitForStarts(game, 1, 20000));
+  ASSERT_TRUE(e2e::WaitForStarts(elsewhere, 1, 20000));
+
+  u.PutArchive({FileItem("vorn/vorn.exe", "the new game client")});
+  bool ran = u.Run();
+  bool gameEnded = WaitForSingleObject(running, 5000) == WAIT_OBJECT_0;
+  bool otherRuns = WaitForSingleObject(other, 0) == WAIT_TIMEOUT;
+  TerminateProcess(running, 1);
+  TerminateProcess(other, 1);
+  WaitForSingleObject(other, 5000);
+  CloseHandle(running);
+  CloseHandle(other);
+
+  ASSERT_TRUE(ran);
+  EXPECT_TRUE(gameEnded);
+  EXPECT_TRUE(otherRuns);
+  EXPECT_EQ(e2e::ReadFileBytes(game), "the new game client") << e2e::ReadTestLog();
+}

@@ -1,0 +1,95 @@
+#include "state_driver.h"
+
+#include "app/log.h"
+#include "base/fs.h"
+#include "base/text.h"
+#include "launcher_harness.h"
+
+namespace e2e {
+
+StateDriver::StateDriver(const std::wstring& scratchName) : scratch(ScratchDir(scratchName)) {
+  config.installDir = scratch + L"\\inst\\";
+  base::CreateDirectoryTree(config.installDir);
+  config.pkgName = L"vorn";
+  config.weiduanShell = L"wd.exe";
+  context.config = &config;
+  context.page = &page;
+  context.qos = &qos;
+}
+
+StateDriver::~StateDriver() {
+  // The page is ours, not the states' to free.
+  context.page = nullptr;
+  context.download = nullptr;
+  delete context.state;
+  context.state = nullptr;
+}
+
+void StateDriver::Tick() {
+  if (context.state) context.state->Update();
+}
+
+bool StateDriver::RunUntilReplaced(State* state, DWORD timeoutMs) {
+  state->MakeCurrent();
+  DWORD start = GetTickCount();
+  while (context.state == state) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    state->Update();
+    if (context.state == state) Sleep(5);
+  }
+  return true;
+}
+
+std::function<void()> Stepper::Hook() {
+  return [this] {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (abandoned_) return;
+    waiting_ = true;
+    cv_.notify_all();
+    cv_.wait(lock, [this] { return !waiting_ || abandoned_; });
+  };
+}
+
+bool Stepper::WaitArrived(DWORD timeoutMs) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return waiting_; });
+}
+
+void Stepper::Release() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiting_ = false;
+  cv_.notify_all();
+}
+
+void Stepper::Abandon() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  abandoned_ = true;
+  waiting_ = false;
+  cv_.notify_all();
+}
+
+std::string ReadFileBytes(const std::wstring& path) {
+  std::string bytes;
+  base::ReadWholeFile(path, bytes);
+  return bytes;
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+  return base::WriteWholeFile(path, bytes);
+}
+
+std::string Narrow(const std::wstring& text) { return base::Utf8(text); }
+
+namespace {
+std::wstring g_testLog;
+}
+
+std::wstring OpenTestLog(const std::wstring& dir) {
+  g_testLog = dir + L"\\test.log";
+  LogOpen(g_testLog);
+  return g_testLog;
+}
+
+std::string ReadTestLog() { return ReadFileBytes(g_testLog); }
+
+}  // namespace e2e

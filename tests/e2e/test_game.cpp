@@ -1,0 +1,55 @@
+#include "test_game.h"
+
+#include "base/fs.h"
+#include "base/strings.h"
+#include "base/text.h"
+#include "launcher_harness.h"
+
+namespace e2e {
+
+std::wstring TestGameExe() { return UnixToWinePath(VORN_TEST_GAME_EXE); }
+
+bool PlaceTestGame(const std::wstring& path) {
+  base::CreateDirectoryTree(base::DirectoryPart(path));
+  DeleteFileW((path + L".cmdline.txt").c_str());
+  return CopyFileW(TestGameExe().c_str(), path.c_str(), FALSE) != FALSE;
+}
+
+std::vector<GameStart> RecordedStarts(const std::wstring& exePath) {
+  std::vector<GameStart> starts;
+  std::string bytes;
+  if (!base::ReadWholeFile(exePath + L".cmdline.txt", bytes)) return starts;
+  std::vector<std::string> lines;
+  base::Split(bytes, "\n", lines);
+  for (const std::string& line : lines) {
+    size_t tab = line.find('\t');
+    if (tab == std::string::npos) continue;
+    GameStart start;
+    start.showMode = std::stoi(line.substr(0, tab));
+    start.params = base::ToWide(line.substr(tab + 1));
+    starts.push_back(start);
+  }
+  return starts;
+}
+
+bool WaitForStarts(const std::wstring& exePath, size_t count, DWORD timeoutMs) {
+  DWORD start = GetTickCount();
+  while (GetTickCount() - start < timeoutMs) {
+    if (RecordedStarts(exePath).size() >= count) return true;
+    Sleep(50);
+  }
+  return RecordedStarts(exePath).size() >= count;
+}
+
+HANDLE StartStayingGame(const std::wstring& exePath) {
+  std::wstring line = L"\"" + exePath + L"\" --stay";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return nullptr;
+  CloseHandle(pi.hThread);
+  return pi.hProcess;
+}
+
+}  // namespace e2e

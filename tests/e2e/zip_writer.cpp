@@ -1,0 +1,115 @@
+#include "zip_writer.h"
+
+#include <zlib.h>
+
+namespace e2e {
+namespace {
+
+void Put16(std::string& out, uint32_t v) {
+  out += static_cast<char>(v & 0xFF);
+  out += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+
+std::string RawDeflate(const std::string& data) {
+  z_stream s{};
+  deflateInit2(&s, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&s, data.size()) + 16, '\0');
+  s.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  s.avail_in = static_cast<uInt>(data.size());
+  s.next_out = reinterpret_cast<Bytef*>(&out[0]);
+  s.avail_out = static_cast<uInt>(out.size());
+  deflate(&s, Z_FINISH);
+  out.resize(s.total_out);
+  deflateEnd(&s);
+  return out;
+}
+
+}  // namespace
+
+ZipItem FileItem(const std::string& name, const std::string& data) {
+  ZipItem item;
+  item.name = name;
+  item.data = data;
+  return item;
+}
+
+ZipItem DirItem(const std::string& name) {
+  ZipItem item;
+  item.name = name;
+  item.deflate = false;
+  item.externalAttributes = 0x41ED0000;
+  return item;
+}
+
+std::string ExtraBlock(uint16_t id, const std::string& data) {
+  std::string out;
+  Put16(out, id);
+  Put16(out, static_cast<uint32_t>(data.size()));
+  return out + data;
+}
+
+std::string UtBlock(uint8_t flags, const std::vector<int32_t>& times) {
+  std::string data(1, static_cast<char>(flags));
+  for (int32_t t : times) Put32(data, static_cast<uint32_t>(t));
+  return ExtraBlock(0x5455, data);
+}
+
+std::string BuildZip(const std::vector<ZipItem>& items) {
+  std::string out, central;
+  for (const ZipItem& item : items) {
+    uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size()));
+    std::string stored = item.deflate ? RawDeflate(item.data) : item.data;
+    if (item.corruptData && !stored.empty()) stored[stored.size() / 2] ^= 0x5A;
+    uint16_t method = item.method >= 0 ? static_cast<uint16_t>(item.method) : item.deflate ? 8 : 0;
+    uint32_t offset = static_cast<uint32_t>(out.size());
+
+    Put32(out, 0x04034b50);
+    Put16(out, 20);
+    Put16(out, item.flags);
+    Put16(out, method);
+    Put16(out, item.dosTime);
+    Put16(out, item.dosDate);
+    Put32(out, crc);
+    Put32(out, static_cast<uint32_t>(stored.size()));
+    Put32(out, static_cast<uint32_t>(item.data.size()));
+    Put16(out, static_cast<uint32_t>(item.name.size()));
+    Put16(out, static_cast<uint32_t>(item.localExtra.size()));
+    out += item.name + item.localExtra + stored;
+
+    Put32(central, 0x02014b50);
+    Put16(central, item.versionMadeBy);
+    Put16(central, 20);
+    Put16(central, item.flags);
+    Put16(central, method);
+    Put16(central, item.dosTime);
+    Put16(central, item.dosDate);
+    Put32(central, crc);
+    Put32(central, static_cast<uint32_t>(stored.size()));
+    Put32(central, static_cast<uint32_t>(item.data.size()));
+    Put16(central, static_cast<uint32_t>(item.name.size()));
+    Put16(central, static_cast<uint32_t>(item.centralExtra.size()));
+    Put16(central, 0);  // comment
+    Put16(central, 0);  // disk
+    Put16(central, 0);  // internal attributes
+    Put32(central, item.externalAttributes);
+    Put32(central, offset);
+    central += item.name + item.centralExtra;
+  }
+  uint32_t centralOffset = static_cast<uint32_t>(out.size());
+  out += central;
+  Put32(out, 0x06054b50);
+  Put16(out, 0);
+  Put16(out, 0);
+  Put16(out, static_cast<uint32_t>(items.size()));
+  Put16(out, static_cast<uint32_t>(items.size()));
+  Put32(out, static_cast<uint32_t>(central.size()));
+  Put32(out, centralOffset);
+  Put16(out, 0);
+  return out;
+}
+
+}  // namespace e2e

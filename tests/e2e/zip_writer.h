@@ -1,0 +1,35 @@
+#pragma once
+// Builds small zip archives in memory for the unpacking tests, with full
+// control over the fields the launcher reads: host, attributes, DOS stamp,
+// extra fields, flags and compression.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct ZipItem {
+  std::string name;  // stored bytes (UTF-8 for non-ASCII)
+  std::string data;
+  bool deflate = true;
+  uint16_t versionMadeBy = 0x031E;      // Unix host, zip 3.0
+  uint32_t externalAttributes = 0x81A40000;  // regular file, rw-r--r--
+  uint16_t dosDate = (40 << 9) | (6 << 5) | 15;  // 2020-06-15
+  uint16_t dosTime = (12 << 11) | (30 << 5);     // 12:30:00
+  std::string localExtra;
+  std::string centralExtra;
+  uint16_t flags = 0x0800;  // UTF-8 names
+  bool corruptData = false;  // flip a byte of the stored data after the CRC is taken
+  int method = -1;  // when set, this method id is written (the data stay as built)
+};
+
+ZipItem FileItem(const std::string& name, const std::string& data);
+ZipItem DirItem(const std::string& name);  // Unix host, drwxr-xr-x
+
+std::string BuildZip(const std::vector<ZipItem>& items);
+
+// A "UT" extra block with the given flags and Unix times, in that order.
+std::string UtBlock(uint8_t flags, const std::vector<int32_t>& times);
+std::string ExtraBlock(uint16_t id, const std::string& data);
+
+}  // namespace e2e
