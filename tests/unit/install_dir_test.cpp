@@ -245,3 +245,19 @@ TEST(InstallDirReal, CreatesAndFindsAFolderOnThisMachine) {
   EXPECT_EQ(second.installDir, first.installDir);
   RemoveDirectoryW(first.installDir.c_str());
 }
+
+TEST(InstallDirReal, AFileIsNotAnExistingInstallation) {
+  // A file that happens to carry the installation's name must not become the
+  // install folder: the first pass looks for folders only.
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::wstring file = std::wstring(temp) + L"vorn-unit-not-a-folder";
+  ASSERT_TRUE(base::WriteWholeFile(file, "x"));
+  IDriveQueries& real = CurrentDriveQueries();
+  EXPECT_FALSE(real.FolderExists(file + L"\\"));
+  EXPECT_TRUE(real.FolderExists(std::wstring(temp)));
+  bool created = true;
+  EXPECT_NE(real.CreateFolderTree(file + L"\\", created), 0ul);
+  EXPECT_FALSE(created);
+  DeleteFileW(file.c_str());
+}
