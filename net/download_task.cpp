@@ -1,27 +1,344 @@
 #include "net/download_task.h"
 
+// httplib pulls in winsock2.h, which must come before windows.h.
+#include <httplib.h>
+#include <windows.h>
+
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
-// Placeholder until the request thread lands: every request fails at once.
-DownloadTask::DownloadTask() : body(static_cast<char*>(std::malloc(4096))), bodyCapacity(4096) {}
+#include "app/log.h"
+#include "base/fs.h"
+#include "base/handles.h"
+#include "base/strings.h"
+#include "base/text.h"
+#include "net/http_url.h"
+
+namespace {
+
+constexpr size_t kInitialBodyCapacity = 4096;
+constexpr int kMaxRetries = 30;  // so a file request makes at most 31 attempts
+constexpr DWORD kSharingViolation = ERROR_SHARING_VIOLATION;  // 32: never retried
+
+std::atomic<unsigned> g_retryPauseMs{2000};
+std::atomic<size_t> g_threadStack{0};
+
+std::string PathText(const std::wstring& path) { return base::Utf8(path); }
+
+// Opens the task's file on the first body data, creating missing folders.
+// Records the Win32 error and the failure text in the task when it cannot.
+bool OpenTargetFile(DownloadTask* task, base::UniqueFile& file) {
+  std::wstring dir = base::DirectoryPart(task->localPath);
+  if (!dir.empty() && !base::DirectoryExists(dir)) {
+    unsigned long rc = base::CreateDirectoryTree(dir);
+    if (rc != 0) {
+      task->errorCode = static_cast<uint32_t>(rc);
+      task->error = Log("Create local dir failed: %s, error code: %d", PathText(dir).c_str(),
+                        static_cast<int>(rc));
+      return false;
+    }
+  }
+  // Shared like a C runtime "wb" stream, so readers may watch the file grow.
+  HANDLE h = CreateFileW(task->localPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD err = GetLastError();
+  if (h == INVALID_HANDLE_VALUE) {
+    task->errorCode = err;
+    task->error = Log("Create local file failed: %s, error code: %d",
+                      PathText(task->localPath).c_str(), static_cast<int>(err));
+    return false;
+  }
+  file.Reset(h);
+  return true;
+}
+
+bool WriteAll(HANDLE file, const char* data, size_t size) {
+  while (size > 0) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+    DWORD written = 0;
+    if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+// Cuts the file back to `length` bytes and continues writing there. A retry
+// thus always continues exactly where the counted bytes end, whatever a
+// broken attempt left behind after them.
+bool TruncateAt(HANDLE file, int64_t length) {
+  LARGE_INTEGER at;
+  at.QuadPart = length;
+  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
+// Sleeps before a retry, in short slices so a stop request is seen at once.
+// False when the job was told to stop meanwhile.
+bool PauseBeforeRetry(const DownloadJob* job) {
+  unsigned left = g_retryPauseMs.load();
+  while (left > 0) {
+    if (job->isrun.load() != 1) return false;
+    unsigned slice = left < 20 ? left : 20;
+    Sleep(slice);
+    left -= slice;
+  }
+  return job->isrun.load() == 1;
+}
+
+// One request with its retries; runs on the job's own thread.
+class Request {
+ public:
+  Request(DownloadJob* job, const HttpUrl& url) : job_(job), task_(job->task), url_(url) {}
+
+  void Run() {
+    int triesLeft = kMaxRetries;
+    for (;;) {
+      if (Attempt()) return;
+      // No usable response. Only file requests resume, and only while there
+      // is something left to fetch and the failure may be passing.
+      bool retry = job_->isrun.load() == 1 && status_ < 400 && !task_->localPath.empty() &&
+                   task_->received.load() < task_->total.load() &&
+                   task_->errorCode != kSharingViolation && triesLeft > 0;
+      if (!retry) break;
+      --triesLeft;
+      if (!PauseBeforeRetry(job_)) break;
+      resumeOffset_ = task_->received.load();
+      if (file_ && !TruncateAt(file_.Get(), resumeOffset_)) {
+        Log("seek in local file failed: %s, error code: %d", PathText(task_->localPath).c_str(),
+            static_cast<int>(GetLastError()));
+        break;
+      }
+    }
+    if (task_->error.empty())
+      task_->error = Log("http response failed, isrun:%d, res:NULL, status: %d, url: %s",
+                         static_cast<int>(job_->isrun.load()), status_, job_->url.c_str());
+  }
+
+  // Closes the file so that it is complete before the task reports the end.
+  void CloseFile() { file_.Reset(); }
+
+ private:
+  // True when a response came back (successful or not): the request is over.
+  bool Attempt() {
+    status_ = 0;
+    httplib::Headers headers;
+    if (resumeOffset_ > 0) {
+      char range[64];
+      snprintf(range, sizeof range, "bytes=%lld-", static_cast<long long>(resumeOffset_));
+      headers.emplace("Range", range);
+    }
+    httplib::Client client(url_.host, url_.port);
+    client.set_follow_location(true);
+
+    int code = 0;
+    try {
+      httplib::Result res = client.Get(
+          url_.path, headers,
+          [this](const httplib::Response& r) { return OnResponse(r); },
+          [this](const char* data, size_t size) { return OnData(data, size); },
+          [this](uint64_t current, uint64_t length) { return OnProgress(current, length); });
+      if (!res) return false;
+      code = res->status;
+    } catch (const std::exception& e) {
+      // The library throws on a few malformed answers (a redirect's port);
+      // treat it as a broken attempt rather than let it end the process.
+      Log("request raised an exception: %s, url: %s", e.what(), job_->url.c_str());
+      return false;
+    }
+
+    if (code == 200 || code == 204 || code == 206) {
+      task_->error.clear();  // an earlier attempt may have failed
+    } else {
+      task_->error = Log("http response status: %d, url: %s", code, job_->url.c_str());
+    }
+    return true;
+  }
+
+  bool OnResponse(const httplib::Response& r) {
+    status_ = r.status;
+    if (status_ >= 400) return false;
+    if (resumeOffset_ > 0 && status_ == 200) {
+      // The server ignored "Range" and sends the whole body: appending it to
+      // the partial file would corrupt it, so start over from byte 0.
+      Log("resume answered with the whole body, starting over: %s", job_->url.c_str());
+      resumeOffset_ = 0;
+      task_->received.exchange(0);
+      if (file_ && !TruncateAt(file_.Get(), 0)) return false;
+      task_->bodySize = 0;
+    }
+    return true;
+  }
+
+  bool OnData(const char* data, size_t size) {
+    if (!task_->localPath.empty() && !file_) {
+      if (!OpenTargetFile(task_, file_)) return false;
+    }
+    if (file_) {
+      if (!WriteAll(file_.Get(), data, size)) {
+        DWORD err = GetLastError();
+        task_->errorCode = err;
+        task_->error = Log("Write local file failed: %s, error code: %d",
+                           PathText(task_->localPath).c_str(), static_cast<int>(err));
+        return false;
+      }
+    } else if (!task_->AppendBody(data, size)) {
+      task_->error = Log("Receive body failed, out of memory at %lld bytes, url: %s",
+                         static_cast<long long>(task_->bodySize), job_->url.c_str());
+      return false;
+    }
+    return job_->isrun.load() == 1;
+  }
+
+  bool OnProgress(uint64_t current, uint64_t length) {
+    task_->received.exchange(resumeOffset_ + static_cast<int64_t>(current));
+    task_->total.exchange(resumeOffset_ + static_cast<int64_t>(length));
+    return job_->isrun.load() == 1;
+  }
+
+  DownloadJob* job_;
+  DownloadTask* task_;
+  HttpUrl url_;
+  int64_t resumeOffset_ = 0;
+  int status_ = 0;
+  base::UniqueFile file_;
+};
+
+void Finish(DownloadJob* job) {
+  // Order matters to the pollers: the outcome is complete before `finished`,
+  // and `done` is the thread's last touch of the job.
+  job->task->finished.exchange(1);
+  job->done.exchange(1);
+}
+
+DWORD WINAPI RequestThread(void* arg) {
+  DownloadJob* job = static_cast<DownloadJob*>(arg);
+  DownloadTask* task = job->task;
+  Log("start Request, agent:%s, url: %s !", job->agent.c_str(), job->url.c_str());
+
+  HttpUrl url;
+  bool parsed = false;
+  try {
+    parsed = ParseHttpUrl(job->url, url);
+  } catch (const std::exception&) {
+    parsed = false;  // std::regex gives up on pathological input
+  }
+  if (!parsed) {
+    task->error = Log("parse httpurl failed, url=%s", job->url.c_str());
+    Finish(job);
+    return 0;
+  }
+
+  {
+    Request request(job, url);
+    request.Run();
+    Log("Request complete!");
+    request.CloseFile();
+    Finish(job);
+  }  // the client and response were released inside Run; nothing shared is touched here
+  return 0;
+}
+
+}  // namespace
+
+DownloadTask::DownloadTask()
+    : body(static_cast<char*>(std::malloc(kInitialBodyCapacity))),
+      bodyCapacity(body ? kInitialBodyCapacity : 0) {}
+
 DownloadTask::~DownloadTask() { std::free(body); }
+
 void DownloadTask::Reset() {
-  finished = 0;
-  received = 0;
-  total = 1;
+  finished.exchange(0);
+  received.exchange(0);
+  total.exchange(1);
   bodySize = 0;
   localPath.clear();
   error.clear();
   errorCode = 0;
 }
-void DownloadTask::AppendBody(const char*, size_t) {}
+
+bool DownloadTask::AppendBody(const char* data, size_t size) {
+  if (size > SIZE_MAX - 1 - bodySize) return false;
+  size_t needed = bodySize + size + 1;  // room for the zero that readers write
+  size_t capacity = bodyCapacity ? bodyCapacity : kInitialBodyCapacity;
+  while (capacity < needed) {
+    if (capacity > SIZE_MAX / 2) return false;
+    capacity *= 2;
+  }
+  if (capacity > bodyCapacity) {
+    char* grown = static_cast<char*>(std::malloc(capacity));
+    if (!grown) return false;
+    if (bodySize) std::memcpy(grown, body, bodySize);
+    std::free(body);
+    body = grown;
+    bodyCapacity = capacity;
+  }
+  if (size) std::memcpy(body + bodySize, data, size);
+  bodySize += size;
+  return true;
+}
+
 std::string DownloadTask::BodyText() {
+  if (!body) return std::string();
   body[bodySize] = 0;
   return std::string(body);
 }
-void StartDownload(DownloadJobList&, const std::string&, const std::string& url, DownloadTask* task) {
-  task->error = "not implemented: " + url;
-  task->finished = 1;
+
+void StartDownload(DownloadJobList& jobs, const std::string& agent, const std::string& url,
+                   DownloadTask* task) {
+  DownloadJob* job = new DownloadJob;
+  job->agent = agent;
+  job->url = url;
+  job->task = task;
+  jobs.push_back(job);
+
+  size_t stack = g_threadStack.load();
+  HANDLE thread = CreateThread(nullptr, stack, RequestThread, job,
+                               stack ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0, nullptr);
+  if (!thread) {
+    // Nothing will ever finish this job, so end it here; StopAll must not wait for it.
+    DWORD err = GetLastError();
+    task->error = Log("start request thread failed, error code: %d, url: %s",
+                      static_cast<int>(err), url.c_str());
+    Finish(job);
+    return;
+  }
+  CloseHandle(thread);  // the job's done flag, not the handle, tells when it ended
 }
-void StopAll(DownloadJobList& jobs) { jobs.clear(); }
+
+void StopAll(DownloadJobList& jobs) {
+  // Every job is told first, so all of them wind down in parallel.
+  for (DownloadJob* job : jobs) job->isrun.exchange(0);
+  for (DownloadJob* job : jobs) {
+    while (job->done.load() == 0) Sleep(1);
+    delete job;
+  }
+  DownloadJobList().swap(jobs);
+}
+
+std::vector<DownloadTask*> StopAllWithin(DownloadJobList& jobs, unsigned maxWaitMs) {
+  for (DownloadJob* job : jobs) job->isrun.exchange(0);
+  ULONGLONG deadline = GetTickCount64() + maxWaitMs;
+  for (DownloadJob* job : jobs) {
+    while (job->done.load() == 0 && GetTickCount64() < deadline) Sleep(1);
+  }
+  return FreeEndedJobs(jobs);
+}
+
+std::vector<DownloadTask*> FreeEndedJobs(DownloadJobList& jobs) {
+  std::vector<DownloadTask*> tasks;
+  DownloadJobList running;
+  for (DownloadJob* job : jobs) {
+    if (job->done.load() != 0) {
+      tasks.push_back(job->task);
+      delete job;
+    } else {
+      running.push_back(job);
+    }
+  }
+  jobs.swap(running);
+  return tasks;
+}
+
+void SetRetryPauseForTesting(unsigned ms) { g_retryPauseMs.store(ms); }
+void SetRequestThreadStackForTesting(size_t bytes) { g_threadStack.store(bytes); }

@@ -2,6 +2,7 @@
 // Background HTTP GET of one URL into memory or into a file. A state starts a
 // request with StartDownload and polls the DownloadTask from its timer tick.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,8 +20,9 @@ struct DownloadTask {
   // localPath, error and errorCode cleared. Only while no request runs.
   void Reset();
 
-  // Appends to the in-memory body, keeping bodySize < bodyCapacity.
-  void AppendBody(const char* data, size_t size);
+  // Appends to the in-memory body, keeping bodySize < bodyCapacity. False
+  // (and nothing appended) when a larger buffer cannot be allocated.
+  bool AppendBody(const char* data, size_t size);
   // Writes a zero at body[bodySize] and returns the body up to its first zero byte.
   std::string BodyText();
 
@@ -46,9 +48,25 @@ struct DownloadJob {
 
 using DownloadJobList = std::vector<DownloadJob*>;
 
-// Starts a request on a thread of its own and returns at once.
+// Starts a request on a thread of its own and returns at once. When no thread
+// can be started the job is left done and the task finished with an error.
 void StartDownload(DownloadJobList& jobs, const std::string& agent, const std::string& url,
                    DownloadTask* task);
 
 // Signals every job to stop, then waits for each to finish and frees them all.
 void StopAll(DownloadJobList& jobs);
+
+// StopAll with a bound: signals every job, waits at most `maxWaitMs` in all,
+// frees the jobs that ended and keeps the others in the list (never freed
+// under a running thread). Returns the tasks of the freed jobs, which the
+// caller may now release.
+std::vector<DownloadTask*> StopAllWithin(DownloadJobList& jobs, unsigned maxWaitMs);
+
+// Frees the jobs whose thread has ended and returns their tasks; running jobs stay.
+std::vector<DownloadTask*> FreeEndedJobs(DownloadJobList& jobs);
+
+// Test seams. The pause before a retry is 2000 ms in the product; tests
+// shorten it. A stack reservation of 0 starts request threads with the
+// executable's default stack.
+void SetRetryPauseForTesting(unsigned ms);
+void SetRequestThreadStackForTesting(size_t bytes);
