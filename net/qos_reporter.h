@@ -17,3 +17,8 @@ QosReporter& TheQosReporter();
 
 // Sends one report (event id and name) and returns at once.
 void reportQos(int eventId, const std::string& eventName);
+
+// At process exit: tells the reports still in flight to stop and waits for
+// them at most `maxWaitMs`, so an unreachable statistics server cannot hold
+// the finished launcher. Reports still running afterwards are abandoned.
+void StopQosReports(unsigned maxWaitMs);
