@@ -1,0 +1,253 @@
+// Downloads against the local game server (CTest fixture "game_server").
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "base/fs.h"
+#include "base/handles.h"
+#include "base/strings.h"
+#include "base/text.h"
+#include "e2e/game_server_control.h"
+#include "net/download_task.h"
+#include "server_env.h"
+
+namespace {
+
+std::wstring ScratchDir() {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return base::JoinPath(temp, L"vorn-net-tests");
+}
+
+class Download : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_NE(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+    ASSERT_TRUE(gameserver::ResetFaults());
+    SetRetryPauseForTesting(5);
+  }
+  void TearDown() override {
+    StopAll(jobs);
+    gameserver::ResetFaults();
+    SetRetryPauseForTesting(2000);
+    SetRequestThreadStackForTesting(0);
+  }
+
+  // Starts `url` on `task` and waits (bounded) until the task has finished.
+  void Run(const std::string& url, DownloadTask& task) {
+    StartDownload(jobs, "test", url, &task);
+    for (int i = 0; i < 6000 && task.finished.load() == 0; ++i) Sleep(10);
+    ASSERT_EQ(task.finished.load(), 1u) << "no outcome within 60 s for " << url;
+  }
+
+  // A fresh target path in a folder that does not exist yet.
+  std::wstring Target(const std::wstring& name) {
+    std::wstring dir = base::JoinPath(ScratchDir(), base::ToWide(base::TimestampText()) + L"-" +
+                                                        std::to_wstring(GetTickCount64()));
+    return base::JoinPath(base::JoinPath(dir, L"sub"), name);
+  }
+
+  DownloadJobList jobs;
+};
+
+std::string FileBytes(const std::wstring& path) {
+  std::string bytes;
+  base::ReadWholeFile(path, bytes);
+  return bytes;
+}
+
+TEST_F(Download, PathOnlyUrlFailsWithoutAConnection) {
+  DownloadTask task;
+  Run("/net/path-only.txt", task);
+  EXPECT_EQ(task.error, "http response failed, isrun:1, res:NULL, status: 0, url: /net/path-only.txt");
+  EXPECT_EQ(task.errorCode, 0u);
+}
+
+TEST_F(Download, InMemoryBodyWithQueryAndFragment) {
+  std::string content = gameserver::TestBytes(300000, 1);  // several receive blocks, several growths
+  ASSERT_TRUE(gameserver::Publish("/net/mem.bin", content));
+  DownloadTask task;
+  Run(testenv::ServerUrl("/net/mem.bin?v=17&x=y#frag"), task);
+  EXPECT_EQ(task.error, "");
+  ASSERT_EQ(task.bodySize, content.size());
+  EXPECT_EQ(std::string(task.body, task.bodySize), content);
+  EXPECT_LT(task.bodySize, task.bodyCapacity);
+  EXPECT_EQ(task.received.load(), 300000);
+  EXPECT_EQ(task.total.load(), 300000);
+
+  auto seen = gameserver::Requests("/net/mem.bin");
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].target, "/net/mem.bin?v=17&x=y");  // the fragment never leaves the client
+  EXPECT_EQ(seen[0].range, "-");
+}
+
+TEST_F(Download, RefusedStatusesAndUnexpectedOnes) {
+  ASSERT_TRUE(gameserver::Publish("/net/status.txt", "body"));
+  std::string url = testenv::ServerUrl("/net/status.txt");
+  struct Case {
+    int status;
+    std::string error;
+  } cases[] = {
+      {404, "http response failed, isrun:1, res:NULL, status: 404, url: " + url},
+      {500, "http response failed, isrun:1, res:NULL, status: 500, url: " + url},
+      {201, "http response status: 201, url: " + url},
+      {203, "http response status: 203, url: " + url},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(gameserver::AddFault("/net/status.txt", "status=" + std::to_string(c.status)));
+    DownloadTask task;
+    task.localPath = Target(L"status.txt");  // a file request, so a retry would be possible
+    Run(url, task);
+    EXPECT_EQ(task.error, c.error);
+    EXPECT_EQ(task.errorCode, 0u);
+  }
+  // None of them was retried.
+  EXPECT_EQ(gameserver::Requests("/net/status.txt").size(), 4u);
+}
+
+TEST_F(Download, RedirectIsFollowed) {
+  ASSERT_TRUE(gameserver::Publish("/net/moved-here.txt", "new home"));
+  ASSERT_TRUE(gameserver::AddFault("/net/old-place.txt", "redirect=/net/moved-here.txt"));
+  DownloadTask task;
+  Run(testenv::ServerUrl("/net/old-place.txt"), task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_EQ(task.BodyText(), "new home");
+}
+
+TEST_F(Download, DroppedTransferResumesIntoTheSameFile) {
+  std::string content = gameserver::TestBytes(700000, 2);
+  ASSERT_TRUE(gameserver::Publish("/net/resume.bin", content));
+  ASSERT_TRUE(gameserver::AddFault("/net/resume.bin", "drop_after=300001"));
+  DownloadTask task;
+  task.localPath = Target(L"resume.bin");
+  Run(testenv::ServerUrl("/net/resume.bin"), task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_EQ(task.received.load(), 700000);
+  EXPECT_EQ(task.total.load(), 700000);
+  EXPECT_TRUE(FileBytes(task.localPath) == content) << "resumed file differs from the source";
+
+  auto seen = gameserver::Requests("/net/resume.bin");
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].range, "-");
+  EXPECT_EQ(seen[0].fault, "drop_after=300001,times=1");
+  EXPECT_EQ(seen[1].range, "bytes=300001-");
+  EXPECT_EQ(seen[1].status, 206);
+}
+
+TEST_F(Download, WholeBodyAnswerToAResumeStartsTheFileOver) {
+  std::string content = gameserver::TestBytes(500000, 3);
+  ASSERT_TRUE(gameserver::Publish("/net/restart.bin", content));
+  ASSERT_TRUE(gameserver::AddFault("/net/restart.bin", "drop_after=200000"));
+  ASSERT_TRUE(gameserver::AddFault("/net/restart.bin", "ignore_range=1"));
+  DownloadTask task;
+  task.localPath = Target(L"restart.bin");
+  Run(testenv::ServerUrl("/net/restart.bin"), task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_EQ(task.received.load(), 500000);
+  EXPECT_EQ(task.total.load(), 500000);
+  std::string got = FileBytes(task.localPath);
+  EXPECT_EQ(got.size(), content.size());
+  EXPECT_TRUE(got == content) << "file not restarted cleanly";
+
+  auto seen = gameserver::Requests("/net/restart.bin");
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].range, "bytes=200000-");
+  EXPECT_EQ(seen[1].status, 200);
+}
+
+TEST_F(Download, EmptyBodyCreatesNoFile) {
+  ASSERT_TRUE(gameserver::Publish("/net/empty.txt", ""));
+  DownloadTask task;
+  task.localPath = Target(L"empty.txt");
+  Run(testenv::ServerUrl("/net/empty.txt"), task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_FALSE(base::PathExists(task.localPath));
+  EXPECT_FALSE(base::PathExists(base::DirectoryPart(task.localPath)));
+}
+
+TEST_F(Download, StopAllReturnsOnlyAfterTheJobEnded) {
+  ASSERT_TRUE(gameserver::Publish("/net/slow.txt", std::string(10000, 's')));
+  ASSERT_TRUE(gameserver::AddFault("/net/slow.txt", "delay_ms=1500"));
+  std::string url = testenv::ServerUrl("/net/slow.txt");
+  DownloadTask task;
+  StartDownload(jobs, "test", url, &task);
+  Sleep(300);
+  ASSERT_EQ(task.finished.load(), 0u);
+  StopAll(jobs);
+  EXPECT_TRUE(jobs.empty());
+  EXPECT_EQ(task.finished.load(), 1u);
+  EXPECT_EQ(task.error, "http response failed, isrun:0, res:NULL, status: 200, url: " + url);
+}
+
+TEST_F(Download, StopDuringTheRetryPauseEndsTheJob) {
+  ASSERT_TRUE(gameserver::Publish("/net/pause.bin", std::string(5000, 'p')));
+  ASSERT_TRUE(gameserver::AddFault("/net/pause.bin", "drop_after=100&times=0"));
+  SetRetryPauseForTesting(60000);
+  DownloadTask task;
+  task.localPath = Target(L"pause.bin");
+  StartDownload(jobs, "test", testenv::ServerUrl("/net/pause.bin"), &task);
+  for (int i = 0; i < 500 && gameserver::Requests("/net/pause.bin").empty(); ++i) Sleep(10);
+  Sleep(200);
+  StopAll(jobs);  // must not sit out the minute-long pause
+  EXPECT_EQ(task.finished.load(), 1u);
+  EXPECT_EQ(gameserver::Requests("/net/pause.bin").size(), 1u);
+  EXPECT_EQ(FileBytes(task.localPath), std::string(100, 'p'));  // a failed request keeps its part
+}
+
+TEST_F(Download, FileOpenElsewhereIsNotRetried) {
+  ASSERT_TRUE(gameserver::Publish("/net/locked.bin", "fresh content"));
+  DownloadTask task;
+  task.localPath = Target(L"locked.bin");
+  ASSERT_EQ(base::CreateDirectoryTree(base::DirectoryPart(task.localPath)), 0u);
+  base::UniqueFile holder(CreateFileW(task.localPath.c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(holder.Valid());
+  Run(testenv::ServerUrl("/net/locked.bin"), task);
+  EXPECT_EQ(task.errorCode, 32u);
+  EXPECT_EQ(task.error,
+            "Create local file failed: " + base::Utf8(task.localPath) + ", error code: 32");
+  EXPECT_EQ(gameserver::Requests("/net/locked.bin").size(), 1u);
+}
+
+TEST_F(Download, FolderThatCannotBeMadeIsReported) {
+  ASSERT_TRUE(gameserver::Publish("/net/nodir.bin", "x"));
+  // A file stands where the folder should be.
+  std::wstring blocker = Target(L"blocker");
+  ASSERT_EQ(base::CreateDirectoryTree(base::DirectoryPart(blocker)), 0u);
+  ASSERT_TRUE(base::WriteWholeFile(blocker, "file"));
+  DownloadTask task;
+  task.localPath = base::JoinPath(blocker, L"nodir.bin");
+  Run(testenv::ServerUrl("/net/nodir.bin"), task);
+  EXPECT_NE(task.errorCode, 0u);
+  EXPECT_EQ(task.error, "Create local dir failed: " + base::Utf8(blocker) +
+                            ", error code: " + std::to_string(task.errorCode));
+  // Retried like any passing failure: the whole limit of 31 attempts.
+  EXPECT_EQ(gameserver::Requests("/net/nodir.bin").size(), 31u);
+}
+
+TEST_F(Download, RetriesStopAtTheLimit) {
+  ASSERT_TRUE(gameserver::Publish("/net/limit.bin", std::string(1000, 'l')));
+  ASSERT_TRUE(gameserver::AddFault("/net/limit.bin", "drop_after=0&times=0"));
+  DownloadTask task;
+  task.localPath = Target(L"limit.bin");
+  std::string url = testenv::ServerUrl("/net/limit.bin");
+  Run(url, task);
+  EXPECT_EQ(task.error, "http response failed, isrun:1, res:NULL, status: 200, url: " + url);
+  EXPECT_EQ(gameserver::Requests("/net/limit.bin").size(), 31u);  // the first try and 30 retries
+}
+
+TEST_F(Download, ThreadThatCannotStartEndsTheJob) {
+  // No address space can hold this stack, so the thread cannot be created.
+  SetRequestThreadStackForTesting(size_t(1) << 52);
+  DownloadTask task;
+  StartDownload(jobs, "test", testenv::ServerUrl("/net/never.txt"), &task);
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0]->done.load(), 1u);
+  EXPECT_EQ(task.finished.load(), 1u);
+  EXPECT_TRUE(base::StartsWith(task.error, "start request thread failed, error code: ")) << task.error;
+  StopAll(jobs);
+  EXPECT_TRUE(jobs.empty());
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#include "e2e/game_server_control.h"
+
+#include <httplib.h>
+#include <windows.h>
+
+#include <sstream>
+
+#include "base/fs.h"
+#include "base/strings.h"
+#include "base/text.h"
+#include "server_env.h"
+
+namespace gameserver {
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line))
+    if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+  std::vector<std::string> fields;
+  base::Split(line, "\t", fields);
+  return fields;
+}
+
+}  // namespace
+
+bool Get(const std::string& pathAndQuery, std::string* body) {
+  httplib::Client client("127.0.0.1", testenv::ServerPort());
+  auto res = client.Get(pathAndQuery.c_str());
+  if (!res || res->status < 200 || res->status > 299) return false;
+  if (body) *body = res->body;
+  return true;
+}
+
+bool AddFault(const std::string& path, const std::string& fault) {
+  return Get("/__control/fault?path=" + path + "&" + fault);
+}
+
+bool ResetFaults() { return Get("/__control/reset"); }
+
+bool Publish(const std::string& path, const std::string& bytes) {
+  std::wstring full = testenv::ServerRoot() + base::ToWide(path);
+  for (wchar_t& c : full)
+    if (c == L'/') c = L'\\';
+  if (base::CreateDirectoryTree(base::DirectoryPart(full)) != 0) return false;
+  return base::WriteWholeFile(full, bytes);
+}
+
+std::vector<RequestLine> Requests(const std::string& pathPrefix) {
+  std::string text;
+  std::vector<RequestLine> out;
+  if (!Get("/__control/requests", &text)) return out;
+  // time, method, target, status, length=, range=, fault=
+  for (const std::string& line : Lines(text)) {
+    std::vector<std::string> f = Fields(line);
+    if (f.size() < 7 || !base::StartsWith(f[2], pathPrefix)) continue;
+    RequestLine r;
+    r.target = f[2];
+    r.status = std::atoi(f[3].c_str());
+    r.range = f[5].substr(6);
+    r.fault = f[6].substr(6);
+    out.push_back(r);
+  }
+  return out;
+}
+
+std::vector<std::string> QosLines() {
+  std::string text;
+  if (!Get("/__control/qos", &text)) return {};
+  return Lines(text);
+}
+
+std::string QosField(const std::string& line, const std::string& key) {
+  for (const std::string& field : Fields(line))
+    if (base::StartsWith(field, key + "=")) return field.substr(key.size() + 1);
+  return std::string();
+}
+
+std::string TestBytes(size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  unsigned x = seed * 2654435761u + 1;
+  for (char& c : bytes) {
+    x = x * 1103515245u + 12345u;
+    c = static_cast<char>(x >> 16);
+  }
+  return bytes;
+}
+
+}  // namespace gameserver

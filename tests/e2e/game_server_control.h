@@ -1,0 +1,38 @@
+#pragma once
+// Test-side access to the local game server: publishing files, queueing
+// faults and reading what the server saw.
+#include <string>
+#include <vector>
+
+namespace gameserver {
+
+// GET of a path on the server; false when no 2xx answer came.
+bool Get(const std::string& pathAndQuery, std::string* body = nullptr);
+
+// Queues a fault for `path`, e.g. AddFault("/a.bin", "drop_after=100").
+bool AddFault(const std::string& path, const std::string& fault);
+// Drops every queued fault.
+bool ResetFaults();
+
+// Writes `bytes` to the publish folder as `path` ("/net/a.bin"), making folders.
+bool Publish(const std::string& path, const std::string& bytes);
+
+// One line of requests.log.
+struct RequestLine {
+  std::string target;  // raw path and query as received
+  int status = 0;
+  std::string range;   // "-" when none was sent
+  std::string fault;   // "-" when none applied
+};
+// The requests whose target begins with `pathPrefix`, oldest first.
+std::vector<RequestLine> Requests(const std::string& pathPrefix);
+
+// The statistics report lines (tab-separated key=value fields, see the server's --help).
+std::vector<std::string> QosLines();
+// A field of one report line ("S", "T", "EVENT", "RAW", ...); empty when absent.
+std::string QosField(const std::string& line, const std::string& key);
+
+// Random-looking bytes of a given size, different per seed.
+std::string TestBytes(size_t size, unsigned seed);
+
+}  // namespace gameserver

@@ -1,0 +1,111 @@
+// Statistics reports against the local game server (CTest fixture "game_server").
+// The reporter is one record per process, so the run is one test in order.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "e2e/game_server_control.h"
+#include "net/qos_reporter.h"
+#include "net/qos_system.h"
+#include "server_env.h"
+
+namespace {
+
+// Report lines whose sequence is `seq`, once `count` of them arrived (bounded wait).
+std::vector<std::string> WaitForReports(const std::string& seq, size_t count) {
+  std::vector<std::string> mine;
+  for (int i = 0; i < 500; ++i) {
+    mine.clear();
+    for (const std::string& line : gameserver::QosLines())
+      if (gameserver::QosField(line, "S") == seq) mine.push_back(line);
+    if (mine.size() >= count) break;
+    Sleep(20);
+  }
+  return mine;
+}
+
+bool IsLowerHex32(const std::string& s) {
+  return s.size() == 32 && std::all_of(s.begin(), s.end(), [](char c) {
+           return std::isdigit(static_cast<unsigned char>(c)) || (c >= 'a' && c <= 'f');
+         });
+}
+
+TEST(QosReports, OneRunOfReports) {
+  ASSERT_NE(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+  ASSERT_TRUE(gameserver::ResetFaults());
+  QosReporter& r = TheQosReporter();
+  ASSERT_EQ(r.qosStartAt, 0) << "another test already reported";
+
+  // Before the configuration names a server nothing happens.
+  r.url.clear();
+  reportQos(99, "Dropped");
+  EXPECT_EQ(r.qosStartAt, 0);
+  EXPECT_EQ(r.sQosSeq, "");
+
+  r.url = testenv::ServerUrl("/qos");
+  r.plat = "pc";
+  r.skey = "sk-1";
+  r.uid = "77";
+  reportQos(3, "Tokenstart");
+  ASSERT_NE(r.qosStartAt, 0);
+  ASSERT_TRUE(IsLowerHex32(r.sQosSeq)) << r.sQosSeq;
+  // The seed: adapter address, the time in seconds, and the process's first counter value.
+  std::string address = NetworkAddressText();
+  bool seedMatches = false;
+  for (int32_t t = r.qosStartAt; t <= r.qosStartAt + 1; ++t)
+    seedMatches |= Md5Hex(address + std::to_string(t) + "1") == r.sQosSeq;
+  EXPECT_TRUE(seedMatches) << "sequence not made from address " << address << ", time and 1";
+  EXPECT_EQ(r.version, "");  // the test program has no version resource
+
+  std::vector<std::string> first = WaitForReports(r.sQosSeq, 1);
+  ASSERT_EQ(first.size(), 1u);
+  std::string j = gameserver::QosField(first[0], "J");
+  EXPECT_TRUE(j == "0" || j == "1") << j;
+  EXPECT_EQ(gameserver::QosField(first[0], "RAW"),
+            "KZ={G:1;S:" + r.sQosSeq + ";W:sk-1;U:0;N:77;T:3;Tokenstart;AGENT:;OS:" +
+                RunningOsName() + ";J:" + j + ";V:;PLAT:pc;}");
+
+  // Reports in flight together each arrive whole, all with the run's sequence.
+  std::string seq = r.sQosSeq;
+  int32_t startAt = r.qosStartAt;
+  reportQos(10, "DownloadPkgStart");
+  reportQos(11, "DownloadPkgOk");
+  reportQos(20, "DecompressPkgStart");
+  reportQos(21, "DecompressPkgOk");
+  EXPECT_EQ(r.sQosSeq, seq);
+  EXPECT_EQ(r.qosStartAt, startAt);
+  std::vector<std::string> all = WaitForReports(seq, 5);
+  ASSERT_EQ(all.size(), 5u);
+  std::string events;
+  for (const std::string& line : all) {
+    events += gameserver::QosField(line, "T") + ":" + gameserver::QosField(line, "EVENT") + " ";
+    EXPECT_EQ(gameserver::QosField(line, "G"), "1");
+    EXPECT_EQ(gameserver::QosField(line, "PLAT"), "pc");
+  }
+  for (const char* e : {"3:Tokenstart ", "10:DownloadPkgStart ", "11:DownloadPkgOk ",
+                        "20:DecompressPkgStart ", "21:DecompressPkgOk "})
+    EXPECT_NE(events.find(e), std::string::npos) << events;
+  EXPECT_EQ(events.find("99:"), std::string::npos);
+
+  // At exit a report stuck on a slow server does not hold the process.
+  ASSERT_TRUE(gameserver::AddFault("/qos", "delay_ms=4000"));
+  reportQos(26, "LaunchGameOk");
+  Sleep(200);
+  ULONGLONG before = GetTickCount64();
+  StopQosReports(300);
+  EXPECT_LT(GetTickCount64() - before, 3000u);
+  gameserver::ResetFaults();
+  // Let the abandoned report end before the process does.
+  EXPECT_EQ(WaitForReports(seq, 6).size(), 6u);
+  Sleep(200);
+}
+
+TEST(QosReports, VersionComesFromTheLauncherResource) {
+  std::string version = FileVersionOf(testenv::WinePath(VORN_LAUNCHER_EXE));
+  EXPECT_EQ(version, VORN_VERSION_TEXT);
+}
+
+}  // namespace
