@@ -75,7 +75,13 @@ bool FormatPackageUrl(const std::string& pattern, int32_t version, std::string& 
       error = "package url cannot be formatted: " + pattern;
       return false;
     }
-    result.append(number, static_cast<size_t>(n) < sizeof number ? n : sizeof number - 1);
+    // A sign and a precision of 1,023 make a number one byte longer than the
+    // buffer; cutting it would hand out a URL with a wrong version in it.
+    if (static_cast<size_t>(n) >= sizeof number) {
+      error = "package url is longer than " + std::to_string(kMaxUrlLength) + " bytes: " + pattern;
+      return false;
+    }
+    result.append(number, static_cast<size_t>(n));
   }
   if (conversions == 0) {
     error = "package url has no integer conversion: " + pattern;
