@@ -344,3 +344,32 @@ TEST(PkgDecompress, RunningGameFromTheInstallFolderIsEndedFirst) {
   EXPECT_TRUE(otherRuns);
   EXPECT_EQ(e2e::ReadFileBytes(game), "the new game client") << e2e::ReadTestLog();
 }
+
+TEST(PkgDecompress, TheJobOutlivesAStateThatGoesFirst) {
+  Unpack u(L"unzip-lifetime");
+  u.PutArchive({FileItem("a.txt", "a"), FileItem("b.txt", "b")});
+  e2e::Stepper stepper;
+  auto* state = new PkgDecompressState(&u.context);
+  std::weak_ptr<DecompressJob> job = state->Job();
+  state->Job()->stepHook = stepper.Hook();
+  state->MakeCurrent();
+  state->Update();
+  ASSERT_TRUE(stepper.WaitArrived(kRunTimeoutMs));
+
+  // The state goes while the worker is held at its first step.
+  delete u.context.state;
+  u.context.state = nullptr;
+  EXPECT_FALSE(job.expired());
+  std::shared_ptr<DecompressJob> probe = job.lock();
+  ASSERT_TRUE(probe);
+  stepper.Abandon();  // let the worker run on without further stops
+  DWORD start = GetTickCount();
+  while (probe->progress < 2 && GetTickCount() - start < kRunTimeoutMs) Sleep(5);
+  EXPECT_EQ(probe->progress, 2);
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"b.txt")), "b");
+  probe.reset();
+  // Once the worker has returned, the last reference is gone.
+  start = GetTickCount();
+  while (!job.expired() && GetTickCount() - start < kRunTimeoutMs) Sleep(5);
+  EXPECT_TRUE(job.expired());
+}
