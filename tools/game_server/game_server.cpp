@@ -123,7 +123,9 @@ void GameServer::Route(const httplib::Request& req, httplib::Response& res) {
   }
 
   if (req.path == options_.tokenPath) return ServeToken(req, res);
-  if (req.path == options_.qosPath) return ServeQos(req, res);
+  // Below the statistics path too, so that each test can report to a path of its own.
+  if (req.path == options_.qosPath || req.path.rfind(options_.qosPath + "/", 0) == 0)
+    return ServeQos(req, res);
   ServeFile(req, res, faulty ? &fault : nullptr);
 }
 

@@ -20,7 +20,8 @@ Serves a game publication from DIR to the launcher on http://HOST:PORT/.
   --host ADDR       address to listen on (default 127.0.0.1)
   --log-dir DIR     where requests.log and qos.log are written (default: .)
   --token-path P    path of the token endpoint (default /token)
-  --qos-path P      path of the statistics endpoint (default /qos)
+  --qos-path P      path of the statistics endpoint and the paths below it
+                    (default /qos)
   --quiet           do not echo requests on standard output
   --help            this text
 
@@ -33,8 +34,11 @@ Endpoints:
   GET /<file>                a file of the publish folder; 404 when missing
   GET /token?token=T         the user info of T from tokens.txt, or a text
                              beginning with "error" (status 200)
-  GET /qos?data=KZ={...}     a statistics report: one line in qos.log with
-                             its fields decoded (G=1<TAB>S=...<TAB>EVENT=...<TAB>RAW=...)
+  GET /qos[/...]?data=KZ={...}
+                             a statistics report: one line in qos.log,
+                             time<TAB>path=/qos...<TAB>G=1<TAB>S=...<TAB>T=3<TAB>
+                             EVENT=Tokenstart<TAB>...<TAB>RAW=KZ={...} (fields
+                             decoded; the item without a colon is EVENT)
 
 Control (for tests; never logged in requests.log):
   GET /__control/ping        "ok" once the server answers
