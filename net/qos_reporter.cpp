@@ -58,3 +58,8 @@ void StopQosReports(unsigned maxWaitMs) {
   if (!g_jobs->empty())
     Log("%d statistics reports still pending at exit, abandoned", static_cast<int>(g_jobs->size()));
 }
+
+void ResetQosReporterForTesting() {
+  TheQosReporter() = QosReporter();
+  g_sequenceCounter = 1;
+}

@@ -22,3 +22,7 @@ void reportQos(int eventId, const std::string& eventName);
 // them at most `maxWaitMs`, so an unreachable statistics server cannot hold
 // the finished launcher. Reports still running afterwards are abandoned.
 void StopQosReports(unsigned maxWaitMs);
+
+// Test seam: forgets the run (fields emptied, sequence counter back to 1) as
+// if the process had just started; reports in flight carry on.
+void ResetQosReporterForTesting();
