@@ -10,6 +10,7 @@ struct HttpUrl {
 };
 
 // Full match of the launcher's URL pattern. The scheme is read and ignored:
-// every request is plain HTTP, port 80 unless the URL names one. Logs the
-// parts on success.
+// every request is plain HTTP, port 80 unless the URL names one. A port above
+// 65535 and a URL longer than 4,096 characters are refused. Logs the parts on
+// success.
 bool ParseHttpUrl(const std::string& url, HttpUrl& out);

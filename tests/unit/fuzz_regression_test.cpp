@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "net/http_url.h"
 #include "workflow/package_url.h"
 
 TEST(FuzzRegression, PackageUrlNumberLongerThanItsBufferIsRefusedNotCut) {
@@ -22,4 +23,28 @@ TEST(FuzzRegression, PackageUrlNumberLongerThanItsBufferIsRefusedNotCut) {
   ASSERT_TRUE(FormatPackageUrl("%+.1022d", 5, url, error)) << error;
   EXPECT_EQ(url.size(), 1023u);
   EXPECT_EQ(url.back(), '5');
+}
+
+TEST(FuzzRegression, UrlPortAbove65535IsRefused) {
+  // The socket layer keeps 16 bits of the port: ":65616" used to reach port 80.
+  HttpUrl u;
+  for (const char* url : {"http://h:65536/", "http://h:65616/", "http://h:99999999999999999999/x"}) {
+    SCOPED_TRACE(url);
+    EXPECT_FALSE(ParseHttpUrl(url, u));
+  }
+  ASSERT_TRUE(ParseHttpUrl("http://h:65535/", u));
+  EXPECT_EQ(u.port, 65535);
+  ASSERT_TRUE(ParseHttpUrl("http://h:0000080/p", u));
+  EXPECT_EQ(u.port, 80);
+}
+
+TEST(FuzzRegression, OverlongUrlIsRefusedInsteadOfOverflowingTheStack) {
+  // The pattern matcher recursed once per character: a 6,000-character URL
+  // from the configuration ended the launcher with a stack overflow.
+  HttpUrl u;
+  EXPECT_FALSE(ParseHttpUrl("http://h/" + std::string(100000, 'x'), u));
+  const std::string longest = "http://h/" + std::string(4096 - 9, 'x');
+  ASSERT_TRUE(ParseHttpUrl(longest, u));
+  EXPECT_EQ(u.path.size(), 4096u - 8);
+  EXPECT_FALSE(ParseHttpUrl(longest + "x", u));
 }
