@@ -1,0 +1,96 @@
+#!/usr/bin/env python3
+"""Writes a sample game publication for the local game server.
+
+The folder it fills is what an operator would publish: the install
+configuration, the package version, the package archive, the launcher logo,
+the micro-client files and the token table. The sample game is the project's
+stand-in game client (tools/test_game), which shows "game started" and the
+command line it received.
+"""
+import argparse
+import os
+import random
+import subprocess
+import zipfile
+
+CONFIG = """; install configuration of the sample publication
+[common]
+installName={install_name}
+weiduanName={install_name}
+tokensvr=http://127.0.0.1:{port}/token?token=
+minverUrl=http://127.0.0.1:{port}/pkg/pkg.ver
+pkgUrl=http://127.0.0.1:{port}/pkg/vorn-game-%d.zip
+pkgName=VornGame
+weiduanShell=vorn-shell.exe
+weiduanVer={weiduan_version}
+weiduanCfg=vorn-shell.cfg
+weiduanUrl=http://127.0.0.1:{port}/weiduan/vorn-shell.exe
+weiduanCfgUrl=http://127.0.0.1:{port}/weiduan/vorn-shell.cfg
+weiduanShortcut=0
+weiduanNeedAdmin=0
+qosUrl=http://127.0.0.1:{port}/qos
+launcherLogo=http://127.0.0.1:{port}/pkg/logo.png
+
+[{platform}]
+weiduanShortcut={shortcut}
+"""
+
+
+def write_package(path, game_exe, size_mb, seed):
+    rng = random.Random(seed)
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        z.write(game_exe, "VornGame/VornGame.exe")
+        z.writestr("VornGame/readme.txt", "Vorn sample game\r\n")
+        z.writestr("VornGame/data/", "")
+        # Incompressible assets make the download long enough to watch.
+        for i in range(max(1, size_mb)):
+            z.writestr(f"VornGame/data/pack{i:02d}.bin", rng.randbytes(1 << 20),
+                       compress_type=zipfile.ZIP_STORED)
+        z.writestr("VornGame/config/settings.ini", "[video]\r\nwidth=1280\r\n")
+
+
+def write_logo(path):
+    subprocess.run(
+        ["convert", "-size", "300x56", "xc:none", "-fill", "#198bfe",
+         "-draw", "roundrectangle 0,8 299,47 20,20", "-fill", "#ffffff",
+         "-draw", "polygon 130,16 130,40 170,28", "PNG32:" + path],
+        check=True)
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__)
+    ap.add_argument("--out", required=True, help="publish folder to fill")
+    ap.add_argument("--game-exe", required=True, help="the stand-in game client (.exe)")
+    ap.add_argument("--port", type=int, default=8080)
+    ap.add_argument("--version", type=int, default=105, help="package version")
+    ap.add_argument("--platform", default="pc")
+    ap.add_argument("--token", default="demotoken")
+    ap.add_argument("--user-info", default="uid=1001&skey=demo-skey&nick=player")
+    ap.add_argument("--install-name", default="VornDemo")
+    ap.add_argument("--micro-client", action="store_true", help="select the micro-client mode")
+    ap.add_argument("--size-mb", type=int, default=8, help="size of the package's assets")
+    a = ap.parse_args()
+
+    pkg = os.path.join(a.out, "pkg")
+    weiduan = os.path.join(a.out, "weiduan")
+    os.makedirs(pkg, exist_ok=True)
+    os.makedirs(weiduan, exist_ok=True)
+    with open(os.path.join(pkg, "vorn_install_cfg.ini"), "w", newline="\n", encoding="utf-8") as f:
+        f.write(CONFIG.format(port=a.port, platform=a.platform, install_name=a.install_name,
+                              weiduan_version="1.0.3", shortcut="1" if a.micro_client else "0"))
+    with open(os.path.join(pkg, "pkg.ver"), "w", newline="\n") as f:
+        f.write(f"{a.version}\n")
+    write_package(os.path.join(pkg, f"vorn-game-{a.version}.zip"), a.game_exe, a.size_mb, a.version)
+    write_logo(os.path.join(pkg, "logo.png"))
+    with open(a.game_exe, "rb") as src, open(os.path.join(weiduan, "vorn-shell.exe"), "wb") as dst:
+        dst.write(src.read())
+    with open(os.path.join(weiduan, "vorn-shell.cfg"), "w", newline="\n") as f:
+        f.write("[shell]\nserver=127.0.0.1\n")
+    with open(os.path.join(a.out, "tokens.txt"), "w", newline="\n", encoding="utf-8") as f:
+        f.write("# token<TAB>user info\n")
+        f.write(f"{a.token}\t{a.user_info}\n")
+    print(f"publication written to {a.out}")
+
+
+if __name__ == "__main__":
+    main()
