@@ -1,8 +1,10 @@
 #include "ui/loading_page.h"
 
-// gdiplus.h needs the COM stream types and std::min/max-free headers first.
+// gdiplus.h needs the COM stream types declared first.
 #include <objidl.h>
 #include <gdiplus.h>
+
+#include <cstring>
 
 #include "app/log.h"
 #include "resource.h"
@@ -155,6 +157,7 @@ void LoadingPage::Paint(int64_t done, int64_t total, bool withProgress) {
 }
 
 Gdiplus::Image* LoadImageFromFile(const std::wstring& path) {
-  // GDI+ objects come from its own allocator, which gives null rather than throwing.
+  // The object keeps its decode status instead of failing construction, so a
+  // broken download still gives the caller something to hand to SetLogo.
   return new Gdiplus::Bitmap(path.c_str());
 }
