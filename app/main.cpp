@@ -70,7 +70,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
     }
     case LaunchMode::Uninstall:
       Log("IsUninstallLauncher");
-      RunUninstall(config.modulePath, cmd);
+      // The first stage starts a copy of this program, which needs the mutex.
+      RunUninstall(config.modulePath, cmd, [&mutex] {
+        CloseHandle(mutex);
+        mutex = nullptr;
+      });
       return 0;
     case LaunchMode::Normal:
       break;

@@ -1,4 +1,192 @@
 #include "install/uninstall.h"
 
-// Placeholder until the uninstaller lands.
-void RunUninstall(const std::wstring&, const std::wstring&) {}
+#include <windows.h>
+
+#include "app/log.h"
+#include "app/start_process.h"
+#include "base/error_text.h"
+#include "base/fs.h"
+#include "base/handles.h"
+#include "base/strings.h"
+#include "base/text.h"
+#include "install/registration.h"
+#include "install/uninstall_ini.h"
+
+namespace {
+
+constexpr wchar_t kSecondStagePrefix[] = L"tmp567pbq3cas9190aewdqw634_";
+// The second stage trusts time, not a handle, to know that the first stage
+// (whose executable it removes) has ended: the first exits right after
+// starting it.
+constexpr DWORD kFirstStageExitWaitMs = 2000;
+constexpr REGSAM kDeleteAccess = KEY_WRITE | KEY_QUERY_VALUE;  // 0x20007
+
+struct FindTraits {
+  static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { FindClose(h); }
+};
+using UniqueFind = base::UniqueOwner<HANDLE, FindTraits>;
+
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+  for (auto& c : path)
+    if (c == L'/') c = L'\\';
+  while (path.size() > 1 && path.back() == L'\\') path.pop_back();
+  return path;
+}
+
+bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// "C:", "C:\" or "\\server\share": never a folder to remove whole.
+bool IsRootFolder(const std::wstring& path) {
+  std::wstring p = WithoutTrailingSeparators(path);
+  if (p.size() <= 2) return true;
+  if (p.compare(0, 2, L"\\\\") == 0) return p.find(L'\\', 2) == p.rfind(L'\\');
+  return p.find(L'\\') == std::wstring::npos;
+}
+
+// Windows cannot remove a process's current folder, so the second stage steps
+// out of the install folder first (it starts there when the first stage was
+// started from it).
+void LeaveFolder(const std::wstring& installDir) {
+  wchar_t current[1024] = {};
+  DWORD n = GetCurrentDirectoryW(1024, current);
+  if (n == 0 || n >= 1024 || !IsSameOrInsideFolder(current, installDir)) return;
+  std::wstring parent = base::DirectoryPart(WithoutTrailingSeparators(installDir));
+  if (parent.size() == 2 && parent[1] == L':') parent += L'\\';
+  if (!SetCurrentDirectoryW(parent.c_str()))
+    Log("leaving the install folder failed: %s", base::ErrorText(GetLastError()).c_str());
+}
+
+[[noreturn]] void RunFirstStage(const std::wstring& modulePath,
+                                const std::function<void()>& releaseInstanceLock) {
+  Log("首次启动 Uninstall.exe");
+  wchar_t temp[1024] = {};
+  DWORD n = GetTempPathW(1024, temp);
+  if (n == 0 || n >= 1024) {
+    Log("GetTempPath failed: %s", base::ErrorText(GetLastError()).c_str());
+    ExitProcess(0);
+  }
+  std::wstring copy = base::JoinPath(temp, SecondStageName());
+  if (!CopyFileW(modulePath.c_str(), copy.c_str(), FALSE))
+    Log("copy to %s failed: %s", base::Utf8(copy).c_str(), base::ErrorText(GetLastError()).c_str());
+  // The copy is this same program and takes the single-instance mutex at its
+  // start like any launcher; while we held it the copy would quit at once as
+  // a second instance. So we let go of it here, just before starting the copy
+  // (the copy then holds it for the whole removal), rather than make the copy
+  // wait for a lock it has no way to tell apart from a real second launcher.
+  if (releaseInstanceLock) releaseInstanceLock();
+  StartProcess(copy, base::DirectoryPart(modulePath), false, SW_SHOW);
+  ExitProcess(0);
+}
+
+void RunSecondStage(const std::wstring& installDir) {
+  Log("从temp拉起的uninstall，开始真正的删除操作");
+  UninstallSettings settings;
+  if (!ReadCfg(installDir, settings)) {
+    Log("读取uninstall.ini失败");
+    return;
+  }
+  Sleep(kFirstStageExitWaitMs);
+  LeaveFolder(installDir);
+
+  Log("开始删除installpath: %s", base::Utf8(installDir).c_str());
+  unsigned long rc = IsRootFolder(installDir) ? ERROR_ACCESS_DENIED : RemoveDirectoryTree(installDir);
+  Log("删除installpath result: %s", base::ErrorText(rc).c_str());
+
+  Log("删除桌面link: %s", base::Utf8(settings.desktopLink).c_str());
+  DeleteFileW(settings.desktopLink.c_str());
+
+  Log("删除注册表: %s, sub: %s", base::Utf8(settings.regPath).c_str(),
+      base::Utf8(settings.installName).c_str());
+  DeleteUninstallKey(settings);
+}
+
+}  // namespace
+
+std::wstring SecondStageName() { return std::wstring(kSecondStagePrefix) + kUninstallerName; }
+
+void RunUninstall(const std::wstring& modulePath, const std::wstring& commandLine,
+                  const std::function<void()>& releaseInstanceLock) {
+  std::wstring name = base::FileNamePart(modulePath);
+  if (name == kUninstallerName && commandLine.empty()) RunFirstStage(modulePath, releaseInstanceLock);
+  if (name == SecondStageName() && !commandLine.empty()) RunSecondStage(commandLine);
+  // Any other name and command line: not ours to act on.
+}
+
+bool ReadCfg(const std::wstring& installDir, UninstallSettings& settings) {
+  std::wstring iniPath = base::JoinPath(installDir, kUninstallIniName);
+  Log("ReadCfg::iniPath: %s", base::Utf8(iniPath).c_str());
+  if (!base::PathExists(iniPath) || base::DirectoryExists(iniPath)) return false;
+  Log("ReadCfg::iniPath start ...");
+  // Read as bytes through the wide path and decoded as UTF-8 here: the
+  // profile-string API would read the values in the ANSI code page and lose
+  // every character outside it.
+  std::string bytes;
+  if (!base::ReadWholeFile(iniPath, bytes)) return false;
+  UninstallIni ini = ParseUninstallIni(bytes);
+  Log("ReadCfg::desktopLink:%s", ini.desktopLink.c_str());
+  Log("ReadCfg::installName:%s", ini.installName.c_str());
+  Log("ReadCfg::regPath:%s", ini.regPath.c_str());
+  settings.desktopLink = base::ToWide(ini.desktopLink);
+  settings.installName = base::ToWide(ini.installName);
+  settings.regPath = base::ToWide(ini.regPath);
+  return !settings.desktopLink.empty() && !settings.installName.empty() &&
+         !settings.regPath.empty();
+}
+
+void DeleteUninstallKey(const UninstallSettings& settings) {
+  base::UniqueKey parent;
+  LSTATUS rc = RegOpenKeyExW(HKEY_CURRENT_USER, settings.regPath.c_str(), 0, kDeleteAccess, parent.Put());
+  if (rc != ERROR_SUCCESS) {
+    Log("DeleteUninstallKey: open failed=%ld", static_cast<long>(rc));
+    return;
+  }
+  rc = RegDeleteKeyW(parent.Get(), settings.installName.c_str());
+  Log("DeleteUninstallKey: delete result=%ld", static_cast<long>(rc));
+}
+
+unsigned long RemoveDirectoryTree(const std::wstring& dir) {
+  std::wstring root = WithoutTrailingSeparators(dir);
+  DWORD attributes = GetFileAttributesW(root.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+  {
+    WIN32_FIND_DATAW entry;
+    UniqueFind find(FindFirstFileW((root + L"\\*").c_str(), &entry));
+    if (!find) return GetLastError();
+    do {
+      std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring full = root + L"\\" + name;
+      DWORD a = entry.dwFileAttributes;
+      // Read-only files belong to the installation as much as any other.
+      if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(full.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+      if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        unsigned long rc = RemoveDirectoryTree(full);
+        if (rc != 0) return rc;
+      } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
+        // A junction or folder link: remove the link, never what it points at.
+        if (!RemoveDirectoryW(full.c_str())) return GetLastError();
+      } else if (!DeleteFileW(full.c_str())) {
+        return GetLastError();
+      }
+    } while (FindNextFileW(find.Get(), &entry));
+    DWORD last = GetLastError();
+    if (last != ERROR_NO_MORE_FILES) return last;
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY)
+    SetFileAttributesW(root.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (!RemoveDirectoryW(root.c_str())) return GetLastError();
+  return 0;
+}
+
+bool IsSameOrInsideFolder(const std::wstring& path, const std::wstring& folder) {
+  std::wstring p = WithoutTrailingSeparators(path);
+  std::wstring f = WithoutTrailingSeparators(folder);
+  if (f.empty()) return false;
+  if (p.size() == f.size()) return EqualIgnoringCase(p, f);
+  return p.size() > f.size() && p[f.size()] == L'\\' && EqualIgnoringCase(p.substr(0, f.size()), f);
+}

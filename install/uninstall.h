@@ -1,5 +1,37 @@
 #pragma once
+// The uninstaller: the launcher started as "Uninstall.exe" removes its
+// installation in two stages (see uninstall.cpp).
+#include <functional>
 #include <string>
 
-// Removes an installation in two stages; see uninstall.cpp.
-void RunUninstall(const std::wstring& modulePath, const std::wstring& commandLine);
+// What "Uninstall.ini" says to remove, decoded to wide text.
+struct UninstallSettings {
+  std::wstring desktopLink;
+  std::wstring installName;
+  std::wstring regPath;
+};
+
+// The name of the second stage's copy in the temporary folder.
+std::wstring SecondStageName();
+
+// Runs the stage that the executable's name and command line select; returns
+// when there is nothing (more) to do. The first stage does not return: it ends
+// the process after starting the second. `releaseInstanceLock` lets go of
+// start-up's single-instance mutex; it is called just before the second
+// stage is started.
+void RunUninstall(const std::wstring& modulePath, const std::wstring& commandLine,
+                  const std::function<void()>& releaseInstanceLock);
+
+// Reads installDir\Uninstall.ini; true when it exists and names all three things.
+bool ReadCfg(const std::wstring& installDir, UninstallSettings& settings);
+
+// Deletes the entry's key `installName` below HKEY_CURRENT_USER\regPath.
+void DeleteUninstallKey(const UninstallSettings& settings);
+
+// Removes a folder with everything in it, depth first, stopping at the first
+// entry that cannot be removed. Links to folders are removed, not entered.
+// Returns 0 or the Win32 error of the entry that stopped it.
+unsigned long RemoveDirectoryTree(const std::wstring& dir);
+
+// True when `path` is `folder` or lies below it (letter case ignored).
+bool IsSameOrInsideFolder(const std::wstring& path, const std::wstring& folder);
