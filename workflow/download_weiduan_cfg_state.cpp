@@ -1,15 +1,56 @@
 #include "workflow/download_weiduan_cfg_state.h"
 
+#include "app/log.h"
 #include "app/terminal_states.h"
+#include "base/fs.h"
+#include "base/text.h"
+#include "ui/loading_page.h"
+#include "workflow/get_user_info_state.h"
+#include "workflow/install_config.h"
 #include "workflow/load_state.h"
 
-// Placeholder until this step lands: hands over to the launch.
 DownloadWeiduanCfgState::DownloadWeiduanCfgState(LauncherContext* context) : State(context) {}
+
 DownloadWeiduanCfgState::~DownloadWeiduanCfgState() { StopAll(jobs); }
+
 void DownloadWeiduanCfgState::Update() {
-  if (started) return;
-  started = true;
+  InstallConfig& config = *context->config;
+  DownloadTask* task = context->download;
+  if (!started) {
+    started = true;
+    context->page->SetStatusText(L"正在下载微端配置，请稍后...");
+    Log("enter download weiduan cfg state");
+    task->Reset();
+    task->localPath = config.GetWeiduanCfgPath();
+    StartDownload(jobs, "download weiduan cfg", config.weiduanCfgUrl, task);
+    return;
+  }
+  if (!task->finished) {
+    // No progress bar for this small file.
+    context->page->Redraw();
+    return;
+  }
+  if (!task->error.empty()) {
+    OnFailed();
+    return;
+  }
+  // Nothing in this program reads the version file back, so a failure to
+  // write it does not stop the run.
+  if (!base::WriteWholeFile(config.GetWeiduanVerPath(), base::Utf8(config.weiduanVer)))
+    Log("weiduan.ver not written");
+  config.RegisterInstallation();
   NextState();
 }
-void DownloadWeiduanCfgState::OnFailed() { NextState(); }
-void DownloadWeiduanCfgState::NextState() { TransitionTo<LoadState>(context); }
+
+void DownloadWeiduanCfgState::OnFailed() {
+  LauncherContext* ctx = context;
+  std::string text = Log("下载微端配置失败！[error:%s]", ctx->download->error.c_str());
+  TransitionTo<ErrorState>(ctx, text);
+}
+
+void DownloadWeiduanCfgState::NextState() {
+  if (!context->config->token.empty())
+    TransitionTo<GetUserInfoFromTokenState>(context);
+  else
+    TransitionTo<LoadState>(context);
+}
