@@ -7,7 +7,7 @@ export WINEPREFIX="$VORN_WINEPREFIX" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all
 
 vorn_setup_if_needed() {
   local missing=0
-  for tool in x86_64-w64-mingw32-g++-posix wine Xvfb cmake; do
+  for tool in x86_64-w64-mingw32-g++-posix wine Xvfb cmake clang; do
     command -v "$tool" >/dev/null 2>&1 || missing=1
   done
   [ -f "$top/.deps/httplib/httplib.h" ] && [ -f "$top/.deps/minizip/unzip.c" ] || missing=1
