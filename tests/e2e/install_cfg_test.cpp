@@ -1,0 +1,222 @@
+// The first state of a run against the local game server: the install
+// configuration is fetched, parsed and applied, "Tokenstart" is reported and
+// the install folder is chosen on the D: that scripts/env.sh maps for tests.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/fs.h"
+#include "base/text.h"
+#include "launcher_harness.h"
+
+using e2e::LauncherRun;
+
+namespace {
+
+std::string Env(const char* name) {
+  char value[1024] = {};
+  DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+  return n > 0 && n < sizeof value ? std::string(value) : std::string();
+}
+
+std::wstring ConfigPath() {
+  return e2e::UnixToWinePath(Env("VORN_SERVER_ROOT")) + L"\\pkg\\vorn_install_cfg.ini";
+}
+std::wstring ServerLog(const char* name) {
+  return e2e::UnixToWinePath(Env("VORN_SERVER_LOGS")) + L"\\" + base::ToWide(name);
+}
+std::string ReadText(const std::wstring& path) {
+  std::string bytes;
+  base::ReadWholeFile(path, bytes);
+  return bytes;
+}
+std::string QosUrl() { return "http://127.0.0.1:" + Env("VORN_SERVER_PORT") + "/qos"; }
+
+// Runs that get past the configuration may end in a launch; with an empty
+// micro-client shell name that would open the install folder itself in a
+// shell window, which outlives the test and keeps wine running. A missing
+// program fails quietly instead.
+const std::string kNoShell = "weiduanShell=vorn-no-shell.exe\n";
+
+void RemoveTree(const std::wstring& dir) {
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = fd.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring full = dir + L"\\" + name;
+      SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(full);
+      else
+        DeleteFileW(full.c_str());
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+  }
+  RemoveDirectoryW(dir.c_str());
+}
+
+class InstallCfg : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(Env("VORN_SERVER_ROOT").empty()) << "run through ctest: the game_server fixture";
+    ASSERT_EQ(GetDriveTypeW(L"d:\\"), static_cast<UINT>(DRIVE_FIXED))
+        << "scripts/env.sh maps the prefix's D: to <build>/drive_d";
+    ASSERT_TRUE(base::WriteWholeFile(ServerLog("qos.log"), ""));
+    ASSERT_TRUE(base::WriteWholeFile(ServerLog("requests.log"), ""));
+  }
+  void TearDown() override { DeleteFileW(ConfigPath().c_str()); }
+
+  void Publish(const std::string& text) { ASSERT_TRUE(base::WriteWholeFile(ConfigPath(), text)); }
+
+  // Runs the launcher to its end, pressing OK on every message box.
+  std::vector<std::wstring> Run(const std::wstring& exeName) {
+    LauncherRun run;
+    EXPECT_TRUE(run.Start(e2e::ScratchDir(L"cfg"), exeName));
+    DWORD code = 1;
+    std::vector<std::wstring> boxes = run.RunToEnd(60000, &code);
+    EXPECT_EQ(code, 0u);
+    log = e2e::ReadLog();
+    return boxes;
+  }
+  bool Logged(const std::string& line) const {
+    return log.find("> " + line + "\n") != std::string::npos;
+  }
+
+  std::string log;
+};
+
+}  // namespace
+
+TEST_F(InstallCfg, CommonSectionAloneFillsTheConfiguration) {
+  RemoveTree(L"d:\\VornCfgCommon");
+  Publish("[common]\ninstallName=VornCfgCommon\n" + kNoShell + "qosUrl=" + QosUrl() + "\n");
+  Run(L"vorn-pc-tok.exe");
+  EXPECT_TRUE(Logged("enter DownloadConfig succ")) << log;
+  EXPECT_TRUE(Logged("qosUrl: " + QosUrl())) << log;
+  EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgCommon\\")) << log;
+  EXPECT_TRUE(Logged("DownloadInstallCfgState::NextState...")) << log;
+  // The request carried the time parameter.
+  std::string requests = ReadText(ServerLog("requests.log"));
+  EXPECT_NE(requests.find("/pkg/vorn_install_cfg.ini?v="), std::string::npos) << requests;
+  RemoveTree(L"d:\\VornCfgCommon");
+}
+
+TEST_F(InstallCfg, PlatformSectionOverridesButEmptyValueDoesNotClear) {
+  RemoveTree(L"d:\\VornCfgPc");
+  Publish(
+      "[common]\r\ninstallName=VornCfgCommon\r\nweiduanShell=vorn-no-shell.exe\r\nqosUrl=" +
+      QosUrl() + "\r\n"
+      "[pc]\r\ninstallName=VornCfgPc\r\nqosUrl=\r\n"
+      "[other]\r\ninstallName=VornCfgOther\r\n");
+  Run(L"vorn-pc-tok.exe");
+  EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgPc\\")) << log;
+  EXPECT_TRUE(Logged("qosUrl: " + QosUrl())) << log;
+  RemoveTree(L"d:\\VornCfgPc");
+}
+
+TEST_F(InstallCfg, QosUrlSendsTokenstartAndItsAbsenceSendsNothing) {
+  Publish("[common]\ninstallName=VornCfgQos\n" + kNoShell);
+  Run(L"vorn-pc-tok.exe");
+  EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgQos\\")) << log;
+  EXPECT_EQ(log.find("qosUrl: "), std::string::npos) << log;
+  EXPECT_EQ(ReadText(ServerLog("qos.log")), "");
+
+  Publish("[common]\ninstallName=VornCfgQos\n" + kNoShell + "[pc]\nqosUrl=" + QosUrl() + "\n");
+  Run(L"vorn-pc-tok.exe");
+  // Reports are sent in the background; the run lasts long enough for this one.
+  std::string reports = ReadText(ServerLog("qos.log"));
+  EXPECT_NE(reports.find("\tT=3\t"), std::string::npos) << reports;
+  EXPECT_NE(reports.find("\tEVENT=Tokenstart\t"), std::string::npos) << reports;
+  RemoveTree(L"d:\\VornCfgQos");
+}
+
+TEST_F(InstallCfg, MissingConfigurationShowsTheDownloadError) {
+  DeleteFileW(ConfigPath().c_str());
+  std::vector<std::wstring> boxes = Run(L"vorn-pc-tok.exe");
+  ASSERT_EQ(boxes.size(), 1u) << log;
+  const std::string prefix = "下载配置失败！[error:http response failed, isrun:1, res:NULL, status: 404, url: " +
+                             std::string(VORN_CONFIG_URL) + "?v=";
+  std::string text = base::Utf8(boxes[0]);
+  ASSERT_EQ(text.compare(0, prefix.size(), prefix), 0) << text;
+  std::string rest = text.substr(prefix.size());
+  ASSERT_GE(rest.size(), 2u);
+  EXPECT_EQ(rest.back(), ']');
+  EXPECT_EQ(rest.find_first_not_of("0123456789"), rest.size() - 1) << "the time in seconds: " << text;
+  EXPECT_TRUE(Logged(text)) << "the message is logged as shown";
+  EXPECT_EQ(log.find("InitInstallDir"), std::string::npos);
+}
+
+TEST_F(InstallCfg, BadLineShowsTheParseError) {
+  Publish("[common]\ninstallName=VornCfgBad\nqosUrl = " + QosUrl() + "\n");
+  std::vector<std::wstring> boxes = Run(L"vorn-pc-tok.exe");
+  ASSERT_EQ(boxes.size(), 1u) << log;
+  EXPECT_EQ(base::Utf8(boxes[0]), "解析安装配置失败！[error:error format: qosUrl = " + QosUrl() + "]");
+  // A rejected file is not applied at all.
+  EXPECT_EQ(log.find("InitInstallDir"), std::string::npos) << log;
+  EXPECT_EQ(ReadText(ServerLog("qos.log")), "");
+}
+
+TEST_F(InstallCfg, BodyIsCutAtAZeroByte) {
+  RemoveTree(L"d:\\VornCfgZero");
+  std::string text = "[common]\ninstallName=VornCfgZero\n" + kNoShell;
+  text += '\0';
+  text += " not a valid line\n";
+  Publish(text);
+  std::vector<std::wstring> boxes = Run(L"vorn-pc-tok.exe");
+  EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgZero\\")) << log;
+  for (const std::wstring& box : boxes) EXPECT_EQ(box.find(L"解析安装配置失败"), std::wstring::npos);
+  RemoveTree(L"d:\\VornCfgZero");
+}
+
+TEST_F(InstallCfg, EmptyConfigurationHasNoInstallFolder) {
+  // Without installName the folder would be the drive root itself.
+  Publish("");
+  std::vector<std::wstring> boxes = Run(L"vorn-pc-tok.exe");
+  ASSERT_EQ(boxes.size(), 1u) << log;
+  EXPECT_EQ(boxes[0], L"创建本地游戏文件夹失败！");
+  EXPECT_TRUE(Logged("InitInstallDir")) << log;
+  EXPECT_EQ(log.find("SetInstallDir:"), std::string::npos) << log;
+  EXPECT_EQ(ReadText(ServerLog("qos.log")), "");
+}
+
+TEST_F(InstallCfg, InstallFolderIsCreatedOnDAndFoundAgain) {
+  const std::wstring dir = L"d:\\VornCfgInstall";
+  RemoveTree(dir);
+  Publish("[common]\ninstallName=VornCfgInstall\n" + kNoShell);
+  Run(L"vorn-pc-tok.exe");
+  EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgInstall\\")) << log;
+  EXPECT_EQ(log.find("exist: "), std::string::npos) << log;
+  EXPECT_TRUE(base::DirectoryExists(dir));
+
+  Run(L"vorn-pc-tok.exe");
+  EXPECT_TRUE(Logged("exist: d:\\VornCfgInstall\\")) << log;
+  EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgInstall\\")) << log;
+  RemoveTree(dir);
+}
+
+TEST_F(InstallCfg, WeiduanShortcutOnlyForExactlyOne) {
+  // The flag shows in the branch the next state takes: without a token, the
+  // micro-client branch goes on, the normal one stops with "can't config token".
+  struct Case {
+    const char* value;
+    bool weiduan;
+  };
+  for (const Case& c : {Case{"1", true}, Case{"0", false}, Case{"yes", false}, Case{"", false}}) {
+    SCOPED_TRACE(c.value);
+    Publish("[common]\ninstallName=VornCfgWeiduan\nweiduanShortcut=1\n" + kNoShell +
+            "[pc]\nweiduanShortcut=" + c.value + "\n");
+    std::vector<std::wstring> boxes = Run(L"vorn-pc.exe");
+    if (!Logged("enter download launcher logo state"))
+      GTEST_SKIP() << "the logo state does not pick a branch yet";
+    // An empty platform value leaves the "common" value 1 in place.
+    bool weiduan = c.weiduan || c.value[0] == '\0';
+    bool tokenError = false;
+    for (const std::wstring& box : boxes) tokenError |= box == L"can't config token";
+    EXPECT_EQ(tokenError, !weiduan) << log;
+    EXPECT_EQ(Logged("enter download weiduan state"), weiduan) << log;
+  }
+  RemoveTree(L"d:\\VornCfgWeiduan");
+}
