@@ -3,11 +3,13 @@
 // were started.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "app/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
+#include "server_env.h"
 #include "state_driver.h"
 #include "test_game.h"
 #include "workflow/load_state.h"
@@ -154,4 +156,41 @@ TEST(LoadState, MissingGameClientStillCompletesTheRun) {
   std::string log = e2e::ReadTestLog();
   EXPECT_NE(log.find("StartProcess exepath=" + base::Utf8(l.Game())), std::string::npos) << log;
   EXPECT_NE(log.find("StartProcess failed error="), std::string::npos) << log;
+}
+
+namespace {
+
+std::vector<int> Sorted(std::vector<int> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+}  // namespace
+
+TEST(LoadState, ReportsLaunchStartAndOkOrFailed) {
+  ASSERT_NE(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+  {
+    Launch l(L"load-qos-ok");
+    l.config.userInfo = L"uid=1";
+    l.PlacePrograms();
+    e2e::ReportQosTo("/qos/zip-launch-ok");
+    ASSERT_TRUE(l.Run());
+    EXPECT_EQ(Sorted(e2e::QosEventsAt("/qos/zip-launch-ok", 2, 10000)), (std::vector<int>{25, 26}));
+  }
+  {
+    Launch l(L"load-qos-missing");
+    l.config.userInfo = L"uid=1";
+    e2e::ReportQosTo("/qos/zip-launch-missing");
+    ASSERT_TRUE(l.Run());
+    EXPECT_EQ(Sorted(e2e::QosEventsAt("/qos/zip-launch-missing", 2, 10000)), (std::vector<int>{25, 27}));
+  }
+  {
+    Launch l(L"load-qos-nouser");
+    l.PlacePrograms();
+    e2e::ReportQosTo("/qos/zip-launch-nouser");
+    ASSERT_TRUE(l.Run());
+    ASSERT_TRUE(e2e::WaitForStarts(l.Shell(), 1, kStartTimeoutMs));
+    EXPECT_TRUE(e2e::QosEventsAt("/qos/zip-launch-nouser", 1, 1500).empty());
+  }
+  TheQosReporter().url.clear();
 }

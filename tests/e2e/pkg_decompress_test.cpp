@@ -3,10 +3,12 @@
 // the tests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "base/fs.h"
 #include "launcher_harness.h"
+#include "server_env.h"
 #include "state_driver.h"
 #include "test_game.h"
 #include "workflow/load_state.h"
@@ -372,4 +374,16 @@ TEST(PkgDecompress, TheJobOutlivesAStateThatGoesFirst) {
   start = GetTickCount();
   while (!job.expired() && GetTickCount() - start < kRunTimeoutMs) Sleep(5);
   EXPECT_TRUE(job.expired());
+}
+
+TEST(PkgDecompress, ReportsStartAndOk) {
+  ASSERT_NE(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+  Unpack u(L"unzip-qos");
+  u.PutArchive({FileItem("a.txt", "a")});
+  e2e::ReportQosTo("/qos/zip-unpack");
+  ASSERT_TRUE(u.Run());
+  std::vector<int> events = e2e::QosEventsAt("/qos/zip-unpack", 2, 10000);
+  std::sort(events.begin(), events.end());
+  EXPECT_EQ(events, (std::vector<int>{20, 21}));
+  TheQosReporter().url.clear();
 }

@@ -1,9 +1,13 @@
 #include "state_driver.h"
 
+#include <cstdlib>
+
 #include "app/log.h"
 #include "base/fs.h"
 #include "base/text.h"
+#include "e2e/game_server_control.h"
 #include "launcher_harness.h"
+#include "server_env.h"
 
 namespace e2e {
 
@@ -79,6 +83,22 @@ bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
 }
 
 std::string Narrow(const std::wstring& text) { return base::Utf8(text); }
+
+void ReportQosTo(const std::string& path) { TheQosReporter().url = testenv::ServerUrl(path); }
+
+std::vector<int> QosEventsAt(const std::string& path, size_t count, DWORD waitMs) {
+  std::vector<int> events;
+  DWORD start = GetTickCount();
+  do {
+    events.clear();
+    for (const std::string& line : gameserver::QosLines())
+      if (gameserver::QosField(line, "path") == path)
+        events.push_back(std::atoi(gameserver::QosField(line, "T").c_str()));
+    if (events.size() >= count) break;
+    Sleep(50);
+  } while (GetTickCount() - start < waitMs);
+  return events;
+}
 
 namespace {
 std::wstring g_testLog;

@@ -69,6 +69,12 @@ class Stepper {
 std::string ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 std::string Narrow(const std::wstring& text);
+// Points the process's statistics reports at `path` on the local game server
+// (a path of the test's own, so its reports can be told apart).
+void ReportQosTo(const std::string& path);
+// The event ids reported to `path`, once `count` have arrived or `waitMs` passed.
+std::vector<int> QosEventsAt(const std::string& path, size_t count, DWORD waitMs);
+
 // The log of the test process, begun anew in `dir`.
 std::wstring OpenTestLog(const std::wstring& dir);
 std::string ReadTestLog();
