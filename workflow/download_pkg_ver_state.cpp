@@ -1,15 +1,79 @@
 #include "workflow/download_pkg_ver_state.h"
 
+#include "app/log.h"
 #include "app/terminal_states.h"
+#include "base/fs.h"
+#include "base/strings.h"
+#include "base/text.h"
+#include "ui/loading_page.h"
+#include "workflow/install_config.h"
 #include "workflow/load_state.h"
+#include "workflow/pkg_download_state.h"
+#include "workflow/version_number.h"
 
-// Placeholder until this step lands: hands over to the launch.
 DownloadPkgVerState::DownloadPkgVerState(LauncherContext* context) : State(context) {}
+
 DownloadPkgVerState::~DownloadPkgVerState() { StopAll(jobs); }
+
 void DownloadPkgVerState::Update() {
-  if (started) return;
-  started = true;
+  InstallConfig& config = *context->config;
+  DownloadTask* task = context->download;
+  if (!started) {
+    started = true;
+    context->page->SetStatusText(L"正在检查客户端版本信息，请稍后...");
+    Log("enter DownloadPkgVerState");
+    task->Reset();  // no local path: the version text stays in memory
+    // The time parameter keeps caches between us and the server from
+    // answering with an old version.
+    StartDownload(jobs, "download pkg ver", config.minverUrl + "?v=" + base::TimestampText(),
+                  task);
+    return;
+  }
+  if (!task->finished) {
+    context->page->Redraw();  // no progress bar for a few bytes of text
+    return;
+  }
+  if (!task->error.empty()) {
+    OnFailed();
+    return;
+  }
+  config.serverVersion = task->BodyText();
   NextState();
 }
-void DownloadPkgVerState::OnFailed() { NextState(); }
-void DownloadPkgVerState::NextState() { TransitionTo<LoadState>(context); }
+
+void DownloadPkgVerState::OnFailed() {
+  LauncherContext* ctx = context;
+  std::string text = Log("下载版本号失败！[error:%s]", ctx->download->error.c_str());
+  if (ctx->config->weiduanShortcut) {
+    // The micro-client shell starts without a user rather than not at all.
+    ctx->config->userInfo.clear();
+    TransitionTo<LoadState>(ctx);
+    return;
+  }
+  TransitionTo<ErrorState>(ctx, text);
+}
+
+void DownloadPkgVerState::NextState() {
+  LauncherContext* ctx = context;
+  const InstallConfig& config = *ctx->config;
+  if (config.weiduanShortcut) {
+    TransitionTo<PkgDownloadState>(ctx);
+    return;
+  }
+  std::wstring path = config.GetPkgVerPath();
+  if (!base::PathExists(path)) {
+    Log("local version file[%s] not exist!", base::Utf8(path).c_str());
+    TransitionTo<PkgDownloadState>(ctx);
+    return;
+  }
+  std::string localText;
+  base::ReadWholeFile(path, localText);  // unreadable reads as empty, that is version 0
+  int32_t local = ReadVersionNumber(localText);
+  int32_t server = ReadVersionNumber(config.serverVersion);
+  Log("server version: %d, local version: %d", server, local);
+  // Only a newer server version is fetched; an older one never replaces the game.
+  if (local < server)
+    TransitionTo<PkgDownloadState>(ctx);
+  else
+    TransitionTo<LoadState>(ctx);
+}

@@ -1,15 +1,63 @@
 #include "workflow/pkg_download_state.h"
 
+#include "app/log.h"
 #include "app/terminal_states.h"
+#include "net/qos_reporter.h"
+#include "ui/loading_page.h"
+#include "workflow/install_config.h"
 #include "workflow/load_state.h"
+#include "workflow/package_url.h"
+#include "workflow/pkg_decompress_state.h"
+#include "workflow/version_number.h"
 
-// Placeholder until this step lands: hands over to the launch.
 PkgDownloadState::PkgDownloadState(LauncherContext* context) : State(context) {}
+
 PkgDownloadState::~PkgDownloadState() { StopAll(jobs); }
+
 void PkgDownloadState::Update() {
-  if (started) return;
-  started = true;
+  InstallConfig& config = *context->config;
+  DownloadTask* task = context->download;
+  if (!started) {
+    started = true;
+    context->page->SetStatusText(L"正在准备客户端资源，请稍后...");
+    reportQos(10, "DownloadPkgStart");
+    Log("enter download client state");
+    task->Reset();
+    task->localPath = config.GetPkgDownloadPath();
+    std::string url;
+    std::string error;
+    if (!FormatPackageUrl(config.pkgUrl, ReadVersionNumber(config.serverVersion), url, error)) {
+      // A pattern we refuse fails like a download that went wrong, so the
+      // report, the message and the micro-client fallback are the same.
+      task->error = Log("%s", error.c_str());
+      task->finished = 1;
+      return;
+    }
+    StartDownload(jobs, "download client zip", url, task);
+    return;
+  }
+  if (!task->finished) {
+    context->page->SetProgress(task->received, task->total);
+    return;
+  }
+  if (!task->error.empty()) {
+    reportQos(12, "DownloadPkgFailed");
+    OnFailed();
+    return;
+  }
+  reportQos(11, "DownloadPkgOk");
   NextState();
 }
-void PkgDownloadState::OnFailed() { NextState(); }
-void PkgDownloadState::NextState() { TransitionTo<LoadState>(context); }
+
+void PkgDownloadState::OnFailed() {
+  LauncherContext* ctx = context;
+  std::string text = Log("下载游戏包失败！[error:%s]", ctx->download->error.c_str());
+  if (ctx->config->weiduanShortcut) {
+    ctx->config->userInfo.clear();
+    TransitionTo<LoadState>(ctx);
+    return;
+  }
+  TransitionTo<ErrorState>(ctx, text);
+}
+
+void PkgDownloadState::NextState() { TransitionTo<PkgDecompressState>(context); }
