@@ -6,6 +6,7 @@
 
 #include "net/http_url.h"
 #include "workflow/package_url.h"
+#include "workflow/query_pairs.h"
 
 TEST(FuzzRegression, PackageUrlNumberLongerThanItsBufferIsRefusedNotCut) {
   // "%+.1023d" and "%.1023d" of a negative number print 1,024 characters: one
@@ -47,4 +48,16 @@ TEST(FuzzRegression, OverlongUrlIsRefusedInsteadOfOverflowingTheStack) {
   ASSERT_TRUE(ParseHttpUrl(longest, u));
   EXPECT_EQ(u.path.size(), 4096u - 8);
   EXPECT_FALSE(ParseHttpUrl(longest + "x", u));
+}
+
+TEST(FuzzRegression, QueryPairsAfterALongWordRunWithoutEquals) {
+  // The pattern search restarted at every character of a word run that no
+  // "=" follows, taking seconds on a few thousand characters; the search now
+  // starts at the first run that ends in "=". The pairs found stay the same.
+  const std::string run(20000, 'x');
+  QueryPairs p = ParseQueryPairs(run + " uid=7=8&" + run + "&=" + run + "&skey=" + run + "\r\nz=1");
+  EXPECT_EQ(p.Get("uid"), "7=8");
+  EXPECT_EQ(p.Get("skey"), run);
+  EXPECT_EQ(p.values.size(), 2u);
+  EXPECT_TRUE(ParseQueryPairs(run).values.empty());
 }
