@@ -1,0 +1,105 @@
+#pragma once
+// A game publication on the local game server (the "game_server" CTest
+// fixture) and the player's machine around one launcher run: configuration,
+// token replies, version text and package on the server side; install folder,
+// registry and screen on the player's side.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "state_driver.h"
+
+namespace e2e {
+
+// Event ids of the statistics reports the server received, in arrival order.
+std::vector<int> ReportIds();
+// The reports (tab-separated fields) with event id `eventId`.
+std::vector<std::string> ReportsWithId(int eventId);
+// Drops every queued fault and empties the server's logs.
+bool ResetServer();
+// Removes a file of the publish folder ("/dir/file").
+void Unpublish(const std::string& path);
+
+// A small PNG picture.
+std::string MakePng(int width, int height, uint32_t argb);
+
+// ---- The player's machine ----
+// (Narrow and ReadFileBytes come from state_driver.h.)
+std::wstring Widen(const std::string& text);  // from UTF-8
+bool RemoveTree(const std::wstring& path);
+// Polls a file until it holds `text` (bounded wait).
+bool WaitForFileContaining(const std::wstring& path, const std::string& text, DWORD timeoutMs = 15000);
+std::wstring TempFolder();  // GetTempPathW, with its trailing backslash
+
+bool RegistryKeyExists(HKEY root, const std::wstring& subKey);
+// Reads a value; `name` empty reads the default value. False when absent.
+bool ReadRegistryValue(HKEY root, const std::wstring& subKey, const std::wstring& name,
+                       DWORD* type, std::vector<BYTE>* data);
+void DeleteRegistryTree(HKEY root, const std::wstring& subKey);
+
+// A screen capture of a window as 0x00RRGGBB pixels, row by row from the top.
+struct Capture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+bool CaptureWindow(HWND window, Capture* capture);
+bool SavePng(const Capture& capture, const std::wstring& path);
+// Where tests leave pictures and other artefacts: <build>/test-artifacts.
+std::wstring ArtifactDir();
+
+// ---- One launcher run against a fresh publication ----
+struct RunResult {
+  std::vector<std::wstring> boxes;  // texts of the message boxes, in order
+  DWORD exitCode = 1;
+  bool ended = false;
+  std::string log;
+};
+
+class WorkflowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes the install configuration: `config` as its "common" section.
+  void PublishConfig();
+  // The token server's answer for `token` (tokensvr points at "replies/").
+  void PublishReply(const std::string& token, const std::string& reply);
+  // The server's package version text and the package of that version.
+  void PublishServerVersion(const std::string& text);
+  void PublishPackage(int version, size_t dataSize = 64 * 1024);
+  std::string PackagePath(int version) const;  // request path of a package
+  std::string VersionPath() const;             // request path of the version text
+
+  // Selects the micro-client mode, with the shell and its configuration published.
+  void UseMicroClientMode();
+
+  // The install folder as the launcher will pick it (an existing folder under
+  // the application data), made beforehand with a local version file when
+  // `localVersion` is given and with the game client and shell in place.
+  std::wstring InstallDir() const;
+  void PrepareInstallFolder(const std::string* localVersion);
+
+  // Copies the launcher (or `exePath`) as `exeName` into a scratch folder and
+  // runs it to its end, pressing OK on every message box.
+  RunResult Run(const std::wstring& exeName, const std::wstring& commandLine = L"",
+                const std::wstring& exePath = L"");
+  // Lines of the run's log that enter a workflow state, in order.
+  static std::vector<std::string> StatesEntered(const std::string& log);
+
+  std::string installName;
+  std::wstring wideInstallName;
+  std::map<std::string, std::string> config;
+  std::string packageData;  // the large file inside the last published package
+  std::string gameExe;      // the stand-in game client's bytes
+  std::string logoBytes;    // the published logo
+};
+
+}  // namespace e2e

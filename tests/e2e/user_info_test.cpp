@@ -1,0 +1,153 @@
+// Who the player is: the token server's reply, or the user info a web launch
+// brought along, and how it reaches the statistics reports and the game.
+#include <gtest/gtest.h>
+
+#include "base/fs.h"
+#include "e2e/game_server_control.h"
+#include "game_publication.h"
+#include "launcher_harness.h"
+#include "server_env.h"
+
+namespace e2e {
+namespace {
+
+const std::string kCurrent = "105";
+
+class UserInfo : public WorkflowTest {
+ protected:
+  void SetUp() override {
+    WorkflowTest::SetUp();
+    if (HasFatalFailure()) return;
+    PrepareInstallFolder(&kCurrent);
+    PublishServerVersion(kCurrent);
+  }
+
+  std::string GameCommandLines() { return ReadFileBytes(InstallDir() + L"game\\game.exe.cmdline.txt"); }
+  std::string ShellCommandLines() { return ReadFileBytes(InstallDir() + L"shell.exe.cmdline.txt"); }
+};
+
+TEST_F(UserInfo, WebLaunchUsesItsUserInfoWithoutAskingTheTokenServer) {
+  PublishConfig();
+  KillProcessesNamed(L"vorn-pc.run.exe");
+  std::wstring dir = ScratchDir(L"webinfo");
+  LauncherRun first;
+  ASSERT_TRUE(first.Start(dir, L"vorn-pc.exe", L"vorn://launch/?uid=7&skey=abc/"));
+  ASSERT_TRUE(first.WaitExit(20000));
+  ASSERT_TRUE(WaitForLog("user info: [uid=7&skey=abc]", 20000)) << ReadLog();
+  std::vector<DWORD> copies = ProcessesNamed(L"vorn-pc.run.exe");
+  if (!copies.empty()) {
+    LauncherRun copy;
+    ASSERT_TRUE(copy.Attach(copies[0]));
+    std::vector<std::wstring> boxes = copy.RunToEnd(90000, nullptr);
+    EXPECT_TRUE(boxes.empty());
+  }
+  ASSERT_TRUE(WaitNoProcessNamed(L"vorn-pc.run.exe", 30000));
+  std::string log = ReadLog();
+
+  EXPECT_TRUE(gameserver::Requests("/" + installName + "/replies/").empty());
+  EXPECT_EQ(log.find("enter get user login info state"), std::string::npos) << log;
+  EXPECT_NE(log.find("enter DownloadPkgVerState"), std::string::npos) << log;
+  // The game start is reported with the web launch's user.
+  std::vector<std::string> starts = ReportsWithId(25);
+  ASSERT_EQ(starts.size(), 1u) << log;
+  EXPECT_EQ(gameserver::QosField(starts[0], "N"), "7");
+  EXPECT_EQ(gameserver::QosField(starts[0], "W"), "abc");
+  EXPECT_NE(GameCommandLines().find("uid:7 skey:abc shell:"), std::string::npos) << GameCommandLines();
+}
+
+TEST_F(UserInfo, RepliesBeginningWithErrorAndEmptyRepliesStopTheRun) {
+  struct Case {
+    const char* token;
+    std::string reply;
+    const wchar_t* message;
+  } cases[] = {
+      {"errcode", "errorcode=1001&uid=5", L"get user info failed! errorcode=1001&uid=5"},
+      {"empty", "", L"get user info failed! "},
+      // A zero byte ends the reply, so this one is empty too.
+      {"zero", std::string("\0uid=9", 6), L"get user info failed! "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.token);
+    ASSERT_TRUE(ResetServer());
+    PublishReply(c.token, c.reply);
+    PublishConfig();
+    RunResult run = Run(Widen(std::string("vorn-pc-") + c.token + ".exe"));
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, 0u);
+    ASSERT_EQ(run.boxes.size(), 1u) << run.log;
+    EXPECT_EQ(Narrow(run.boxes[0]), Narrow(c.message));
+    EXPECT_EQ(gameserver::Requests("/" + installName + "/replies/" + c.token).size(), 1u);
+    EXPECT_EQ(run.log.find("enter DownloadPkgVerState"), std::string::npos);
+    EXPECT_FALSE(base::PathExists(InstallDir() + L"game\\game.exe.cmdline.txt"));
+  }
+}
+
+TEST_F(UserInfo, ErrorLaterInTheReplyIsAUserInfo) {
+  PublishReply("late", "uid=1&error");
+  PublishConfig();
+  RunResult run = Run(L"vorn-pc-late.exe");
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_NE(run.log.find("enter DownloadPkgVerState"), std::string::npos) << run.log;
+  // "error" is a piece without "=", which the pair reader skips.
+  std::vector<std::string> starts = ReportsWithId(25);
+  ASSERT_EQ(starts.size(), 1u);
+  EXPECT_EQ(gameserver::QosField(starts[0], "N"), "1");
+  EXPECT_EQ(gameserver::QosField(starts[0], "W"), "");
+}
+
+TEST_F(UserInfo, UnreachableTokenServerShowsTheDownloadError) {
+  PublishConfig();  // no reply published: the server answers 404
+  RunResult run = Run(L"vorn-pc-nobody.exe");
+  ASSERT_TRUE(run.ended);
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(Narrow(run.boxes[0]), "http response failed, isrun:1, res:NULL, status: 404, url: " +
+                                      config["tokensvr"] + "nobody");
+}
+
+TEST_F(UserInfo, LaterReportsCarryTheRepliedUidAndSkey) {
+  // The later uid wins; the skey keeps everything after its first "=".
+  PublishReply("pairs", "uid=42&skey=k=v&uid=43");
+  std::string older = "104";
+  PrepareInstallFolder(&older);
+  PublishPackage(105);
+  PublishConfig();
+  RunResult run = Run(L"vorn-pc-pairs.exe");
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty());
+  for (int id : {10, 11, 25}) {
+    SCOPED_TRACE(id);
+    std::vector<std::string> reports = ReportsWithId(id);
+    ASSERT_EQ(reports.size(), 1u) << run.log;
+    EXPECT_EQ(gameserver::QosField(reports[0], "N"), "43");
+    EXPECT_EQ(gameserver::QosField(reports[0], "W"), "k=v");
+  }
+  // Before the reply arrived nobody was known.
+  std::vector<std::string> start = ReportsWithId(3);
+  ASSERT_EQ(start.size(), 1u);
+  EXPECT_EQ(gameserver::QosField(start[0], "N"), "");
+}
+
+TEST_F(UserInfo, MicroClientModeLaunchesWithoutUserWhenTheLookupFails) {
+  UseMicroClientMode();
+  for (const char* token : {"gone", "errreply"}) {
+    SCOPED_TRACE(token);
+    ASSERT_TRUE(ResetServer());
+    if (token == std::string("errreply")) PublishReply(token, "error: unknown token");
+    PublishConfig();
+    DeleteFileW((InstallDir() + L"shell.exe.cmdline.txt").c_str());
+    RunResult run = Run(Widen(std::string("vorn-pc-") + token + ".exe"));
+    ASSERT_TRUE(run.ended);
+    EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+    EXPECT_NE(run.log.find("enter get user login info state"), std::string::npos) << run.log;
+    EXPECT_EQ(run.log.find("enter DownloadPkgVerState"), std::string::npos);
+    EXPECT_NE(run.log.find("enter LoadState"), std::string::npos);
+    // Only the shell starts, with the platform word alone.
+    EXPECT_EQ(run.log.find("LaunchGameStart"), std::string::npos);
+    ASSERT_TRUE(WaitForFileContaining(InstallDir() + L"shell.exe.cmdline.txt", "\n"));
+    EXPECT_EQ(ShellCommandLines(), "5\tpc\n");
+  }
+}
+
+}  // namespace
+}  // namespace e2e
