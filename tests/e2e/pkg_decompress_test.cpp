@@ -32,6 +32,9 @@ struct Unpack : e2e::StateDriver {
   std::wstring Archive() const { return config.GetPkgDownloadPath(); }
   std::wstring Inst(const std::wstring& rel) const { return config.installDir + rel; }
   void PutArchive(const std::vector<ZipItem>& items) { ASSERT_TRUE(e2e::WriteFileBytes(Archive(), BuildZip(items))); }
+  void PutArchive64(const std::vector<ZipItem>& items) {
+    ASSERT_TRUE(e2e::WriteFileBytes(Archive(), BuildZip(items, true)));
+  }
   // Runs the step to its end; true when it handed over to the launch.
   bool Run() {
     if (!RunUntilReplaced(new PkgDecompressState(&context), kRunTimeoutMs)) return false;
@@ -160,6 +163,20 @@ TEST(PkgDecompress, NamesAttributesAndTimesOfEntries) {
   EXPECT_EQ(AsU64(data.ftLastAccessTime), 116444736000000000ull + 1600000000ull * 10000000ull);
   ASSERT_TRUE(GetFileAttributesExW(u.Inst(L"rw.txt").c_str(), GetFileExInfoStandard, &data));
   EXPECT_EQ(AsU64(data.ftLastWriteTime), UtcOfLocalStamp(2020, 6, 15, 12, 30, 0));
+}
+
+TEST(PkgDecompress, Zip64ArchiveUnpacks) {
+  Unpack u(L"unzip-zip64");
+  ZipItem stamped = FileItem("vorn/stamped.txt", "t");
+  stamped.localExtra = e2e::UtBlock(1, {1577836800});  // walked to behind the zip64 block
+  ZipItem big = FileItem("vorn/big.bin", std::string(300000, 'z'));
+  u.PutArchive64({DirItem("vorn/"), big, stamped});
+  ASSERT_TRUE(u.Run());
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\big.bin")), std::string(300000, 'z'));
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExW(u.Inst(L"vorn\\stamped.txt").c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(AsU64(data.ftLastWriteTime), 132223104000000000ull);
+  EXPECT_NE(e2e::ReadTestLog().find("3 of 3 entries unpacked"), std::string::npos) << e2e::ReadTestLog();
 }
 
 TEST(PkgDecompress, ReadOnlyFileOfAFirstPackageSurvivesTheSecond) {

@@ -13,6 +13,11 @@ void Put32(std::string& out, uint32_t v) {
   Put16(out, v & 0xFFFF);
   Put16(out, v >> 16);
 }
+void Put64(std::string& out, uint64_t v) {
+  Put32(out, static_cast<uint32_t>(v));
+  Put32(out, static_cast<uint32_t>(v >> 32));
+}
+constexpr uint32_t kMax32 = 0xFFFFFFFFu;
 
 std::string RawDeflate(const std::string& data) {
   z_stream s{};
@@ -58,7 +63,7 @@ std::string UtBlock(uint8_t flags, const std::vector<int32_t>& times) {
   return ExtraBlock(0x5455, data);
 }
 
-std::string BuildZip(const std::vector<ZipItem>& items) {
+std::string BuildZip(const std::vector<ZipItem>& items, bool zip64) {
   std::string out, central;
   for (const ZipItem& item : items) {
     uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size()));
@@ -67,47 +72,77 @@ std::string BuildZip(const std::vector<ZipItem>& items) {
     uint16_t method = item.method >= 0 ? static_cast<uint16_t>(item.method) : item.deflate ? 8 : 0;
     uint32_t offset = static_cast<uint32_t>(out.size());
 
+    std::string localExtra = item.localExtra, centralExtra = item.centralExtra;
+    if (zip64) {
+      std::string sizes;
+      Put64(sizes, item.data.size());
+      Put64(sizes, stored.size());
+      localExtra = ExtraBlock(0x0001, sizes) + localExtra;
+      Put64(sizes, offset);
+      centralExtra = ExtraBlock(0x0001, sizes) + centralExtra;
+    }
+    uint32_t storedSize = zip64 ? kMax32 : static_cast<uint32_t>(stored.size());
+    uint32_t dataSize = zip64 ? kMax32 : static_cast<uint32_t>(item.data.size());
+    uint16_t needed = zip64 ? 45 : 20;
+
     Put32(out, 0x04034b50);
-    Put16(out, 20);
+    Put16(out, needed);
     Put16(out, item.flags);
     Put16(out, method);
     Put16(out, item.dosTime);
     Put16(out, item.dosDate);
     Put32(out, crc);
-    Put32(out, static_cast<uint32_t>(stored.size()));
-    Put32(out, static_cast<uint32_t>(item.data.size()));
+    Put32(out, storedSize);
+    Put32(out, dataSize);
     Put16(out, static_cast<uint32_t>(item.name.size()));
-    Put16(out, static_cast<uint32_t>(item.localExtra.size()));
-    out += item.name + item.localExtra + stored;
+    Put16(out, static_cast<uint32_t>(localExtra.size()));
+    out += item.name + localExtra + stored;
 
     Put32(central, 0x02014b50);
     Put16(central, item.versionMadeBy);
-    Put16(central, 20);
+    Put16(central, needed);
     Put16(central, item.flags);
     Put16(central, method);
     Put16(central, item.dosTime);
     Put16(central, item.dosDate);
     Put32(central, crc);
-    Put32(central, static_cast<uint32_t>(stored.size()));
-    Put32(central, static_cast<uint32_t>(item.data.size()));
+    Put32(central, storedSize);
+    Put32(central, dataSize);
     Put16(central, static_cast<uint32_t>(item.name.size()));
-    Put16(central, static_cast<uint32_t>(item.centralExtra.size()));
+    Put16(central, static_cast<uint32_t>(centralExtra.size()));
     Put16(central, 0);  // comment
     Put16(central, 0);  // disk
     Put16(central, 0);  // internal attributes
     Put32(central, item.externalAttributes);
-    Put32(central, offset);
-    central += item.name + item.centralExtra;
+    Put32(central, zip64 ? kMax32 : offset);
+    central += item.name + centralExtra;
   }
-  uint32_t centralOffset = static_cast<uint32_t>(out.size());
+  uint64_t centralOffset = out.size();
   out += central;
+  if (zip64) {
+    uint64_t recordOffset = out.size();
+    Put32(out, 0x06064b50);
+    Put64(out, 44);
+    Put16(out, 45);
+    Put16(out, 45);
+    Put32(out, 0);
+    Put32(out, 0);
+    Put64(out, items.size());
+    Put64(out, items.size());
+    Put64(out, central.size());
+    Put64(out, centralOffset);
+    Put32(out, 0x07064b50);
+    Put32(out, 0);
+    Put64(out, recordOffset);
+    Put32(out, 1);
+  }
   Put32(out, 0x06054b50);
   Put16(out, 0);
   Put16(out, 0);
-  Put16(out, static_cast<uint32_t>(items.size()));
-  Put16(out, static_cast<uint32_t>(items.size()));
-  Put32(out, static_cast<uint32_t>(central.size()));
-  Put32(out, centralOffset);
+  Put16(out, zip64 ? 0xFFFF : static_cast<uint32_t>(items.size()));
+  Put16(out, zip64 ? 0xFFFF : static_cast<uint32_t>(items.size()));
+  Put32(out, zip64 ? kMax32 : static_cast<uint32_t>(central.size()));
+  Put32(out, zip64 ? kMax32 : static_cast<uint32_t>(centralOffset));
   Put16(out, 0);
   return out;
 }

@@ -26,7 +26,9 @@ struct ZipItem {
 ZipItem FileItem(const std::string& name, const std::string& data);
 ZipItem DirItem(const std::string& name);  // Unix host, drwxr-xr-x
 
-std::string BuildZip(const std::vector<ZipItem>& items);
+// With `zip64`, every size and offset goes into zip64 extra blocks and the
+// archive ends with the zip64 end records, as writers do for huge packages.
+std::string BuildZip(const std::vector<ZipItem>& items, bool zip64 = false);
 
 // A "UT" extra block with the given flags and Unix times, in that order.
 std::string UtBlock(uint8_t flags, const std::vector<int32_t>& times);
