@@ -64,6 +64,13 @@ TEST_F(Download, PathOnlyUrlFailsWithoutAConnection) {
   EXPECT_EQ(task.errorCode, 0u);
 }
 
+TEST_F(Download, EmptyUrlFailsWithoutAConnection) {
+  // What a state sends when the configuration left its URL out.
+  DownloadTask task;
+  Run("", task);
+  EXPECT_EQ(task.error, "http response failed, isrun:1, res:NULL, status: 0, url: ");
+}
+
 TEST_F(Download, InMemoryBodyWithQueryAndFragment) {
   std::string content = gameserver::TestBytes(300000, 1);  // several receive blocks, several growths
   ASSERT_TRUE(gameserver::Publish("/net/mem.bin", content));
