@@ -19,6 +19,7 @@ namespace {
 
 constexpr wchar_t kMutexName[] = L"kz-vorn-install-launcher";
 constexpr wchar_t kLogFileName[] = L"kz-vorn-install.log";
+constexpr unsigned kQosGraceMs = 3000;
 
 std::wstring ReadModulePath() {
   wchar_t buffer[1024] = {};
@@ -105,5 +106,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
   LoadStringW(instance, IDC_LAUNCHER, WindowClassName(), 100);
   RegisterMainWindowClass(instance);
   if (!CreateMainWindow(instance, showMode)) return 0;
-  return RunMessageLoop(instance);
+  int exitCode = RunMessageLoop(instance);
+  // Reports still in flight get a short grace period; an unreachable
+  // statistics server must not keep the finished launcher (and its mutex) alive.
+  StopQosReports(kQosGraceMs);
+  return exitCode;
 }
