@@ -33,11 +33,17 @@ std::string ReadText(const std::wstring& path) {
 }
 std::string QosUrl() { return "http://127.0.0.1:" + Env("VORN_SERVER_PORT") + "/qos"; }
 
-// Runs that get past the configuration may end in a launch; with an empty
-// micro-client shell name that would open the install folder itself in a
-// shell window, which outlives the test and keeps wine running. A missing
-// program fails quietly instead.
-const std::string kNoShell = "weiduanShell=vorn-no-shell.exe\n";
+// Runs that get past the configuration go on through the later states. These
+// keys, put in front of a test's own text, make those states end at once: the
+// logo, the micro-client and the user info fail on the local server (an empty
+// URL would be retried for a minute), and a launch finds no program (an empty
+// shell name would open the install folder in a window that outlives the test).
+std::string QuickEnd() {
+  const std::string server = "http://127.0.0.1:" + Env("VORN_SERVER_PORT");
+  return "[common]\nlauncherLogo=" + server + "/pkg/no-logo.png\ntokensvr=" + server +
+         "/token?token=\nweiduanUrl=" + server + "/pkg/no-shell.exe\nweiduanCfgUrl=" + server +
+         "/pkg/no-shell.ini\nweiduanShell=vorn-no-shell.exe\n";
+}
 
 void RemoveTree(const std::wstring& dir) {
   WIN32_FIND_DATAW fd;
@@ -69,7 +75,8 @@ class InstallCfg : public ::testing::Test {
   }
   void TearDown() override { DeleteFileW(ConfigPath().c_str()); }
 
-  void Publish(const std::string& text) { ASSERT_TRUE(base::WriteWholeFile(ConfigPath(), text)); }
+  void Publish(const std::string& text) { PublishRaw(QuickEnd() + text); }
+  void PublishRaw(const std::string& text) { ASSERT_TRUE(base::WriteWholeFile(ConfigPath(), text)); }
 
   // Runs the launcher to its end, pressing OK on every message box.
   std::vector<std::wstring> Run(const std::wstring& exeName) {
@@ -92,7 +99,7 @@ class InstallCfg : public ::testing::Test {
 
 TEST_F(InstallCfg, CommonSectionAloneFillsTheConfiguration) {
   RemoveTree(L"d:\\VornCfgCommon");
-  Publish("[common]\ninstallName=VornCfgCommon\n" + kNoShell + "qosUrl=" + QosUrl() + "\n");
+  Publish("[common]\ninstallName=VornCfgCommon\nqosUrl=" + QosUrl() + "\n");
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("enter DownloadConfig succ")) << log;
   EXPECT_TRUE(Logged("qosUrl: " + QosUrl())) << log;
@@ -107,8 +114,7 @@ TEST_F(InstallCfg, CommonSectionAloneFillsTheConfiguration) {
 TEST_F(InstallCfg, PlatformSectionOverridesButEmptyValueDoesNotClear) {
   RemoveTree(L"d:\\VornCfgPc");
   Publish(
-      "[common]\r\ninstallName=VornCfgCommon\r\nweiduanShell=vorn-no-shell.exe\r\nqosUrl=" +
-      QosUrl() + "\r\n"
+      "[common]\r\ninstallName=VornCfgCommon\r\nqosUrl=" + QosUrl() + "\r\n"
       "[pc]\r\ninstallName=VornCfgPc\r\nqosUrl=\r\n"
       "[other]\r\ninstallName=VornCfgOther\r\n");
   Run(L"vorn-pc-tok.exe");
@@ -118,13 +124,13 @@ TEST_F(InstallCfg, PlatformSectionOverridesButEmptyValueDoesNotClear) {
 }
 
 TEST_F(InstallCfg, QosUrlSendsTokenstartAndItsAbsenceSendsNothing) {
-  Publish("[common]\ninstallName=VornCfgQos\n" + kNoShell);
+  Publish("[common]\ninstallName=VornCfgQos\n");
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgQos\\")) << log;
   EXPECT_EQ(log.find("qosUrl: "), std::string::npos) << log;
   EXPECT_EQ(ReadText(ServerLog("qos.log")), "");
 
-  Publish("[common]\ninstallName=VornCfgQos\n" + kNoShell + "[pc]\nqosUrl=" + QosUrl() + "\n");
+  Publish("[common]\ninstallName=VornCfgQos\n[pc]\nqosUrl=" + QosUrl() + "\n");
   Run(L"vorn-pc-tok.exe");
   // Reports are sent in the background; the run lasts long enough for this one.
   std::string reports = ReadText(ServerLog("qos.log"));
@@ -161,7 +167,7 @@ TEST_F(InstallCfg, BadLineShowsTheParseError) {
 
 TEST_F(InstallCfg, BodyIsCutAtAZeroByte) {
   RemoveTree(L"d:\\VornCfgZero");
-  std::string text = "[common]\ninstallName=VornCfgZero\n" + kNoShell;
+  std::string text = "[common]\ninstallName=VornCfgZero\n";
   text += '\0';
   text += " not a valid line\n";
   Publish(text);
@@ -173,7 +179,7 @@ TEST_F(InstallCfg, BodyIsCutAtAZeroByte) {
 
 TEST_F(InstallCfg, EmptyConfigurationHasNoInstallFolder) {
   // Without installName the folder would be the drive root itself.
-  Publish("");
+  PublishRaw("");
   std::vector<std::wstring> boxes = Run(L"vorn-pc-tok.exe");
   ASSERT_EQ(boxes.size(), 1u) << log;
   EXPECT_EQ(boxes[0], L"创建本地游戏文件夹失败！");
@@ -185,7 +191,7 @@ TEST_F(InstallCfg, EmptyConfigurationHasNoInstallFolder) {
 TEST_F(InstallCfg, InstallFolderIsCreatedOnDAndFoundAgain) {
   const std::wstring dir = L"d:\\VornCfgInstall";
   RemoveTree(dir);
-  Publish("[common]\ninstallName=VornCfgInstall\n" + kNoShell);
+  Publish("[common]\ninstallName=VornCfgInstall\n");
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgInstall\\")) << log;
   EXPECT_EQ(log.find("exist: "), std::string::npos) << log;
@@ -206,8 +212,8 @@ TEST_F(InstallCfg, WeiduanShortcutOnlyForExactlyOne) {
   };
   for (const Case& c : {Case{"1", true}, Case{"0", false}, Case{"yes", false}, Case{"", false}}) {
     SCOPED_TRACE(c.value);
-    Publish("[common]\ninstallName=VornCfgWeiduan\nweiduanShortcut=1\n" + kNoShell +
-            "[pc]\nweiduanShortcut=" + c.value + "\n");
+    Publish(std::string("[common]\ninstallName=VornCfgWeiduan\nweiduanShortcut=1\n[pc]\nweiduanShortcut=") +
+            c.value + "\n");
     std::vector<std::wstring> boxes = Run(L"vorn-pc.exe");
     if (!Logged("enter download launcher logo state"))
       GTEST_SKIP() << "the logo state does not pick a branch yet";
