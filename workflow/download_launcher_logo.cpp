@@ -106,6 +106,14 @@ void DownloadLauncherLogo::Update() {
     Log("enter download launcher logo state");
     context->page->SetStatusText(L"正在下载微端资源，请稍后...");
     task->Reset();
+    // A configuration without a logo names no server: an empty URL would be
+    // fetched from the player's own machine (port 80) and, being a file
+    // download, retried for a minute before the run went on.
+    if (context->config->launcherLogo.empty()) {
+      Log("no launcher logo configured");
+      NextState();
+      return;
+    }
     wchar_t temp[1024] = {};
     DWORD length = GetTempPathW(1024, temp);
     if (length == 0 || length >= 1024) {

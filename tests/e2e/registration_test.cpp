@@ -171,6 +171,19 @@ TEST_F(Registration, FailedLogoChangesNothingElse) {
   std::vector<BYTE> failedCommand;
   ASSERT_TRUE(ReadRegistryValue(HKEY_CLASSES_ROOT, CommandKey(wideInstallName), L"", &type, &failedCommand));
   EXPECT_EQ(failedCommand, goodCommand);
+
+  // A configuration without a logo fetches nothing and goes on the same way.
+  DeleteRegistryTree(HKEY_CLASSES_ROOT, wideInstallName);
+  config.erase("launcherLogo");
+  PublishConfig();
+  DWORD start = GetTickCount();
+  RunResult none = Run(L"vorn-pc-tok.exe");
+  ASSERT_TRUE(none.ended);
+  EXPECT_LT(GetTickCount() - start, 30000u) << "no minute of retries for a logo that is not there";
+  EXPECT_EQ(none.log.find("agent:download launcher logo"), std::string::npos) << none.log;
+  EXPECT_FALSE(base::PathExists(logoFile));
+  EXPECT_EQ(none.boxes, good.boxes);
+  EXPECT_EQ(StatesEntered(none.log), StatesEntered(good.log));
 }
 
 }  // namespace
