@@ -1,0 +1,190 @@
+// Whole launcher runs in micro-client mode against the local game server,
+// and the uninstaller that the run leaves behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "base/fs.h"
+#include "base/handles.h"
+#include "e2e/game_server_control.h"
+#include "game_publication.h"
+#include "install/registration.h"
+#include "launcher_harness.h"
+#include "test_game.h"
+
+namespace e2e {
+namespace {
+
+constexpr DWORD kStartTimeoutMs = 20000;
+const std::wstring kSecondStage = L"tmp567pbq3cas9190aewdqw634_Uninstall.exe";
+
+std::set<std::wstring> Names(const std::wstring& pattern) {
+  std::set<std::wstring> names;
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW(pattern.c_str(), &fd);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do names.insert(fd.cFileName);
+  while (FindNextFileW(find, &fd));
+  FindClose(find);
+  return names;
+}
+
+std::set<std::wstring> UninstallEntries() {
+  std::set<std::wstring> names;
+  base::UniqueKey key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallRegPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
+    return names;
+  wchar_t name[256];
+  for (DWORD i = 0;; ++i) {
+    DWORD size = 256;
+    if (RegEnumKeyExW(key.Get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    names.insert(name);
+  }
+  return names;
+}
+
+class MicroClientRun : public WorkflowTest {
+ protected:
+  void SetUp() override {
+    WorkflowTest::SetUp();
+    if (HasFatalFailure()) return;
+    UseMicroClientMode();
+    config["weiduanVer"] = "3.0.1";
+    KillProcessesNamed(kSecondStage);
+  }
+  void TearDown() override {
+    KillProcessesNamed(kSecondStage);
+    DeleteFileW(Link().c_str());
+    DeleteRegistryTree(HKEY_CURRENT_USER, Entry());
+    RemoveTree(InstallDir().substr(0, InstallDir().size() - 1));
+    if (!chosenDir.empty()) RemoveTree(chosenDir.substr(0, chosenDir.size() - 1));
+    WorkflowTest::TearDown();
+  }
+  // Runs the launcher and notes the install folder it chose ("SetInstallDir:<path>").
+  RunResult RunAndNoteFolder(const std::wstring& exeName) {
+    RunResult run = Run(exeName);
+    const std::string marker = "SetInstallDir:";
+    size_t at = run.log.find(marker);
+    if (at != std::string::npos) {
+      size_t end = run.log.find('\n', at);
+      chosenDir = Widen(run.log.substr(at + marker.size(), end - at - marker.size()));
+    }
+    return run;
+  }
+  std::wstring Link() const { return DesktopFolder() + L"\\" + wideInstallName + L".lnk"; }
+  std::wstring Entry() const { return std::wstring(kUninstallRegPath) + L"\\" + wideInstallName; }
+  std::wstring Shell() const { return chosenDir + L"shell.exe"; }
+  // Index of the state's log line among the states entered; -1 when absent.
+  static int Entered(const std::vector<std::string>& states, const std::string& state) {
+    auto at = std::find(states.begin(), states.end(), "enter " + state);
+    return at == states.end() ? -1 : static_cast<int>(at - states.begin());
+  }
+
+  std::wstring chosenDir;  // with its trailing backslash
+};
+
+TEST_F(MicroClientRun, InstallThenUninstallLeavesTheMachineAsItWas) {
+  std::set<std::wstring> desktopBefore = Names(DesktopFolder() + L"\\*");
+  std::set<std::wstring> entriesBefore = UninstallEntries();
+  PublishConfig();
+
+  RunResult run = RunAndNoteFolder(L"vorn-pc.exe");
+  ASSERT_TRUE(run.ended);
+  ASSERT_FALSE(chosenDir.empty()) << run.log;
+  EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+  std::vector<std::string> states = StatesEntered(run.log);
+  int shellState = Entered(states, "download weiduan state");
+  int cfgState = Entered(states, "download weiduan cfg state");
+  int load = Entered(states, "LoadState");
+  ASSERT_GE(shellState, 0) << run.log;
+  EXPECT_EQ(cfgState, shellState + 1) << run.log;
+  EXPECT_EQ(load, cfgState + 1) << run.log;  // no token: straight to the launch
+  ASSERT_TRUE(WaitForStarts(Shell(), 1, kStartTimeoutMs)) << run.log;
+  EXPECT_EQ(RecordedStarts(Shell())[0].params, L"pc");
+
+  EXPECT_EQ(ReadFileBytes(chosenDir + L"weiduan.ver"), "3.0.1");
+  EXPECT_EQ(ReadFileBytes(chosenDir + L"shell.cfg"), "[shell]\n");
+  EXPECT_TRUE(base::PathExists(Link()));
+  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, Entry()));
+  EXPECT_EQ(ReadFileBytes(chosenDir + L"Uninstall.exe"), ReadFileBytes(LauncherExe()));
+  EXPECT_EQ(ReadFileBytes(chosenDir + L"Uninstall.ini"),
+            "[uninstall]\r\ndesktopLink=" + Narrow(Link()) + "\r\ninstallName=" + installName +
+                "\r\nregPath=Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\r\n");
+
+  // The player uninstalls with the registered command.
+  std::vector<BYTE> data;
+  DWORD type = 0;
+  ASSERT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, Entry(), L"UninstallString", &type, &data));
+  std::wstring uninstaller(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+  uninstaller.resize(wcsnlen(uninstaller.c_str(), uninstaller.size()));
+  LauncherRun first;
+  ASSERT_TRUE(first.StartExisting(uninstaller));
+  DWORD code = 1;
+  ASSERT_TRUE(first.WaitExit(20000, &code));
+  EXPECT_EQ(code, 0u);
+  ASSERT_TRUE(WaitForLog("删除注册表", 30000)) << ReadLog();
+  ASSERT_TRUE(WaitNoProcessNamed(kSecondStage, 30000));
+
+  EXPECT_FALSE(base::PathExists(chosenDir)) << ReadLog();
+  EXPECT_EQ(Names(DesktopFolder() + L"\\*"), desktopBefore);
+  EXPECT_EQ(UninstallEntries(), entriesBefore);
+}
+
+TEST_F(MicroClientRun, WithTokenTheUserInfoFollowsTheRegistration) {
+  PublishConfig();
+  RunResult run = Run(L"vorn-pc-tok.exe");  // no reply published: the lookup fails
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+  std::vector<std::string> states = StatesEntered(run.log);
+  int cfgState = Entered(states, "download weiduan cfg state");
+  ASSERT_GE(cfgState, 0) << run.log;
+  EXPECT_EQ(Entered(states, "get user login info state"), cfgState + 1) << run.log;
+  EXPECT_LT(run.log.find("create destop link file result: " + Narrow(Link())),
+            run.log.find("enter get user login info state"));
+}
+
+TEST_F(MicroClientRun, ShellInUseIsKeptAndStarted) {
+  // Open for reading and running, not for writing, as a running program's file is.
+  std::string oldShell = gameExe + "old shell";
+  chosenDir = InstallDir();  // an existing folder is taken again
+  ASSERT_EQ(base::CreateDirectoryTree(chosenDir), 0u);
+  ASSERT_TRUE(base::WriteWholeFile(Shell(), oldShell));
+  base::UniqueFile held(
+      CreateFileW(Shell().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  PublishConfig();
+  RunResult run = Run(L"vorn-pc.exe");
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+  EXPECT_NE(run.log.find("SetInstallDir:" + Narrow(chosenDir) + "\n"), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("error code: 32"), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("enter download weiduan cfg state"), std::string::npos) << run.log;
+  ASSERT_TRUE(WaitForStarts(Shell(), 1, kStartTimeoutMs)) << run.log;
+  held.Reset();
+  EXPECT_EQ(ReadFileBytes(Shell()), oldShell);
+}
+
+TEST_F(MicroClientRun, DownloadFailuresShowTheirMessages) {
+  struct Case {
+    const char* file;
+    const wchar_t* message;
+  } cases[] = {{"shell.exe", L"下载微端失败！[error:"}, {"shell.cfg", L"下载微端配置失败！[error:"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    ASSERT_TRUE(ResetServer());
+    ASSERT_TRUE(gameserver::AddFault("/" + installName + "/" + c.file, "status=404"));
+    PublishConfig();
+    RunResult run = Run(L"vorn-pc.exe");
+    ASSERT_TRUE(run.ended);
+    ASSERT_EQ(run.boxes.size(), 1u) << run.log;
+    const std::wstring& box = run.boxes[0];
+    EXPECT_EQ(box.compare(0, wcslen(c.message), c.message), 0) << Narrow(box);
+    EXPECT_EQ(box.back(), L']');
+    EXPECT_FALSE(base::PathExists(Link()));  // nothing registered
+    EXPECT_EQ(run.log.find("enter LoadState"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace e2e
