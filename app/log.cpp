@@ -14,14 +14,22 @@ namespace {
 constexpr size_t kMessageLimit = 4095;  // bytes including the terminator
 const char kBanner[] = "=====================start=====================\n";
 
-std::mutex g_logMutex;
-bool g_enabled = false;
-std::wstring g_path;
+// Never destroyed: report threads that outlive the exit wait may still log
+// while static objects are being torn down.
+struct LogState {
+  std::mutex mutex;
+  bool enabled = false;
+  std::wstring path;
+};
+LogState& State() {
+  static LogState* state = new LogState;
+  return *state;
+}
 
 // Whole lines go through one append each, in binary mode so a line ends in a
 // single line feed.
 void AppendLine(const std::string& line) {
-  FILE* f = _wfopen(g_path.c_str(), L"ab");
+  FILE* f = _wfopen(State().path.c_str(), L"ab");
   if (!f) return;
   fwrite(line.data(), 1, line.size(), f);
   fflush(f);
@@ -41,15 +49,16 @@ std::string TimePrefix() {
 }  // namespace
 
 void LogOpen(const std::wstring& path) {
-  std::lock_guard<std::mutex> lock(g_logMutex);
+  LogState& log = State();
+  std::lock_guard<std::mutex> lock(log.mutex);
   std::wstring dir = base::DirectoryPart(path);
   if (!dir.empty() && base::CreateDirectoryTree(dir) != 0) {
-    g_enabled = false;
-    g_path.clear();
+    log.enabled = false;
+    log.path.clear();
     return;
   }
-  g_enabled = true;
-  g_path = path;
+  log.enabled = true;
+  log.path = path;
   if (FILE* f = _wfopen(path.c_str(), L"wb")) {
     fwrite(kBanner, 1, sizeof kBanner - 1, f);
     fclose(f);
@@ -60,8 +69,9 @@ std::string LogV(const char* format, va_list args) {
   char buffer[kMessageLimit];
   int n = vsnprintf(buffer, sizeof buffer, format, args);
   std::string message = n < 0 ? std::string() : std::string(buffer);
-  std::lock_guard<std::mutex> lock(g_logMutex);
-  if (g_enabled) AppendLine(TimePrefix() + message + "\n");
+  LogState& log = State();
+  std::lock_guard<std::mutex> lock(log.mutex);
+  if (log.enabled) AppendLine(TimePrefix() + message + "\n");
   return message;
 }
 
@@ -74,6 +84,7 @@ std::string Log(const char* format, ...) {
 }
 
 std::wstring LogPath() {
-  std::lock_guard<std::mutex> lock(g_logMutex);
-  return g_enabled ? g_path : std::wstring();
+  LogState& log = State();
+  std::lock_guard<std::mutex> lock(log.mutex);
+  return log.enabled ? log.path : std::wstring();
 }
