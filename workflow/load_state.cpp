@@ -14,6 +14,20 @@
 
 LoadState::LoadState(LauncherContext* context) : State(context) {}
 
+namespace {
+
+// Without a shell name the shell's path is the install folder itself, and
+// "starting" it would open a file-browser window on the player's desktop.
+void StartShell(const InstallConfig& config, const std::wstring& params) {
+  if (config.weiduanShell.empty()) {
+    Log("no micro-client shell configured, not started");
+    return;
+  }
+  StartProcess(config.GetWeiduanShellPath(), params, config.weiduanNeedAdmin, SW_SHOW);
+}
+
+}  // namespace
+
 void LoadState::Update() {
   if (started) return;
   if (context->page) context->page->SetStatusText(L"游戏启动中，请稍后...");
@@ -24,13 +38,11 @@ void LoadState::Update() {
   const std::wstring shellPath = config.GetWeiduanShellPath();
   if (config.userInfo.empty()) {
     // No user to log in: only the micro-client shell, with the platform word.
-    StartProcess(shellPath, launch::ShellParams(config.platform, false, L""), config.weiduanNeedAdmin, SW_SHOW);
+    StartShell(config, launch::ShellParams(config.platform, false, L""));
   } else {
     // One key for both programs, so the shell can recognise the game it started.
     const std::wstring cmdKey = base::ToWide(base::TimestampText());
-    if (config.weiduanShortcut)
-      StartProcess(shellPath, launch::ShellParams(config.platform, true, cmdKey), config.weiduanNeedAdmin,
-                   SW_SHOW);
+    if (config.weiduanShortcut) StartShell(config, launch::ShellParams(config.platform, true, cmdKey));
     const QosReporter& qos = context->qos ? *context->qos : TheQosReporter();
     std::wstring params = launch::GameParams(config.userInfo, shellPath, cmdKey,
                                              base::ToWide(launch::QosTail(qos.qosStartAt, qos.sQosSeq)));

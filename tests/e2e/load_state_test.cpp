@@ -137,6 +137,15 @@ TEST(LoadState, EmptyUserInfoStartsOnlyTheShellWithThePlatform) {
   }
 }
 
+TEST(LoadState, NoShellNameStartsNothingAndStillCompletes) {
+  Launch l(L"load-noshell");
+  l.config.weiduanShell.clear();
+  ASSERT_TRUE(l.Run());
+  std::string log = e2e::ReadTestLog();
+  EXPECT_NE(log.find("no micro-client shell configured, not started"), std::string::npos) << log;
+  EXPECT_EQ(log.find("StartProcess exepath="), std::string::npos) << log;
+}
+
 TEST(LoadState, ElevatedShellStillStartsAndTheGameIsNotElevated) {
   Launch l(L"load-admin");
   l.config.userInfo = L"uid=1";
