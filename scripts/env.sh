@@ -4,6 +4,9 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR="${VORN_BUILD_DIR:-$top/build}"
 export VORN_WINEPREFIX="${VORN_WINEPREFIX:-$BUILD_DIR/wineprefix}"
 export WINEPREFIX="$VORN_WINEPREFIX" WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}"
+# Wine would turn every desktop shortcut the tests make into a menu entry and
+# a launcher file in the Linux home.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-winemenubuilder.exe=d}"
 
 vorn_setup_if_needed() {
   local missing=0
@@ -54,6 +57,12 @@ vorn_prepare_prefix() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # A new prefix links the user's Desktop to the Linux home; the shortcuts the
+  # tests make belong inside the prefix.
+  local desktop
+  for desktop in "$WINEPREFIX"/drive_c/users/*/Desktop; do
+    if [ -L "$desktop" ]; then rm "$desktop" && mkdir "$desktop"; fi
+  done
   # A fixed drive D: of the build folder's own, where the launcher under test
   # creates its install folder (it prefers D: over the application data).
   mkdir -p "$BUILD_DIR/drive_d"
