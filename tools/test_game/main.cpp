@@ -4,10 +4,12 @@
 // parameter text in UTF-8. Then it exits, unless
 //   - its parameters contain "--stay": it waits (at most a minute) to be ended;
 //   - VORN_TEST_GAME_WINDOW is set: it shows "game started" and its parameters
-//     in a window until that is closed.
+//     in a small window in the middle of the screen until that is closed.
 #include <windows.h>
 
 #include <string>
+
+#include "base/handles.h"
 
 namespace {
 
@@ -53,45 +55,118 @@ void Record(const std::wstring& params, int showMode) {
   std::string line = std::to_string(showMode) + "\t" + Utf8(params) + "\n";
   // Other starts may append at the same time: retry a busy file briefly.
   for (int attempt = 0; attempt < 50; ++attempt) {
-    HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
+    base::UniqueFile h(CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (h) {
       DWORD written = 0;
-      WriteFile(h, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-      CloseHandle(h);
+      WriteFile(h.Get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
       return;
     }
     Sleep(20);
   }
 }
 
+// The window of VORN_TEST_GAME_WINDOW: a small dark "game" window in the
+// middle of the screen with a title band, a large "game started" heading and
+// the received parameters wrapped below it. Painted with plain GDI.
+struct StartedView {
+  std::wstring params;
+  int showMode = -1;
+};
+StartedView* g_view = nullptr;
+
+constexpr int kClientWidth = 640;
+constexpr int kClientHeight = 320;
+
+base::UniqueGdiObject MakeFont(int height, int weight) {
+  return base::UniqueGdiObject(CreateFontW(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+                                           DEFAULT_PITCH, L"Tahoma"));
+}
+
+void FillBox(HDC dc, const RECT& box, COLORREF color) {
+  base::UniqueGdiObject brush(CreateSolidBrush(color));
+  FillRect(dc, &box, static_cast<HBRUSH>(brush.Get()));
+}
+
+void DrawLine(HDC dc, const std::wstring& text, RECT box, const base::UniqueGdiObject& font, COLORREF color,
+              UINT format) {
+  base::SelectGuard select(dc, font.Get());
+  SetTextColor(dc, color);
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &box, format | DT_NOPREFIX);
+}
+
+void Paint(HWND window) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window, &ps);
+  RECT client;
+  GetClientRect(window, &client);
+  SetBkMode(dc, TRANSPARENT);
+  FillBox(dc, client, RGB(18, 26, 44));
+  RECT band{0, 0, client.right, 40};
+  FillBox(dc, band, RGB(25, 139, 254));
+  base::UniqueGdiObject titleFont = MakeFont(16, FW_BOLD);
+  base::UniqueGdiObject headingFont = MakeFont(44, FW_BOLD);
+  base::UniqueGdiObject labelFont = MakeFont(14, FW_NORMAL);
+  base::UniqueGdiObject textFont = MakeFont(15, FW_NORMAL);
+  RECT title{20, 0, client.right - 20, 40};
+  DrawLine(dc, L"Vorn sample game", title, titleFont, RGB(255, 255, 255), DT_SINGLELINE | DT_VCENTER);
+  RECT heading{0, 62, client.right, 120};
+  DrawLine(dc, L"game started", heading, headingFont, RGB(255, 255, 255), DT_SINGLELINE | DT_CENTER);
+  RECT label{32, 140, client.right - 32, 160};
+  DrawLine(dc, L"command line received", label, labelFont, RGB(140, 160, 196), DT_SINGLELINE);
+  RECT panel{24, 164, client.right - 24, client.bottom - 44};
+  FillBox(dc, panel, RGB(30, 42, 68));
+  RECT text{panel.left + 12, panel.top + 10, panel.right - 12, panel.bottom - 10};
+  std::wstring params = g_view->params.empty() ? L"(no parameters)" : g_view->params;
+  DrawLine(dc, params, text, textFont, RGB(226, 234, 248), DT_WORDBREAK | DT_EDITCONTROL);
+  RECT footer{32, client.bottom - 36, client.right - 32, client.bottom - 8};
+  std::wstring note = L"show mode " + std::to_wstring(g_view->showMode) + L"  \x00b7  close this window to quit";
+  DrawLine(dc, note, footer, labelFont, RGB(140, 160, 196), DT_SINGLELINE | DT_VCENTER);
+  EndPaint(window, &ps);
+}
+
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) {
-    PostQuitMessage(0);
-    return 0;
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      Paint(window);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
   }
-  return DefWindowProcW(window, message, wParam, lParam);
 }
 
 void ShowStartedWindow(HINSTANCE instance, const std::wstring& params, int showMode) {
+  StartedView view{params, showMode};
+  g_view = &view;
   WNDCLASSW wc{};
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   wc.lpszClassName = L"VornTestGame";
   RegisterClassW(&wc);
-  HWND window = CreateWindowW(L"VornTestGame", L"game started", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
-                              CW_USEDEFAULT, 720, 240, nullptr, nullptr, instance, nullptr);
-  std::wstring text = L"game started\r\n\r\n" + params;
-  CreateWindowW(L"EDIT", text.c_str(), WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | WS_VSCROLL, 10,
-                10, 680, 170, window, nullptr, instance, nullptr);
-  ShowWindow(window, showMode == SW_SHOWMAXIMIZED ? SW_SHOWNORMAL : SW_SHOW);
+  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  RECT frame{0, 0, kClientWidth, kClientHeight};
+  AdjustWindowRect(&frame, style, FALSE);
+  int width = frame.right - frame.left;
+  int height = frame.bottom - frame.top;
+  int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  HWND window = CreateWindowW(L"VornTestGame", L"Vorn sample game - game started", style, x, y, width, height,
+                              nullptr, nullptr, instance, nullptr);
+  ShowWindow(window, SW_SHOWNORMAL);
+  UpdateWindow(window);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
+  g_view = nullptr;
 }
 
 }  // namespace
