@@ -50,11 +50,22 @@ def write_package(path, game_exe, size_mb, seed):
 
 
 def write_logo(path):
-    subprocess.run(
-        ["convert", "-size", "300x56", "xc:none", "-fill", "#198bfe",
-         "-draw", "roundrectangle 0,8 299,47 20,20", "-fill", "#ffffff",
-         "-draw", "polygon 130,16 130,40 170,28", "PNG32:" + path],
-        check=True)
+    """The game's name in white with a blue glow, on a transparent ground."""
+    glow = ["-fill", "#198bfe", "-annotate", "+0+0", "VORN",
+            "-channel", "A", "-blur", "0x5", "-level", "0,35%", "+channel"]
+    try:
+        subprocess.run(
+            ["convert", "-size", "300x56", "xc:none", "-font", "DejaVu-Sans-Bold",
+             "-pointsize", "34", "-kerning", "12", "-gravity", "center"] + glow +
+            ["-fill", "#ffffff", "-annotate", "+0+0", "VORN", "PNG32:" + path],
+            check=True, stderr=subprocess.DEVNULL)
+    except subprocess.CalledProcessError:
+        # Without that font: a plain play button.
+        subprocess.run(
+            ["convert", "-size", "300x56", "xc:none", "-fill", "#198bfe",
+             "-draw", "roundrectangle 0,8 299,47 20,20", "-fill", "#ffffff",
+             "-draw", "polygon 130,16 130,40 170,28", "PNG32:" + path],
+            check=True)
 
 
 def main():
