@@ -11,8 +11,8 @@
 #include "base/text.h"
 // unzip.h first: it brings zlib, whose macros iowin32.h relies on.
 #include "unzip.h"
-#include "iowin32.h"
 #include "workflow/unpack_path.h"
+#include "workflow/zip_file_io.h"
 #include "workflow/zip_entry_rules.h"
 
 namespace {
@@ -57,13 +57,38 @@ std::string UnzipErrorText(int code) {
   }
 }
 
+// Windows refuses to replace a read-only file; saying so here keeps the rule
+// the same wherever the file system would let the write through.
+bool ReadOnlyFileInTheWay(const std::wstring& fullPath) {
+  DWORD existing = GetFileAttributesW(ForFileApi(fullPath).c_str());
+  return existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) &&
+         !(existing & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Creates (or replaces) the entry's file. In a fresh folder the file is
+// created as new; should it exist after all, the usual replace rules apply.
+base::UniqueFile CreateTarget(const std::wstring& fullPath, uint32_t attributes, bool freshFolder,
+                              std::string* error) {
+  std::wstring api = ForFileApi(fullPath);
+  base::UniqueFile file(CreateFileW(api.c_str(), GENERIC_WRITE, 0, nullptr, freshFolder ? CREATE_NEW : CREATE_ALWAYS,
+                                    attributes, nullptr));
+  if (!file && freshFolder && GetLastError() == ERROR_FILE_EXISTS) {
+    if (ReadOnlyFileInTheWay(fullPath)) {
+      *error = "a read-only file is in the way";
+      return file;
+    }
+    file.Reset(CreateFileW(api.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
+  }
+  if (!file) *error = "the file cannot be created: " + base::ErrorText(GetLastError());
+  return file;
+}
+
 }  // namespace
 
 bool ZipArchive::Open(const std::wstring& path, std::string* error) {
   Close();
   zlib_filefunc64_def io;
-  // minizip's wide Win32 I/O opens with GENERIC_READ and FILE_SHARE_READ only.
-  fill_win32_filefunc64W(&io);
+  FillCachedWin32FileFunc(&io);
   std::wstring apiPath = ForFileApi(path);
   unzFile zip = unzOpen2_64(apiPath.c_str(), &io);
   if (!zip) {
@@ -175,8 +200,7 @@ bool ZipArchive::ReadEntry(int32_t index, ZipEntry* entry, std::string* error) {
 
 bool ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std::wstring& fullPath, std::string* error) {
   if (entry.IsDirectory()) {
-    CreateDirectoryChain(fullPath);
-    if (base::DirectoryExists(ForFileApi(fullPath))) return true;
+    if (folders_.Make(fullPath)) return true;
     *error = "the folder cannot be created";
     return false;
   }
@@ -198,13 +222,15 @@ bool ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std::wstrin
     return false;
   }
   size_t cut = fullPath.find_last_of(L"\\/");
-  if (cut != std::wstring::npos) CreateDirectoryChain(fullPath.substr(0, cut + 1));
-
-  // Windows refuses to replace a read-only file; saying so here keeps the
-  // rule the same wherever the file system would let the write through.
-  DWORD existing = GetFileAttributesW(ForFileApi(fullPath).c_str());
-  if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) &&
-      !(existing & FILE_ATTRIBUTE_DIRECTORY)) {
+  // In a folder this job created, nothing can be in the way but a file the
+  // job wrote itself: the checks for an existing file wait for that case.
+  bool freshFolder = false;
+  if (cut != std::wstring::npos) {
+    std::wstring folder = fullPath.substr(0, cut + 1);
+    folders_.Make(folder);
+    freshFolder = folders_.Created(folder);
+  }
+  if (!freshFolder && ReadOnlyFileInTheWay(fullPath)) {
     *error = "a read-only file is in the way";
     return false;
   }
@@ -214,10 +240,8 @@ bool ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std::wstrin
     *error = "the data cannot be read: " + UnzipErrorText(rc);
     return false;
   }
-  base::UniqueFile file(CreateFileW(ForFileApi(fullPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    entry.attributes, nullptr));
+  base::UniqueFile file = CreateTarget(fullPath, entry.attributes, freshFolder, error);
   if (!file) {
-    *error = "the file cannot be created: " + base::ErrorText(GetLastError());
     unzCloseCurrentFile(zip);
     return false;
   }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "workflow/folder_maker.h"
+
 // What the launcher needs of one entry.
 struct ZipEntry {
   std::wstring name;        // stored name decoded as UTF-8, then cleaned
@@ -36,7 +38,8 @@ class ZipArchive {
 
   // Writes entry `index` to `fullPath`: a folder for a directory entry, else
   // the file's data in 16 KiB blocks, replacing an existing file, with the
-  // entry's attributes and, once all data are written, its times.
+  // entry's attributes and, once all data are written, its times. Folders are
+  // remembered across calls: use one archive object per unpacking job.
   bool Extract(int32_t index, const ZipEntry& entry, const std::wstring& fullPath, std::string* error);
 
  private:
@@ -47,4 +50,5 @@ class ZipArchive {
   int32_t current_ = -1;  // entry the reader stands on, -1 when unknown
   int32_t brokenAt_ = -1;  // first entry the central directory walk could not reach
   std::vector<char> block_;  // one data block, reused for every entry
+  FolderMaker folders_;
 };
