@@ -29,13 +29,6 @@ bool SamePrefix(const std::wstring& text, const std::wstring& prefix) {
                               static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
 }
 
-void CreateOne(const std::wstring& path) {
-  // A bare drive ("C:") or the empty start of "\..." is never created.
-  if (path.size() <= 2 || path.back() == L':') return;
-  std::wstring api = ForFileApi(path);
-  if (GetFileAttributesW(api.c_str()) == INVALID_FILE_ATTRIBUTES) CreateDirectoryW(api.c_str(), nullptr);
-}
-
 }  // namespace
 
 bool ResolveEntryPath(const std::wstring& targetDir, const std::wstring& name, std::wstring* fullPath) {
@@ -56,10 +49,4 @@ std::wstring ForFileApi(const std::wstring& path) {
   if (p.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + p.substr(2);
   if (p.size() >= 3 && p[1] == L':' && p[2] == L'\\') return L"\\\\?\\" + p;
   return path;  // relative paths cannot take the prefix
-}
-
-void CreateDirectoryChain(const std::wstring& path) {
-  for (size_t i = 1; i < path.size(); ++i)
-    if (IsSeparator(path[i]) && !IsSeparator(path[i - 1])) CreateOne(path.substr(0, i));
-  CreateOne(path);
 }

@@ -10,8 +10,3 @@ bool ResolveEntryPath(const std::wstring& targetDir, const std::wstring& name, s
 // The form to hand to file APIs: long absolute paths get the extended-length
 // prefix ("\\?\", "\\?\UNC\") so that they are neither refused nor cut.
 std::wstring ForFileApi(const std::wstring& fullPath);
-
-// Creates every missing folder along `path`: each prefix that ends before a
-// separator, shortest first, then the whole path. Failures are left to the
-// file creation that follows to notice.
-void CreateDirectoryChain(const std::wstring& path);

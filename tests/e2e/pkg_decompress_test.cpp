@@ -201,6 +201,23 @@ TEST(PkgDecompress, ReadOnlyFileOfAFirstPackageSurvivesTheSecond) {
   EXPECT_NE(log.find("1 of 2 entries unpacked"), std::string::npos) << log;
 }
 
+// The same name twice in one package, in a folder the step creates: the
+// second copy replaces the first, unless the first was made read-only.
+TEST(PkgDecompress, RepeatedNamesInAFreshFolderFollowTheReplaceRules) {
+  Unpack u(L"unzip-repeated");
+  ZipItem ro = FileItem("fresh/locked.ini", "first");
+  ro.externalAttributes = 0x81240000;
+  u.PutArchive({FileItem("fresh/a.txt", "one"), FileItem("fresh/a.txt", "two"), ro,
+                FileItem("fresh/locked.ini", "second"), FileItem("FRESH/Sub/b.txt", "b")});
+  ASSERT_TRUE(u.Run());
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"fresh\\a.txt")), "two");
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"fresh\\locked.ini")), "first");
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"fresh\\sub\\b.txt")), "b");
+  std::string log = e2e::ReadTestLog();
+  EXPECT_NE(log.find("entry fresh/locked.ini failed: a read-only file is in the way"), std::string::npos) << log;
+  EXPECT_NE(log.find("4 of 5 entries unpacked"), std::string::npos) << log;
+}
+
 namespace {
 
 // A download cut off in the middle: the central directory at the end is missing.
