@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""Turns bench/run's raw measurements into the results page (Markdown).
+
+raw.tsv columns: round, job, tool, seconds, wall seconds, peak RSS (KiB),
+memory growth of the launcher's job (MiB), longest gap between UI ticks (ms).
+"""
+import os
+import platform
+import statistics
+import subprocess
+import sys
+from collections import defaultdict
+
+GIB = 1 << 30
+
+
+def num(text):
+    return None if text in ("-", "") else float(text)
+
+
+def load(path):
+    rows = defaultdict(list)  # (job, tool) -> rows
+    for line in open(path):
+        f = line.rstrip("\n").split("\t")
+        if len(f) < 8:
+            continue
+        rows[(f[1], f[2])].append(dict(round=int(f[0]), seconds=num(f[3]), wall=num(f[4]), rss=num(f[5]),
+                                       growth=num(f[6]), gap=num(f[7])))
+    return rows
+
+
+def median(rows, key):
+    values = [r[key] for r in rows if r[key] is not None]
+    return statistics.median(values) if values else None
+
+
+def per_round_ratio(a_rows, b_rows, key):
+    """Median over rounds of b/a: how many times faster `a` is than `b`."""
+    b_by_round = {r["round"]: r[key] for r in b_rows}
+    ratios = [b_by_round[r["round"]] / r[key] for r in a_rows if r[key] and b_by_round.get(r["round"])]
+    return statistics.median(ratios) if ratios else None
+
+
+def machine():
+    cpu = "unknown"
+    try:
+        for line in open("/proc/cpuinfo"):
+            if line.startswith("model name"):
+                cpu = line.split(":", 1)[1].strip()
+                break
+    except OSError:
+        pass
+    mem = "unknown"
+    try:
+        for line in open("/proc/meminfo"):
+            if line.startswith("MemTotal"):
+                mem = f"{int(line.split()[1]) / (1 << 20):.0f} GiB"
+    except OSError:
+        pass
+    try:
+        wine = subprocess.run(["wine", "--version"], capture_output=True, text=True).stdout.strip()
+    except OSError:
+        wine = "unknown"
+    return f"{os.cpu_count()} cores ({cpu}), {mem} RAM, Linux {platform.release()}, {wine}"
+
+
+def fmt(value, pattern="{:.2f}"):
+    return "-" if value is None else pattern.format(value)
+
+
+def verdict(value, target, at_least=True):
+    if value is None:
+        return "not measured"
+    ok = value >= target if at_least else value < target
+    return "met" if ok else "NOT met"
+
+
+def main():
+    rows = load(sys.argv[1])
+    rounds = len({r["round"] for v in rows.values() for r in v})
+    out = [f"Machine: {machine()}. Rounds: {rounds}; figures are medians over the rounds.", ""]
+
+    dl = {t: rows.get(("download", t), []) for t in ("launcher", "httplib", "curl")}
+    out += ["## Download: 1 GiB from the local game server to disk", "",
+            "| program | seconds | MB/s | peak RSS (MiB) |", "|---|---|---|---|"]
+    names = {"launcher": "launcher's download task (wine)", "httplib": "minimal cpp-httplib client (wine)",
+             "curl": "curl (native)"}
+    for tool, r in dl.items():
+        sec = median(r, "seconds")
+        out.append(f"| {names[tool]} | {fmt(sec)} | {fmt(GIB / 1e6 / sec if sec else None, '{:.0f}')} | "
+                   f"{fmt((median(r, 'rss') or 0) / 1024 if r else None, '{:.1f}')} |")
+    vs_client = per_round_ratio(dl["launcher"], dl["httplib"], "seconds")
+    vs_curl = per_round_ratio(dl["launcher"], dl["curl"], "seconds")
+    growth = max((r["growth"] for r in dl["launcher"] if r["growth"] is not None), default=None)
+    gap = max((r["gap"] for r in dl["launcher"] if r["gap"] is not None), default=None)
+    out += ["",
+            f"- Launcher speed / minimal client speed: **{fmt(vs_client)}** (target at least 0.9: "
+            f"{verdict(vs_client, 0.9)})",
+            f"- Launcher speed / curl speed: {fmt(vs_curl)}",
+            f"- Launcher's memory growth during the job (peak working set minus the working set before it): "
+            f"**{fmt(growth, '{:.1f}')} MiB** (target below 32 MiB: {verdict(growth, 32, at_least=False)})",
+            f"- Longest gap between two 20 ms UI ticks while it ran: {fmt(gap, '{:.0f}')} ms", ""]
+
+    up = {t: rows.get(("unpack", t), []) for t in ("launcher", "miniunz", "unzip")}
+    out += ["## Unpack: seeded package (bench/make_package.py), about 600 MB in 6,000 files", "",
+            "| program | seconds (wall) | peak RSS (MiB) |", "|---|---|---|"]
+    names = {"launcher": "launcher's unpacking worker (wine)", "miniunz": "minizip's miniunz (wine)",
+             "unzip": "Info-ZIP unzip (native)"}
+    for tool, r in up.items():
+        out.append(f"| {names[tool]} | {fmt(median(r, 'wall'))} | "
+                   f"{fmt((median(r, 'rss') or 0) / 1024 if r else None, '{:.1f}')} |")
+    vs_miniunz = per_round_ratio(up["launcher"], up["miniunz"], "wall")
+    vs_unzip = per_round_ratio(up["launcher"], up["unzip"], "wall")
+    growth = max((r["growth"] for r in up["launcher"] if r["growth"] is not None), default=None)
+    gap = max((r["gap"] for r in up["launcher"] if r["gap"] is not None), default=None)
+    out += ["",
+            f"- Launcher speed / miniunz speed: **{fmt(vs_miniunz)}** (target at least 1.5: "
+            f"{verdict(vs_miniunz, 1.5)})",
+            f"- Launcher speed / native unzip speed: {fmt(vs_unzip)}",
+            f"- Launcher's memory growth during the job: **{fmt(growth, '{:.1f}')} MiB** (target below 32 MiB: "
+            f"{verdict(growth, 32, at_least=False)})",
+            f"- Longest gap between two 20 ms UI ticks while it ran: {fmt(gap, '{:.0f}')} ms", ""]
+
+    st = {t: rows.get(("start", t), []) for t in ("launcher", "game-alone")}
+    launcher, alone = median(st["launcher"], "seconds"), median(st["game-alone"], "seconds")
+    out += ["## Start on an up-to-date install", "",
+            "| from | to the game's start (s) |", "|---|---|",
+            f"| starting the launcher (configuration, logo, user info, version check, launch) | {fmt(launcher)} |",
+            f"| starting the game directly under the same wine | {fmt(alone)} |", "",
+            f"- The launcher adds {fmt(launcher - alone if launcher and alone else None)} s before the game starts.",
+            ""]
+    print("\n".join(out))
+
+
+if __name__ == "__main__":
+    main()

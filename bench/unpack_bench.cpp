@@ -1,0 +1,41 @@
+// The launcher's unpacking worker on one package, polled from a 20 ms timer
+// on the UI thread as the decompression state does.
+//   unpack_bench.exe PACKAGE.zip TARGET_FOLDER
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "bench/bench_probe.h"
+#include "base/handles.h"
+#include "workflow/pkg_decompress_state.h"
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: unpack_bench PACKAGE.zip TARGET_FOLDER\n");
+    return 2;
+  }
+  std::wstring target = argv[2];
+  if (target.back() != L'\\' && target.back() != L'/') target += L'\\';
+  CreateDirectoryW(target.c_str(), nullptr);
+
+  bench::Memory before = bench::ReadMemory();
+  auto job = std::make_shared<DecompressJob>();
+  job->archivePath = argv[1];
+  job->targetDir = target;
+  auto* workerRef = new std::shared_ptr<DecompressJob>(job);
+  base::UniqueHandle thread(CreateThread(nullptr, 0, DecompressWorker, workerRef, 0, nullptr));
+  if (!thread) {
+    delete workerRef;
+    std::fprintf(stderr, "the worker cannot start\n");
+    return 1;
+  }
+  bench::TickStats ticks = bench::RunTicks([&] { return job->progress.load() >= job->total.load(); },
+                                           [&] { return static_cast<int64_t>(job->progress.load()); });
+  WaitForSingleObject(thread.Get(), INFINITE);
+  bench::Memory after = bench::ReadMemory();
+  bool ok = job->archiveIsZip.load();
+  bench::PrintResult("unpack", ticks, before, after, job->total.load(), ok);
+  return ok ? 0 : 1;
+}
