@@ -9,6 +9,7 @@
 #include "base/fs.h"
 #include "base/text.h"
 #include "launcher_harness.h"
+#include "remove_tree.h"
 
 using e2e::LauncherRun;
 
@@ -45,24 +46,6 @@ std::string QuickEnd() {
          "/pkg/no-shell.ini\nweiduanShell=vorn-no-shell.exe\n";
 }
 
-void RemoveTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = fd.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring full = dir + L"\\" + name;
-      SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(full);
-      else
-        DeleteFileW(full.c_str());
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
-  }
-  RemoveDirectoryW(dir.c_str());
-}
 
 class InstallCfg : public ::testing::Test {
  protected:
@@ -98,7 +81,7 @@ class InstallCfg : public ::testing::Test {
 }  // namespace
 
 TEST_F(InstallCfg, CommonSectionAloneFillsTheConfiguration) {
-  RemoveTree(L"d:\\VornCfgCommon");
+  test_fs::RemoveTree(L"d:\\VornCfgCommon");
   Publish("[common]\ninstallName=VornCfgCommon\nqosUrl=" + QosUrl() + "\n");
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("enter DownloadConfig succ")) << log;
@@ -108,11 +91,11 @@ TEST_F(InstallCfg, CommonSectionAloneFillsTheConfiguration) {
   // The request carried the time parameter.
   std::string requests = ReadText(ServerLog("requests.log"));
   EXPECT_NE(requests.find("/pkg/vorn_install_cfg.ini?v="), std::string::npos) << requests;
-  RemoveTree(L"d:\\VornCfgCommon");
+  test_fs::RemoveTree(L"d:\\VornCfgCommon");
 }
 
 TEST_F(InstallCfg, PlatformSectionOverridesButEmptyValueDoesNotClear) {
-  RemoveTree(L"d:\\VornCfgPc");
+  test_fs::RemoveTree(L"d:\\VornCfgPc");
   Publish(
       "[common]\r\ninstallName=VornCfgCommon\r\nqosUrl=" + QosUrl() + "\r\n"
       "[pc]\r\ninstallName=VornCfgPc\r\nqosUrl=\r\n"
@@ -120,7 +103,7 @@ TEST_F(InstallCfg, PlatformSectionOverridesButEmptyValueDoesNotClear) {
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgPc\\")) << log;
   EXPECT_TRUE(Logged("qosUrl: " + QosUrl())) << log;
-  RemoveTree(L"d:\\VornCfgPc");
+  test_fs::RemoveTree(L"d:\\VornCfgPc");
 }
 
 TEST_F(InstallCfg, QosUrlSendsTokenstartAndItsAbsenceSendsNothing) {
@@ -136,7 +119,7 @@ TEST_F(InstallCfg, QosUrlSendsTokenstartAndItsAbsenceSendsNothing) {
   std::string reports = ReadText(ServerLog("qos.log"));
   EXPECT_NE(reports.find("\tT=3\t"), std::string::npos) << reports;
   EXPECT_NE(reports.find("\tEVENT=Tokenstart\t"), std::string::npos) << reports;
-  RemoveTree(L"d:\\VornCfgQos");
+  test_fs::RemoveTree(L"d:\\VornCfgQos");
 }
 
 TEST_F(InstallCfg, MissingConfigurationShowsTheDownloadError) {
@@ -166,7 +149,7 @@ TEST_F(InstallCfg, BadLineShowsTheParseError) {
 }
 
 TEST_F(InstallCfg, BodyIsCutAtAZeroByte) {
-  RemoveTree(L"d:\\VornCfgZero");
+  test_fs::RemoveTree(L"d:\\VornCfgZero");
   std::string text = "[common]\ninstallName=VornCfgZero\n";
   text += '\0';
   text += " not a valid line\n";
@@ -174,7 +157,7 @@ TEST_F(InstallCfg, BodyIsCutAtAZeroByte) {
   std::vector<std::wstring> boxes = Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgZero\\")) << log;
   for (const std::wstring& box : boxes) EXPECT_EQ(box.find(L"解析安装配置失败"), std::wstring::npos);
-  RemoveTree(L"d:\\VornCfgZero");
+  test_fs::RemoveTree(L"d:\\VornCfgZero");
 }
 
 TEST_F(InstallCfg, EmptyConfigurationHasNoInstallFolder) {
@@ -190,7 +173,7 @@ TEST_F(InstallCfg, EmptyConfigurationHasNoInstallFolder) {
 
 TEST_F(InstallCfg, InstallFolderIsCreatedOnDAndFoundAgain) {
   const std::wstring dir = L"d:\\VornCfgInstall";
-  RemoveTree(dir);
+  test_fs::RemoveTree(dir);
   Publish("[common]\ninstallName=VornCfgInstall\n");
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgInstall\\")) << log;
@@ -200,7 +183,7 @@ TEST_F(InstallCfg, InstallFolderIsCreatedOnDAndFoundAgain) {
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("exist: d:\\VornCfgInstall\\")) << log;
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgInstall\\")) << log;
-  RemoveTree(dir);
+  test_fs::RemoveTree(dir);
 }
 
 TEST_F(InstallCfg, WeiduanShortcutOnlyForExactlyOne) {
@@ -223,5 +206,5 @@ TEST_F(InstallCfg, WeiduanShortcutOnlyForExactlyOne) {
     EXPECT_EQ(tokenError, !weiduan) << log;
     EXPECT_EQ(Logged("enter download weiduan state"), weiduan) << log;
   }
-  RemoveTree(L"d:\\VornCfgWeiduan");
+  test_fs::RemoveTree(L"d:\\VornCfgWeiduan");
 }

@@ -9,6 +9,7 @@
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/strings.h"
+#include "remove_tree.h"
 
 namespace e2e {
 
@@ -20,30 +21,12 @@ std::wstring UnixToWinePath(const std::string& unixPath) {
 
 std::wstring LauncherExe() { return UnixToWinePath(VORN_LAUNCHER_EXE); }
 
-static void RemoveTree(const std::wstring& dir) {
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = fd.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring full = dir + L"\\" + name;
-      SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(full);
-      else
-        DeleteFileW(full.c_str());
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
-  }
-  RemoveDirectoryW(dir.c_str());
-}
 
 std::wstring ScratchDir(const std::wstring& name) {
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   std::wstring dir = std::wstring(temp) + L"vorn-e2e\\" + name;
-  RemoveTree(dir);
+  test_fs::RemoveTree(dir);
   base::CreateDirectoryTree(dir);
   return dir;
 }

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "remove_tree.h"
+
 namespace {
 
 class FolderMakerTest : public ::testing::Test {
@@ -16,23 +18,8 @@ class FolderMakerTest : public ::testing::Test {
     root = std::wstring(temp) + L"vorn-unit-folders-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(root.c_str(), nullptr);
   }
-  void TearDown() override { Remove(root); }
+  void TearDown() override { test_fs::RemoveTree(root); }
 
-  static void Remove(const std::wstring& path) {
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        std::wstring child = path + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Remove(child);
-        else DeleteFileW(child.c_str());
-      } while (FindNextFileW(find, &data));
-      FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
-  }
   static bool IsFolder(const std::wstring& path) {
     DWORD a = GetFileAttributesW(path.c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
