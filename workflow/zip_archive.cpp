@@ -83,6 +83,20 @@ base::UniqueFile CreateTarget(const std::wstring& fullPath, uint32_t attributes,
   return file;
 }
 
+// The exact times live in the local header's extra field, which minizip hands
+// out only for the entry opened for reading.
+void ApplyLocalTimes(unzFile zip, ZipEntry* times) {
+  int size = unzGetLocalExtrafield(zip, nullptr, 0);
+  if (size <= 0) return;
+  std::vector<unsigned char> extra(static_cast<size_t>(size));
+  if (unzGetLocalExtrafield(zip, extra.data(), static_cast<unsigned>(size)) != size) return;
+  zip_rules::UtTimes ut;
+  if (!zip_rules::ParseUtExtra(extra.data(), extra.size(), &ut)) return;
+  if (ut.hasWrite) times->writeTime = ut.writeTime;
+  if (ut.hasAccess) times->accessTime = ut.accessTime;
+  if (ut.hasCreation) times->creationTime = ut.creationTime;
+}
+
 }  // namespace
 
 bool ZipArchive::Open(const std::wstring& path, std::string* error) {
@@ -178,23 +192,6 @@ bool ZipArchive::ReadEntry(int32_t index, ZipEntry* entry, std::string* error) {
   uint64_t stamp = DosStampToFileTime(info.dosDate);
   entry->creationTime = entry->accessTime = entry->writeTime = stamp;
 
-  // The exact times live in the local header's extra field, which minizip
-  // hands out only for an opened entry; opening it raw needs no decoder.
-  if (unzOpenCurrentFile2(zip, nullptr, nullptr, 1) == UNZ_OK) {
-    int size = unzGetLocalExtrafield(zip, nullptr, 0);
-    if (size > 0) {
-      std::vector<unsigned char> extra(static_cast<size_t>(size));
-      if (unzGetLocalExtrafield(zip, extra.data(), static_cast<unsigned>(size)) == size) {
-        zip_rules::UtTimes ut;
-        if (zip_rules::ParseUtExtra(extra.data(), extra.size(), &ut)) {
-          if (ut.hasWrite) entry->writeTime = ut.writeTime;
-          if (ut.hasAccess) entry->accessTime = ut.accessTime;
-          if (ut.hasCreation) entry->creationTime = ut.creationTime;
-        }
-      }
-    }
-    unzCloseCurrentFile(zip);
-  }
   return true;
 }
 
@@ -245,6 +242,8 @@ bool ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std::wstrin
     unzCloseCurrentFile(zip);
     return false;
   }
+  ZipEntry times = entry;
+  ApplyLocalTimes(zip, &times);
   block_.resize(kBlockSize);
   bool complete = true;
   uint64_t total = 0;
@@ -279,9 +278,9 @@ bool ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std::wstrin
   }
   if (!complete) return false;
   // Zero means the time is unknown (a DOS stamp the system could not convert).
-  FILETIME creation = ToFileTime(entry.creationTime), access = ToFileTime(entry.accessTime),
-           write = ToFileTime(entry.writeTime);
-  SetFileTime(file.Get(), entry.creationTime ? &creation : nullptr, entry.accessTime ? &access : nullptr,
-              entry.writeTime ? &write : nullptr);
+  FILETIME creation = ToFileTime(times.creationTime), access = ToFileTime(times.accessTime),
+           write = ToFileTime(times.writeTime);
+  SetFileTime(file.Get(), times.creationTime ? &creation : nullptr, times.accessTime ? &access : nullptr,
+              times.writeTime ? &write : nullptr);
   return true;
 }

@@ -11,7 +11,9 @@
 struct ZipEntry {
   std::wstring name;        // stored name decoded as UTF-8, then cleaned
   uint32_t attributes = 0;  // Windows file attributes
-  uint64_t creationTime = 0;  // FILETIME values (100 ns since 1601, UTC); 0 = unknown
+  // FILETIME values (100 ns since 1601, UTC) from the DOS stamp; 0 = unknown.
+  // Extract refines them from the local header's "UT" field.
+  uint64_t creationTime = 0;
   uint64_t accessTime = 0;
   uint64_t writeTime = 0;
   bool IsDirectory() const { return (attributes & 0x10) != 0; }
