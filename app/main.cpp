@@ -4,16 +4,16 @@
 #include <shlobj.h>
 
 #include "app/launch_name.h"
-#include "app/launcher_context.h"
-#include "app/log.h"
+#include "workflow/launcher_context.h"
+#include "base/log.h"
 #include "app/main_window.h"
-#include "app/start_process.h"
+#include "base/start_process.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "install/uninstall.h"
 #include "net/qos_reporter.h"
 #include "resource.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 namespace {
 

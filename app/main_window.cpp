@@ -1,11 +1,11 @@
 #include "app/main_window.h"
 
-#include "app/launcher_context.h"
-#include "app/state.h"
+#include "workflow/launcher_context.h"
+#include "workflow/state.h"
 #include "resource.h"
 #include "ui/loading_page.h"
 #include "workflow/download_install_cfg_state.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 namespace {
 constexpr int kMaxLoadString = 100;

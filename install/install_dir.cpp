@@ -2,10 +2,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "base/text.h"
 #include "install/drive_queries.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 namespace {
 

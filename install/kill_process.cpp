@@ -4,7 +4,7 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "base/handles.h"
 #include "base/strings.h"
 #include "base/text.h"

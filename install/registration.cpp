@@ -7,14 +7,14 @@
 
 #include <cstdio>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "base/error_text.h"
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "install/uninstall_ini.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 std::wstring DesktopFolder() {
   LPITEMIDLIST list = nullptr;

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/log.h"
-#include "app/start_process.h"
+#include "base/log.h"
+#include "base/start_process.h"
 #include "base/error_text.h"
 #include "base/fs.h"
 #include "base/handles.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/strings.h"

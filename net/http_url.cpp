@@ -2,7 +2,7 @@
 
 #include <regex>
 
-#include "app/log.h"
+#include "base/log.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <ctime>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "base/strings.h"
 #include "net/download_task.h"
 #include "net/qos_format.h"

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "resource.h"
 #include "ui/page_geometry.h"
 

@@ -2,7 +2,7 @@
 
 #include "base/text.h"
 #include "workflow/ini_file.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "workflow/download_install_cfg_state.h"
 
-#include "app/log.h"
-#include "app/terminal_states.h"
+#include "base/log.h"
+#include "workflow/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "net/qos_reporter.h"
@@ -9,7 +9,7 @@
 #include "workflow/apply_config.h"
 #include "workflow/download_launcher_logo.h"
 #include "workflow/ini_file.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 DownloadInstallCfgState::DownloadInstallCfgState(LauncherContext* context) : State(context) {}
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/state.h"
+#include "workflow/state.h"
 #include "net/download_task.h"
 
 // First state of a run: fetches and applies the install configuration.

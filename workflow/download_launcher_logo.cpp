@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/log.h"
-#include "app/terminal_states.h"
+#include "base/log.h"
+#include "workflow/terminal_states.h"
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/strings.h"
@@ -12,7 +12,7 @@
 #include "ui/loading_page.h"
 #include "workflow/download_weiduan_state.h"
 #include "workflow/get_user_info_state.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/state.h"
+#include "workflow/state.h"
 #include "net/download_task.h"
 
 // Fetches the launcher logo onto the page, registers the URL protocol once, then picks the branch.

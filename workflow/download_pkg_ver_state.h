@@ -1,5 +1,5 @@
 #pragma once
-#include "app/state.h"
+#include "workflow/state.h"
 #include "net/download_task.h"
 
 // Fetches the server's package version and compares it with the local one.

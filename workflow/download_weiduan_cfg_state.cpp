@@ -1,12 +1,12 @@
 #include "workflow/download_weiduan_cfg_state.h"
 
-#include "app/log.h"
-#include "app/terminal_states.h"
+#include "base/log.h"
+#include "workflow/terminal_states.h"
 #include "base/fs.h"
 #include "base/text.h"
 #include "ui/loading_page.h"
 #include "workflow/get_user_info_state.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 #include "workflow/load_state.h"
 
 DownloadWeiduanCfgState::DownloadWeiduanCfgState(LauncherContext* context) : State(context) {}

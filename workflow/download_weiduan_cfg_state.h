@@ -1,5 +1,5 @@
 #pragma once
-#include "app/state.h"
+#include "workflow/state.h"
 #include "net/download_task.h"
 
 // Downloads the micro-client configuration, writes its version and registers the installation.

@@ -1,13 +1,13 @@
 #include "workflow/get_user_info_state.h"
 
-#include "app/log.h"
-#include "app/terminal_states.h"
+#include "base/log.h"
+#include "workflow/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
 #include "workflow/download_pkg_ver_state.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 #include "workflow/load_state.h"
 #include "workflow/query_pairs.h"
 

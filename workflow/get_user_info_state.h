@@ -1,5 +1,5 @@
 #pragma once
-#include "app/state.h"
+#include "workflow/state.h"
 #include "net/download_task.h"
 
 // Learns who the player is: from a web launch, or from the token server.

@@ -2,14 +2,14 @@
 
 #include <windows.h>
 
-#include "app/log.h"
-#include "app/start_process.h"
-#include "app/terminal_states.h"
+#include "base/log.h"
+#include "base/start_process.h"
+#include "workflow/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 #include "workflow/launch_params.h"
 
 LoadState::LoadState(LauncherContext* context) : State(context) {}

@@ -1,5 +1,5 @@
 #pragma once
-#include "app/state.h"
+#include "workflow/state.h"
 
 // Starts the game client and/or the micro-client shell, then completes the run.
 class LoadState : public State {

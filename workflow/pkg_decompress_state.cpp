@@ -1,6 +1,6 @@
 #include "workflow/pkg_decompress_state.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "base/error_text.h"
 #include "base/fs.h"
 #include "base/handles.h"
@@ -8,11 +8,11 @@
 #include "install/kill_process.h"
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 #include "workflow/load_state.h"
-#include "workflow/unpack_path.h"
-#include "workflow/zip_archive.h"
-#include "workflow/zip_entry_rules.h"
+#include "unpack/unpack_path.h"
+#include "unpack/zip_archive.h"
+#include "unpack/zip_entry_rules.h"
 
 namespace {
 

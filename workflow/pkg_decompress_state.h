@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "app/state.h"
+#include "workflow/state.h"
 
 // What the unpacking worker shares with the state that polls it. The state
 // and the worker each hold a reference, so the record outlives whichever of

@@ -1,10 +1,10 @@
 #include "workflow/pkg_download_state.h"
 
-#include "app/log.h"
-#include "app/terminal_states.h"
+#include "base/log.h"
+#include "workflow/terminal_states.h"
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 #include "workflow/load_state.h"
 #include "workflow/package_url.h"
 #include "workflow/pkg_decompress_state.h"

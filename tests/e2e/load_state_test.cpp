@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/terminal_states.h"
+#include "workflow/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "server_env.h"

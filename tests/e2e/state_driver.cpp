@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "base/fs.h"
 #include "base/text.h"
 #include "e2e/game_server_control.h"

@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/launcher_context.h"
-#include "app/state.h"
+#include "workflow/launcher_context.h"
+#include "workflow/state.h"
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 namespace e2e {
 

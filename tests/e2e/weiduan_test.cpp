@@ -3,7 +3,7 @@
 // registration, and the way on to the user info or the launch.
 #include <gtest/gtest.h>
 
-#include "app/terminal_states.h"
+#include "workflow/terminal_states.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "e2e/game_server_control.h"

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "fuzz/fuzz_check.h"
-#include "workflow/zip_entry_rules.h"
+#include "unpack/zip_entry_rules.h"
 
 namespace {
 

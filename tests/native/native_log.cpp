@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/log.h"
+#include "base/log.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "workflow/ini_file.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 namespace {
 

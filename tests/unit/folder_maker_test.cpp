@@ -1,4 +1,4 @@
-#include "workflow/folder_maker.h"
+#include "unpack/folder_maker.h"
 
 #include <windows.h>
 

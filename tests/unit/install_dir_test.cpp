@@ -7,10 +7,10 @@
 #include <set>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "base/fs.h"
 #include "install/drive_queries.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 namespace {
 

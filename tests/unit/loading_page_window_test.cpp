@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/launcher_context.h"
+#include "workflow/launcher_context.h"
 #include "app/main_window.h"
-#include "app/state.h"
+#include "workflow/state.h"
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/text.h"

@@ -14,7 +14,7 @@
 #include "base/strings.h"
 #include "base/text.h"
 #include "install/uninstall.h"
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "app/main_window.h"
-#include "app/state.h"
-#include "app/terminal_states.h"
+#include "workflow/state.h"
+#include "workflow/terminal_states.h"
 #include "net/download_task.h"
 #include "ui/loading_page.h"
 

@@ -1,4 +1,4 @@
-#include "workflow/unpack_path.h"
+#include "unpack/unpack_path.h"
 
 #include <gtest/gtest.h>
 

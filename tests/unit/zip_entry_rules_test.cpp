@@ -1,4 +1,4 @@
-#include "workflow/zip_entry_rules.h"
+#include "unpack/zip_entry_rules.h"
 
 #include <gtest/gtest.h>
 

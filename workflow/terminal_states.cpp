@@ -1,4 +1,4 @@
-#include "app/terminal_states.h"
+#include "workflow/terminal_states.h"
 
 #include <windows.h>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "workflow/folder_maker.h"
+#include "unpack/folder_maker.h"
 
 // What the launcher needs of one entry.
 struct ZipEntry {

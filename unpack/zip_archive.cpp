@@ -1,4 +1,4 @@
-#include "workflow/zip_archive.h"
+#include "unpack/zip_archive.h"
 
 #include <windows.h>
 
@@ -11,9 +11,9 @@
 #include "base/text.h"
 // unzip.h first: it brings zlib, whose macros iowin32.h relies on.
 #include "unzip.h"
-#include "workflow/unpack_path.h"
-#include "workflow/zip_file_io.h"
-#include "workflow/zip_entry_rules.h"
+#include "unpack/unpack_path.h"
+#include "unpack/zip_file_io.h"
+#include "unpack/zip_entry_rules.h"
 
 namespace {
 

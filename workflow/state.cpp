@@ -1,4 +1,4 @@
-#include "app/state.h"
+#include "workflow/state.h"
 
 void State::MakeCurrent() {
   LauncherContext* ctx = context;

@@ -1,8 +1,8 @@
-#include "workflow/folder_maker.h"
+#include "unpack/folder_maker.h"
 
 #include <windows.h>
 
-#include "workflow/unpack_path.h"
+#include "unpack/unpack_path.h"
 
 namespace {
 

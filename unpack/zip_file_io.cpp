@@ -1,4 +1,4 @@
-#include "workflow/zip_file_io.h"
+#include "unpack/zip_file_io.h"
 
 #include <windows.h>
 
@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "base/handles.h"
-#include "workflow/read_window_cache.h"
+#include "unpack/read_window_cache.h"
 
 namespace {
 

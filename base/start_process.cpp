@@ -1,9 +1,9 @@
-#include "app/start_process.h"
+#include "base/start_process.h"
 
 #include <windows.h>
 #include <shellapi.h>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "base/text.h"
 
 bool StartProcess(const std::wstring& exePath, const std::wstring& params, bool elevate, int showMode) {

@@ -1,4 +1,4 @@
-#include "app/launcher_context.h"
+#include "workflow/launcher_context.h"
 
 LauncherContext& TheContext() {
   static LauncherContext context;

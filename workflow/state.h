@@ -2,7 +2,7 @@
 // Base of every workflow state, and the one way to move from state to state.
 #include <utility>
 
-#include "app/launcher_context.h"
+#include "workflow/launcher_context.h"
 
 class State {
  public:

@@ -1,4 +1,4 @@
-#include "workflow/install_config.h"
+#include "install/install_config.h"
 
 InstallConfig& TheInstallConfig() {
   static InstallConfig config;

@@ -2,7 +2,7 @@
 // The two states every run ends in.
 #include <string>
 
-#include "app/state.h"
+#include "workflow/state.h"
 
 // Shows one modal message (UTF-8 text, caption "提示"), then completes the run.
 class ErrorState : public State {

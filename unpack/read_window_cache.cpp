@@ -1,4 +1,4 @@
-#include "workflow/read_window_cache.h"
+#include "unpack/read_window_cache.h"
 
 #include <algorithm>
 #include <cstring>
