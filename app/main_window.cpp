@@ -51,18 +51,18 @@ bool CreateMainWindow(HINSTANCE instance, int showMode) {
 
   ctx.window = window;
   ctx.config = &TheInstallConfig();
-  ctx.page = new LoadingPage(window);
+  ctx.page = std::make_unique<LoadingPage>(window);
   int width = ctx.page->GetWidth();
   int height = ctx.page->GetHeight();
   MoveWindow(window, (screenWidth - width) / 2, (screenHeight - height) / 2, width, height, TRUE);
 
-  ctx.state = new DownloadInstallCfgState(&ctx);
+  ctx.state = std::make_unique<DownloadInstallCfgState>(&ctx);
   SetTimer(window, kTimerId, kTimerPeriodMs, OnTimerTick);
   return true;
 }
 
 void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD) {
-  if (State* state = TheContext().state) state->Update();
+  if (State* state = TheContext().state.get()) state->Update();
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

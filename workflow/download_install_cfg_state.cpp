@@ -11,40 +11,25 @@
 #include "workflow/ini_file.h"
 #include "install/install_config.h"
 
-DownloadInstallCfgState::DownloadInstallCfgState(LauncherContext* context) : State(context) {}
+DownloadInstallCfgState::DownloadInstallCfgState(LauncherContext* context)
+    : DownloadingState(context, PageWhileRunning::kRedraw) {}
 
-// Waits for the (already finished) request thread before the jobs go away.
-DownloadInstallCfgState::~DownloadInstallCfgState() { StopAll(jobs); }
+void DownloadInstallCfgState::Begin(DownloadTask& task) {
+  if (context->page) context->page->SetStatusText(L"正在检查版本资源，请稍后...");
+  Log("enter DownloadConfig ... ");
+  // The time parameter keeps caches between us and the server from serving an old file.
+  std::string url = context->config->cfgUrl + "?v=" + base::TimestampText();
+  Log("url: %s", url.c_str());
+  Fetch("download config", url, task);
+}
 
-void DownloadInstallCfgState::Update() {
-  if (!started) {
-    started = true;
-    if (context->page) context->page->SetStatusText(L"正在检查版本资源，请稍后...");
-    Log("enter DownloadConfig ... ");
-    // The first state owns the creation of the one task every later state reuses.
-    if (!context->download)
-      context->download = new DownloadTask();
-    else
-      context->download->Reset();
-    // The time parameter keeps caches between us and the server from serving an old file.
-    std::string url = context->config->cfgUrl + "?v=" + base::TimestampText();
-    Log("url: %s", url.c_str());
-    StartDownload(jobs, "download config", url, context->download);
-    return;
-  }
+void DownloadInstallCfgState::Failed(DownloadTask& task) {
+  TransitionTo<ErrorState>(context, Log("下载配置失败！[error:%s]", task.error.c_str()));
+}
 
-  DownloadTask* task = context->download;
-  if (task->finished == 0) {
-    // No progress bar for this small download: the page is only kept alive.
-    if (context->page) context->page->Redraw();
-    return;
-  }
-  if (!task->error.empty()) {
-    TransitionTo<ErrorState>(context, Log("下载配置失败！[error:%s]", task->error.c_str()));
-    return;
-  }
+void DownloadInstallCfgState::Succeeded(DownloadTask& task) {
   Log("enter DownloadConfig succ");
-  IniFile ini(task->BodyText());
+  IniFile ini(task.BodyText());
   if (!ini.error.empty()) {
     TransitionTo<ErrorState>(context, Log("解析安装配置失败！[error:%s]", ini.error.c_str()));
     return;

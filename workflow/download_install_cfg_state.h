@@ -1,16 +1,13 @@
 #pragma once
-#include "workflow/state.h"
-#include "net/download_task.h"
+#include "workflow/downloading_state.h"
 
 // First state of a run: fetches and applies the install configuration.
-class DownloadInstallCfgState : public State {
+class DownloadInstallCfgState : public DownloadingState {
  public:
   explicit DownloadInstallCfgState(LauncherContext* context);
-  ~DownloadInstallCfgState() override;
-  void Update() override;
   virtual void NextState();
-
- private:
-  bool started = false;
-  DownloadJobList jobs;
+ protected:
+  void Begin(DownloadTask& task) override;
+  void Succeeded(DownloadTask& task) override;
+  void Failed(DownloadTask& task) override;
 };

@@ -1,16 +1,13 @@
 #pragma once
-#include "workflow/state.h"
-#include "net/download_task.h"
+#include "workflow/downloading_state.h"
 
 // Fetches the launcher logo onto the page, registers the URL protocol once, then picks the branch.
-class DownloadLauncherLogo : public State {
+class DownloadLauncherLogo : public DownloadingState {
  public:
   explicit DownloadLauncherLogo(LauncherContext* context);
-  ~DownloadLauncherLogo() override;
-  void Update() override;
   void NextState();
-
- private:
-  bool started = false;
-  DownloadJobList jobs;
+ protected:
+  void Begin(DownloadTask& task) override;
+  void Succeeded(DownloadTask& task) override;
+  void Failed(DownloadTask& task) override;
 };

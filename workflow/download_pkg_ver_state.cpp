@@ -11,33 +11,21 @@
 #include "workflow/pkg_download_state.h"
 #include "workflow/version_number.h"
 
-DownloadPkgVerState::DownloadPkgVerState(LauncherContext* context) : State(context) {}
+DownloadPkgVerState::DownloadPkgVerState(LauncherContext* context)
+    : DownloadingState(context, PageWhileRunning::kRedraw) {}  // no bar for a few bytes of text
 
-DownloadPkgVerState::~DownloadPkgVerState() { StopAll(jobs); }
+void DownloadPkgVerState::Begin(DownloadTask& task) {
+  context->page->SetStatusText(L"正在检查客户端版本信息，请稍后...");
+  Log("enter DownloadPkgVerState");
+  // No local path: the version text stays in memory. The time parameter
+  // keeps caches between us and the server from answering with an old version.
+  Fetch("download pkg ver", context->config->minverUrl + "?v=" + base::TimestampText(), task);
+}
 
-void DownloadPkgVerState::Update() {
-  InstallConfig& config = *context->config;
-  DownloadTask* task = context->download;
-  if (!started) {
-    started = true;
-    context->page->SetStatusText(L"正在检查客户端版本信息，请稍后...");
-    Log("enter DownloadPkgVerState");
-    task->Reset();  // no local path: the version text stays in memory
-    // The time parameter keeps caches between us and the server from
-    // answering with an old version.
-    StartDownload(jobs, "download pkg ver", config.minverUrl + "?v=" + base::TimestampText(),
-                  task);
-    return;
-  }
-  if (!task->finished) {
-    context->page->Redraw();  // no progress bar for a few bytes of text
-    return;
-  }
-  if (!task->error.empty()) {
-    OnFailed();
-    return;
-  }
-  config.serverVersion = task->BodyText();
+void DownloadPkgVerState::Failed(DownloadTask&) { OnFailed(); }
+
+void DownloadPkgVerState::Succeeded(DownloadTask& task) {
+  context->config->serverVersion = task.BodyText();
   NextState();
 }
 

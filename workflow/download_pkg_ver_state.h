@@ -1,17 +1,14 @@
 #pragma once
-#include "workflow/state.h"
-#include "net/download_task.h"
+#include "workflow/downloading_state.h"
 
 // Fetches the server's package version and compares it with the local one.
-class DownloadPkgVerState : public State {
+class DownloadPkgVerState : public DownloadingState {
  public:
   explicit DownloadPkgVerState(LauncherContext* context);
-  ~DownloadPkgVerState() override;
-  void Update() override;
   virtual void OnFailed();
   virtual void NextState();
-
- private:
-  bool started = false;
-  DownloadJobList jobs;
+ protected:
+  void Begin(DownloadTask& task) override;
+  void Succeeded(DownloadTask& task) override;
+  void Failed(DownloadTask& task) override;
 };

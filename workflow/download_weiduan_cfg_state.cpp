@@ -9,31 +9,20 @@
 #include "install/install_config.h"
 #include "workflow/load_state.h"
 
-DownloadWeiduanCfgState::DownloadWeiduanCfgState(LauncherContext* context) : State(context) {}
+DownloadWeiduanCfgState::DownloadWeiduanCfgState(LauncherContext* context)
+    : DownloadingState(context, PageWhileRunning::kRedraw) {}  // no bar for this small file
 
-DownloadWeiduanCfgState::~DownloadWeiduanCfgState() { StopAll(jobs); }
+void DownloadWeiduanCfgState::Begin(DownloadTask& task) {
+  context->page->SetStatusText(L"正在下载微端配置，请稍后...");
+  Log("enter download weiduan cfg state");
+  task.localPath = context->config->GetWeiduanCfgPath();
+  Fetch("download weiduan cfg", context->config->weiduanCfgUrl, task);
+}
 
-void DownloadWeiduanCfgState::Update() {
+void DownloadWeiduanCfgState::Failed(DownloadTask&) { OnFailed(); }
+
+void DownloadWeiduanCfgState::Succeeded(DownloadTask&) {
   InstallConfig& config = *context->config;
-  DownloadTask* task = context->download;
-  if (!started) {
-    started = true;
-    context->page->SetStatusText(L"正在下载微端配置，请稍后...");
-    Log("enter download weiduan cfg state");
-    task->Reset();
-    task->localPath = config.GetWeiduanCfgPath();
-    StartDownload(jobs, "download weiduan cfg", config.weiduanCfgUrl, task);
-    return;
-  }
-  if (!task->finished) {
-    // No progress bar for this small file.
-    context->page->Redraw();
-    return;
-  }
-  if (!task->error.empty()) {
-    OnFailed();
-    return;
-  }
   // Nothing in this program reads the version file back, so a failure to
   // write it does not stop the run.
   if (!base::WriteWholeFile(config.GetWeiduanVerPath(), base::Utf8(config.weiduanVer)))

@@ -1,17 +1,14 @@
 #pragma once
-#include "workflow/state.h"
-#include "net/download_task.h"
+#include "workflow/downloading_state.h"
 
 // Downloads the micro-client configuration, writes its version and registers the installation.
-class DownloadWeiduanCfgState : public State {
+class DownloadWeiduanCfgState : public DownloadingState {
  public:
   explicit DownloadWeiduanCfgState(LauncherContext* context);
-  ~DownloadWeiduanCfgState() override;
-  void Update() override;
   virtual void OnFailed();
   virtual void NextState();
-
- private:
-  bool started = false;
-  DownloadJobList jobs;
+ protected:
+  void Begin(DownloadTask& task) override;
+  void Succeeded(DownloadTask& task) override;
+  void Failed(DownloadTask& task) override;
 };

@@ -8,46 +8,28 @@
 #include "workflow/download_weiduan_cfg_state.h"
 #include "install/install_config.h"
 
-namespace {
+DownloadWeiduanState::DownloadWeiduanState(LauncherContext* context)
+    : DownloadingState(context, PageWhileRunning::kProgress) {}
 
-// The download could not create the local file because another process has
-// it open: a micro-client shell that survived KillProcessByPath.
-constexpr uint32_t kFileInUse = 32;  // ERROR_SHARING_VIOLATION
-
-}  // namespace
-
-DownloadWeiduanState::DownloadWeiduanState(LauncherContext* context) : State(context) {}
-
-DownloadWeiduanState::~DownloadWeiduanState() { StopAll(jobs); }
-
-void DownloadWeiduanState::Update() {
-  InstallConfig& config = *context->config;
-  DownloadTask* task = context->download;
-  if (!started) {
-    started = true;
-    Log("enter download weiduan state");
-    context->page->SetStatusText(L"正在下载微端资源，请稍后...");
-    task->Reset();
-    // A shell still running from that file would keep it from being replaced.
-    KillProcessByPath(base::Utf8(config.GetWeiduanShellPath()));
-    task->localPath = config.GetWeiduanShellPath();
-    StartDownload(jobs, "download weiduan", config.weiduanUrl, task);
-    return;
-  }
-  if (!task->finished) {
-    context->page->SetProgress(task->received, task->total);
-    return;
-  }
-  if (!task->error.empty()) {
-    OnFailed();
-    return;
-  }
-  NextState();
+void DownloadWeiduanState::Begin(DownloadTask& task) {
+  const InstallConfig& config = *context->config;
+  Log("enter download weiduan state");
+  context->page->SetStatusText(L"正在下载微端资源，请稍后...");
+  // A shell still running from that file would keep it from being replaced.
+  KillProcessByPath(base::Utf8(config.GetWeiduanShellPath()));
+  task.localPath = config.GetWeiduanShellPath();
+  Fetch("download weiduan", config.weiduanUrl, task);
 }
+
+void DownloadWeiduanState::Failed(DownloadTask&) { OnFailed(); }
+
+void DownloadWeiduanState::Succeeded(DownloadTask&) { NextState(); }
 
 void DownloadWeiduanState::OnFailed() {
   LauncherContext* ctx = context;
-  if (ctx->download->errorCode == kFileInUse) {
+  // The download could not create the local file because another process has
+  // it open: a micro-client shell that survived KillProcessByPath.
+  if (ctx->download->errorCode == ERROR_SHARING_VIOLATION) {
     // The shell on disk stays as it is; the run goes on with it.
     NextState();
     return;

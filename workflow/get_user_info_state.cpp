@@ -11,51 +11,38 @@
 #include "workflow/load_state.h"
 #include "workflow/query_pairs.h"
 
-GetUserInfoFromTokenState::GetUserInfoFromTokenState(LauncherContext* context) : State(context) {}
+GetUserInfoFromTokenState::GetUserInfoFromTokenState(LauncherContext* context)
+    : DownloadingState(context, PageWhileRunning::kRedraw) {}
 
-GetUserInfoFromTokenState::~GetUserInfoFromTokenState() { StopAll(jobs); }
-
-void GetUserInfoFromTokenState::Update() {
-  InstallConfig& config = *context->config;
-  // A web launch brought the user info along; a stored reply is acted on at once.
+void GetUserInfoFromTokenState::Begin(DownloadTask& task) {
+  const InstallConfig& config = *context->config;
+  // A web launch brought the user info along.
   if (!config.userInfo.empty()) {
     NextState();
     return;
   }
-  DownloadTask* task = context->download;
-  if (!started) {
-    started = true;
-    context->page->SetStatusText(L"正在检查用户登录信息，请稍后...");
-    Log("enter get user login info state");
-    task->Reset();
-    // The token server's URL carries its own "?" and parameter name.
-    StartDownload(jobs, "get user login info state", config.tokensvr + base::Utf8(config.token),
-                  task);
-    return;
-  }
-  if (!task->finished) {
-    context->page->Redraw();
-    return;
-  }
-  LauncherContext* ctx = context;  // this state is gone after a transition
-  if (!task->error.empty()) {
-    if (config.weiduanShortcut)
-      TransitionTo<LoadState>(ctx);
-    else
-      TransitionTo<ErrorState>(ctx, task->error);
-    return;
-  }
-  std::string reply = task->BodyText();
+  context->page->SetStatusText(L"正在检查用户登录信息，请稍后...");
+  Log("enter get user login info state");
+  // The token server's URL carries its own "?" and parameter name.
+  Fetch("get user login info state", config.tokensvr + base::Utf8(config.token), task);
+}
+
+// In micro-client mode the shell still starts, only without a user.
+void GetUserInfoFromTokenState::Failed(DownloadTask& task) {
+  if (context->config->weiduanShortcut)
+    TransitionTo<LoadState>(context);
+  else
+    TransitionTo<ErrorState>(context, task.error);
+}
+
+void GetUserInfoFromTokenState::Succeeded(DownloadTask& task) {
+  std::string reply = task.BodyText();
   if (reply.empty() || base::StartsWith(reply, "error")) {
-    std::string message = Log("get user info failed! %s", reply.c_str());
-    // In micro-client mode the shell still starts, only without a user.
-    if (config.weiduanShortcut)
-      TransitionTo<LoadState>(ctx);
-    else
-      TransitionTo<ErrorState>(ctx, message);
+    task.error = Log("get user info failed! %s", reply.c_str());
+    Failed(task);
     return;
   }
-  config.userInfo = base::ToWide(reply);
+  context->config->userInfo = base::ToWide(reply);
   NextState();
 }
 

@@ -1,16 +1,13 @@
 #pragma once
-#include "workflow/state.h"
-#include "net/download_task.h"
+#include "workflow/downloading_state.h"
 
 // Learns who the player is: from a web launch, or from the token server.
-class GetUserInfoFromTokenState : public State {
+class GetUserInfoFromTokenState : public DownloadingState {
  public:
   explicit GetUserInfoFromTokenState(LauncherContext* context);
-  ~GetUserInfoFromTokenState() override;
-  void Update() override;
   void NextState();
-
- private:
-  bool started = false;
-  DownloadJobList jobs;
+ protected:
+  void Begin(DownloadTask& task) override;
+  void Succeeded(DownloadTask& task) override;
+  void Failed(DownloadTask& task) override;
 };

@@ -1,5 +1,18 @@
 #include "workflow/launcher_context.h"
 
+#include "net/download_task.h"
+#include "ui/loading_page.h"
+#include "workflow/state.h"
+
+LauncherContext::LauncherContext() = default;
+
+// A state's destructor stops its requests, which write into the task.
+LauncherContext::~LauncherContext() {
+  state.reset();
+  download.reset();
+  page.reset();
+}
+
 LauncherContext& TheContext() {
   static LauncherContext context;
   return context;

@@ -2,6 +2,8 @@
 // The one record that every workflow state reaches.
 #include <windows.h>
 
+#include <memory>
+
 struct InstallConfig;
 struct DownloadTask;
 class ILoadingPage;
@@ -9,13 +11,18 @@ class State;
 struct QosReporter;
 
 struct LauncherContext {
-  InstallConfig* config = nullptr;  // the process-wide install configuration
-  HWND window = nullptr;            // main window, owner of the error message box
-  DownloadTask* download = nullptr; // created by the first state, freed by CompleteState
-  ILoadingPage* page = nullptr;     // the splash page, freed by CompleteState
-  HINSTANCE instance = nullptr;     // for embedded resources
-  State* state = nullptr;           // current state, owned here
-  QosReporter* qos = nullptr;       // the process-wide statistics reporter
+  LauncherContext();
+  ~LauncherContext();  // frees whatever it still owns: state first, then task and page
+  LauncherContext(const LauncherContext&) = delete;
+  LauncherContext& operator=(const LauncherContext&) = delete;
+
+  InstallConfig* config = nullptr;        // the process-wide install configuration
+  HWND window = nullptr;                  // main window, owner of the error message box
+  std::unique_ptr<DownloadTask> download; // made by the first state that downloads, freed by CompleteState
+  std::unique_ptr<ILoadingPage> page;     // the splash page, freed by CompleteState
+  HINSTANCE instance = nullptr;           // for embedded resources
+  std::unique_ptr<State> state;           // the current state
+  QosReporter* qos = nullptr;             // the process-wide statistics reporter
 };
 
 // The launcher's one context.

@@ -10,41 +10,33 @@
 #include "workflow/pkg_decompress_state.h"
 #include "workflow/version_number.h"
 
-PkgDownloadState::PkgDownloadState(LauncherContext* context) : State(context) {}
+PkgDownloadState::PkgDownloadState(LauncherContext* context)
+    : DownloadingState(context, PageWhileRunning::kProgress) {}
 
-PkgDownloadState::~PkgDownloadState() { StopAll(jobs); }
+void PkgDownloadState::Begin(DownloadTask& task) {
+  const InstallConfig& config = *context->config;
+  context->page->SetStatusText(L"正在准备客户端资源，请稍后...");
+  reportQos(10, "DownloadPkgStart");
+  Log("enter download client state");
+  task.localPath = config.GetPkgDownloadPath();
+  std::string url;
+  std::string error;
+  if (!FormatPackageUrl(config.pkgUrl, ReadVersionNumber(config.serverVersion), url, error)) {
+    // A pattern we refuse fails like a download that went wrong, so the
+    // report, the message and the micro-client fallback are the same.
+    task.error = Log("%s", error.c_str());
+    task.finished = 1;
+    return;
+  }
+  Fetch("download client zip", url, task);
+}
 
-void PkgDownloadState::Update() {
-  InstallConfig& config = *context->config;
-  DownloadTask* task = context->download;
-  if (!started) {
-    started = true;
-    context->page->SetStatusText(L"正在准备客户端资源，请稍后...");
-    reportQos(10, "DownloadPkgStart");
-    Log("enter download client state");
-    task->Reset();
-    task->localPath = config.GetPkgDownloadPath();
-    std::string url;
-    std::string error;
-    if (!FormatPackageUrl(config.pkgUrl, ReadVersionNumber(config.serverVersion), url, error)) {
-      // A pattern we refuse fails like a download that went wrong, so the
-      // report, the message and the micro-client fallback are the same.
-      task->error = Log("%s", error.c_str());
-      task->finished = 1;
-      return;
-    }
-    StartDownload(jobs, "download client zip", url, task);
-    return;
-  }
-  if (!task->finished) {
-    context->page->SetProgress(task->received, task->total);
-    return;
-  }
-  if (!task->error.empty()) {
-    reportQos(12, "DownloadPkgFailed");
-    OnFailed();
-    return;
-  }
+void PkgDownloadState::Failed(DownloadTask&) {
+  reportQos(12, "DownloadPkgFailed");
+  OnFailed();
+}
+
+void PkgDownloadState::Succeeded(DownloadTask&) {
   reportQos(11, "DownloadPkgOk");
   NextState();
 }

@@ -1,17 +1,14 @@
 #pragma once
-#include "workflow/state.h"
-#include "net/download_task.h"
+#include "workflow/downloading_state.h"
 
 // Downloads the game package into the install folder.
-class PkgDownloadState : public State {
+class PkgDownloadState : public DownloadingState {
  public:
   explicit PkgDownloadState(LauncherContext* context);
-  ~PkgDownloadState() override;
-  void Update() override;
   virtual void OnFailed();
   virtual void NextState();
-
- private:
-  bool started = false;
-  DownloadJobList jobs;
+ protected:
+  void Begin(DownloadTask& task) override;
+  void Succeeded(DownloadTask& task) override;
+  void Failed(DownloadTask& task) override;
 };

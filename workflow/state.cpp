@@ -2,10 +2,8 @@
 
 void State::MakeCurrent() {
   LauncherContext* ctx = context;
-  if (ctx->state) {
-    State* old = ctx->state;
-    ctx->state = nullptr;
-    delete old;
-  }
-  ctx->state = this;
+  // The old state is gone before this one is current, so a destructor that
+  // looks at the context never sees its successor.
+  ctx->state.reset();
+  ctx->state.reset(this);
 }

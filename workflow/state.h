@@ -1,5 +1,6 @@
 #pragma once
 // Base of every workflow state, and the one way to move from state to state.
+#include <memory>
 #include <utility>
 
 #include "workflow/launcher_context.h"
@@ -14,7 +15,8 @@ class State {
   // Called on every timer tick while this state is current.
   virtual void Update() = 0;
 
-  // Destroys the context's current state, if any, and makes this one current.
+  // Destroys the context's current state, if any, and makes this one current;
+  // the context takes this state over (it must come from new and be owned by nobody).
   void MakeCurrent();
 
  protected:
@@ -25,6 +27,6 @@ class State {
 // is normally the one destroyed here: after this returns, touch nothing of it.
 template <class Next, class... Args>
 void TransitionTo(LauncherContext* context, Args&&... args) {
-  State* next = new Next(context, std::forward<Args>(args)...);
-  next->MakeCurrent();
+  std::unique_ptr<State> next = std::make_unique<Next>(context, std::forward<Args>(args)...);
+  next.release()->MakeCurrent();
 }

@@ -23,14 +23,8 @@ CompleteState::CompleteState(LauncherContext* context, bool quitOnFinish)
 CompleteState::~CompleteState() { FreeSharedObjects(); }
 
 void CompleteState::FreeSharedObjects() {
-  if (context->page) {
-    delete context->page;
-    context->page = nullptr;
-  }
-  if (context->download) {
-    delete context->download;
-    context->download = nullptr;
-  }
+  context->page.reset();
+  context->download.reset();
 }
 
 void CompleteState::Update() {
@@ -42,8 +36,6 @@ void CompleteState::Update() {
   if (quitOnFinish) {
     PostQuitMessage(0);
     Sleep(100);
-    LauncherContext* ctx = context;
-    ctx->state = nullptr;
-    delete this;
+    context->state.reset();  // destroys this state
   }
 }

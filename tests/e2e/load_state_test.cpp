@@ -37,7 +37,7 @@ struct Launch : e2e::StateDriver {
     before = std::atoll(base::TimestampText().c_str());
     bool replaced = RunUntilReplaced(new LoadState(&context), 5000);
     after = std::atoll(base::TimestampText().c_str());
-    return replaced && dynamic_cast<CompleteState*>(context.state) != nullptr;
+    return replaced && dynamic_cast<CompleteState*>(context.state.get()) != nullptr;
   }
   long long before = 0, after = 0;
 };

@@ -38,7 +38,7 @@ struct Unpack : e2e::StateDriver {
   // Runs the step to its end; true when it handed over to the launch.
   bool Run() {
     if (!RunUntilReplaced(new PkgDecompressState(&context), kRunTimeoutMs)) return false;
-    return dynamic_cast<LoadState*>(context.state) != nullptr;
+    return dynamic_cast<LoadState*>(context.state.get()) != nullptr;
   }
 };
 
@@ -96,7 +96,7 @@ TEST(PkgDecompress, DirectoriesNestedFilesAndProgressByEntry) {
   DWORD start = GetTickCount();
   while (job->progress < 3 && GetTickCount() - start < kRunTimeoutMs) Sleep(5);
   state->Update();
-  ASSERT_NE(dynamic_cast<LoadState*>(u.context.state), nullptr);
+  ASSERT_NE(dynamic_cast<LoadState*>(u.context.state.get()), nullptr);
 
   std::vector<std::pair<int64_t, int64_t>> expected{{0, 1}, {0, 3}, {1, 3}, {2, 3}};
   EXPECT_EQ(u.page.progress, expected);
@@ -393,8 +393,7 @@ TEST(PkgDecompress, TheJobOutlivesAStateThatGoesFirst) {
   ASSERT_TRUE(stepper.WaitArrived(kRunTimeoutMs));
 
   // The state goes while the worker is held at its first step.
-  delete u.context.state;
-  u.context.state = nullptr;
+  u.context.state.reset();
   EXPECT_FALSE(job.expired());
   std::shared_ptr<DecompressJob> probe = job.lock();
   ASSERT_TRUE(probe);

@@ -11,13 +11,14 @@
 
 namespace e2e {
 
-StateDriver::StateDriver(const std::wstring& scratchName) : scratch(ScratchDir(scratchName)) {
+StateDriver::StateDriver(const std::wstring& scratchName)
+    : scratch(ScratchDir(scratchName)), page(*new RecordingPage) {
+  context.page.reset(&page);
   config.installDir = scratch + L"\\inst\\";
   base::CreateDirectoryTree(config.installDir);
   config.pkgName = L"vorn";
   config.weiduanShell = L"wd.exe";
   context.config = &config;
-  context.page = &page;
   context.qos = &qos;
 }
 
@@ -25,8 +26,7 @@ StateDriver::~StateDriver() {
   // The page is ours, not the states' to free.
   context.page = nullptr;
   context.download = nullptr;
-  delete context.state;
-  context.state = nullptr;
+  context.state.reset();
 }
 
 void StateDriver::Tick() {
@@ -36,10 +36,10 @@ void StateDriver::Tick() {
 bool StateDriver::RunUntilReplaced(State* state, DWORD timeoutMs) {
   state->MakeCurrent();
   DWORD start = GetTickCount();
-  while (context.state == state) {
+  while (context.state.get() == state) {
     if (GetTickCount() - start > timeoutMs) return false;
     state->Update();
-    if (context.state == state) Sleep(5);
+    if (context.state.get() == state) Sleep(5);
   }
   return true;
 }

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "net/download_task.h"
 #include "workflow/launcher_context.h"
 #include "workflow/state.h"
 #include "net/qos_reporter.h"
@@ -36,7 +37,7 @@ class RecordingPage : public ILoadingPage {
 // A context with its own configuration, install folder and page.
 struct StateDriver {
   explicit StateDriver(const std::wstring& scratchName);
-  ~StateDriver();  // frees the current state without running it
+  ~StateDriver();  // frees the current state without running it, then the context the rest
 
   // Makes `state` current and ticks until another state has replaced it;
   // false when that does not happen within `timeoutMs`.
@@ -45,7 +46,7 @@ struct StateDriver {
 
   std::wstring scratch;  // a fresh folder, without trailing backslash
   InstallConfig config;
-  RecordingPage page;
+  RecordingPage& page;  // owned by the context
   QosReporter qos;
   LauncherContext context;
 };

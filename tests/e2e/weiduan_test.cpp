@@ -26,7 +26,6 @@ const std::wstring kUninstallEntry = std::wstring(kUninstallRegPath) + L"\\VornW
 
 struct MicroClient : e2e::StateDriver {
   explicit MicroClient(const std::wstring& name) : StateDriver(name) {
-    context.download = &task;
     config.installName = L"VornWeiduanE2E";
     config.weiduanName = L"Vorn Weiduan E2E";
     config.weiduanCfg = L"wd.cfg";
@@ -51,26 +50,26 @@ struct MicroClient : e2e::StateDriver {
   }
   // Ticks the current state until it has handed over.
   bool Step() {
-    State* current = context.state;
+    State* current = context.state.get();
     DWORD start = GetTickCount();
-    while (context.state == current) {
+    while (context.state.get() == current) {
       if (GetTickCount() - start > kStepTimeoutMs) return false;
       Tick();
-      if (context.state == current) Sleep(5);
+      if (context.state.get() == current) Sleep(5);
     }
     return true;
   }
   // Runs the shell step; true when it handed over to the configuration step.
   bool RunShellStep() {
     return RunUntilReplaced(new DownloadWeiduanState(&context), kStepTimeoutMs) &&
-           dynamic_cast<DownloadWeiduanCfgState*>(context.state) != nullptr;
+           dynamic_cast<DownloadWeiduanCfgState*>(context.state.get()) != nullptr;
   }
   std::string ErrorMessage() const {
-    auto* error = dynamic_cast<ErrorState*>(context.state);
+    auto* error = dynamic_cast<ErrorState*>(context.state.get());
     return error ? error->Message() : "(no error state)";
   }
 
-  DownloadTask task;
+  DownloadTask& task = *(context.download = std::make_unique<DownloadTask>());
 };
 
 class Weiduan : public ::testing::Test {
@@ -102,7 +101,7 @@ TEST_F(Weiduan, WithoutTokenBothFilesVersionAndRegistrationThenLaunch) {
   size_t progressCalls = m.page.progress.size();
   ASSERT_TRUE(gameserver::AddFault(kCfgPath, "delay_ms=300"));
   ASSERT_TRUE(m.Step());
-  ASSERT_NE(dynamic_cast<LoadState*>(m.context.state), nullptr) << e2e::ReadTestLog();
+  ASSERT_NE(dynamic_cast<LoadState*>(m.context.state.get()), nullptr) << e2e::ReadTestLog();
   EXPECT_EQ(e2e::ReadFileBytes(m.config.GetWeiduanCfgPath()), cfgBytes);
   // Exactly the version's UTF-8 bytes, replacing what was there.
   EXPECT_EQ(e2e::ReadFileBytes(m.config.GetWeiduanVerPath()), "3.1 \xCE\xB2");
@@ -130,7 +129,7 @@ TEST_F(Weiduan, WithTokenTheUserInfoComesNext) {
   m.config.token = L"tok123";
   ASSERT_TRUE(m.RunShellStep());
   ASSERT_TRUE(m.Step());
-  EXPECT_NE(dynamic_cast<GetUserInfoFromTokenState*>(m.context.state), nullptr) << e2e::ReadTestLog();
+  EXPECT_NE(dynamic_cast<GetUserInfoFromTokenState*>(m.context.state.get()), nullptr) << e2e::ReadTestLog();
   EXPECT_TRUE(m.Registered());
 }
 

@@ -445,10 +445,8 @@ TEST(MainWindowSplash, StartUpCentresTheWindowAtThePageSize) {
   EXPECT_EQ(shot.At(461, 68), desktop);
   EXPECT_NE(shot.At(457, 68), desktop);
 
-  delete ctx.state;
-  ctx.state = nullptr;
-  delete ctx.page;
-  ctx.page = nullptr;
+  ctx.state.reset();
+  ctx.page.reset();
   DestroyWindow(ctx.window);
   ctx.window = nullptr;
   DestroyWindow(backdrop);

@@ -59,30 +59,30 @@ TEST(StateMachine, TransitionDestroysTheCallerAndInstallsTheNext) {
   (new HandOverState(&ctx))->MakeCurrent();
   ctx.state->Update();
   EXPECT_EQ(g_destroyed, 1);
-  ASSERT_NE(dynamic_cast<CountingState*>(ctx.state), nullptr);
+  ASSERT_NE(dynamic_cast<CountingState*>(ctx.state.get()), nullptr);
   // The new state gets its first Update on the next tick only.
-  EXPECT_EQ(static_cast<CountingState*>(ctx.state)->updates, 0);
+  EXPECT_EQ(static_cast<CountingState*>(ctx.state.get())->updates, 0);
   ctx.state->Update();
-  EXPECT_EQ(static_cast<CountingState*>(ctx.state)->updates, 1);
-  delete ctx.state;
+  EXPECT_EQ(static_cast<CountingState*>(ctx.state.get())->updates, 1);
+  ctx.state.reset();
 }
 
 TEST(StateMachine, MakeCurrentReplacesWhateverWasCurrent) {
   LauncherContext ctx;
   g_destroyed = 0;
   (new CountingState(&ctx))->MakeCurrent();
-  State* first = ctx.state;
+  State* first = ctx.state.get();
   (new CountingState(&ctx))->MakeCurrent();
   EXPECT_EQ(g_destroyed, 1);
-  EXPECT_NE(ctx.state, first);
-  delete ctx.state;
+  EXPECT_NE(ctx.state.get(), first);
+  ctx.state.reset();
 }
 
 TEST(CompleteState, PausesFreesSharedObjectsAndQuits) {
   LauncherContext ctx;
   bool pageGone = false;
-  ctx.page = new FakePage(&pageGone);
-  ctx.download = new DownloadTask;
+  ctx.page = std::make_unique<FakePage>(&pageGone);
+  ctx.download = std::make_unique<DownloadTask>();
   (new CompleteState(&ctx, true))->MakeCurrent();
   DWORD start = GetTickCount();
   ctx.state->Update();
@@ -105,11 +105,11 @@ TEST(CompleteState, WithoutPageOrTaskSkipsTheirDestruction) {
   complete->MakeCurrent();
   ctx.state->Update();
   // Without quitOnFinish it stays current and ignores further ticks.
-  EXPECT_EQ(ctx.state, complete);
+  EXPECT_EQ(ctx.state.get(), complete);
   DWORD start = GetTickCount();
   ctx.state->Update();
   EXPECT_LT(GetTickCount() - start, 1000u);
-  delete ctx.state;
+  ctx.state.reset();
   MSG msg;
   EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
@@ -117,13 +117,15 @@ TEST(CompleteState, WithoutPageOrTaskSkipsTheirDestruction) {
 TEST(ErrorState, ShowsOneBoxWhileTicksArriveThenCompletes) {
   static LauncherContext ctx;
   static std::atomic<int> ticks{0};
-  ctx = LauncherContext{};
+  ctx.state.reset();  // a fresh context on every run of this test
+  ctx.download.reset();
+  ctx.page.reset();
   ticks = 0;
   (new ErrorState(&ctx, "下载配置失败！[error:x]"))->MakeCurrent();
   // Ticks keep coming from the box's own message loop, as the window timer's do.
   UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
     ++ticks;
-    if (ctx.state && dynamic_cast<ErrorState*>(ctx.state)) ctx.state->Update();
+    if (ctx.state && dynamic_cast<ErrorState*>(ctx.state.get())) ctx.state->Update();
   });
   DWORD myThread = GetCurrentThreadId();
   int boxes = 0;
@@ -174,9 +176,8 @@ TEST(ErrorState, ShowsOneBoxWhileTicksArriveThenCompletes) {
   EXPECT_GE(ticksWhileOpen, 3);
   EXPECT_EQ(caption, L"提示");
   EXPECT_EQ(text, L"下载配置失败！[error:x]");
-  ASSERT_NE(dynamic_cast<CompleteState*>(ctx.state), nullptr);
-  delete ctx.state;
-  ctx.state = nullptr;
+  ASSERT_NE(dynamic_cast<CompleteState*>(ctx.state.get()), nullptr);
+  ctx.state.reset();
   DrainQuit();
 }
 
@@ -202,10 +203,8 @@ TEST(MainWindow, CentredAtThePageSizeAndDeafToCloseRequests) {
   SendMessageW(ctx.window, WM_COMMAND, 105, 0);
   EXPECT_FALSE(IsWindow(ctx.window));
 
-  delete ctx.state;
-  ctx.state = nullptr;
-  delete ctx.page;
-  ctx.page = nullptr;
+  ctx.state.reset();
+  ctx.page.reset();
   // A tick with no current state does nothing.
   OnTimerTick(nullptr, WM_TIMER, kTimerId, 0);
   DrainQuit();

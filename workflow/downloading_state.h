@@ -1,0 +1,36 @@
+#pragma once
+// Base of the states that make one request into the context's download task.
+#include <string>
+
+#include "net/download_task.h"
+#include "workflow/state.h"
+
+class DownloadingState : public State {
+ public:
+  ~DownloadingState() override;  // stops the request and waits for its thread
+
+  // First tick: Begin. Later ticks: progress until the task finishes, then
+  // Succeeded or Failed, exactly once.
+  void Update() final;
+
+ protected:
+  // What the page shows while the request runs.
+  enum class PageWhileRunning { kRedraw, kProgress, kNothing };
+
+  DownloadingState(LauncherContext* context, PageWhileRunning page);
+
+  // Sets the status text and calls Fetch, or finishes the task itself, or
+  // moves on at once (the state is then gone: touch nothing of it).
+  virtual void Begin(DownloadTask& task) = 0;
+  // The task finished without an error / with one. Both move to another state.
+  virtual void Succeeded(DownloadTask& task) = 0;
+  virtual void Failed(DownloadTask& task) = 0;
+
+  // Starts `url` into the task, into memory or into `task.localPath`.
+  void Fetch(const char* agent, const std::string& url, DownloadTask& task);
+
+ private:
+  bool started = false;
+  PageWhileRunning page;
+  DownloadJobList jobs;
+};
