@@ -1,10 +1,11 @@
 // Entry of the launcher: one executable for the installer, the web-launch
 // copy and the uninstaller, chosen from its own file name and command line.
 #include <windows.h>
-#include <shlobj.h>
 
 #include "app/launch_name.h"
 #include "workflow/launcher_context.h"
+#include "base/handles.h"
+#include "base/known_folders.h"
 #include "base/log.h"
 #include "app/main_window.h"
 #include "base/start_process.h"
@@ -28,8 +29,8 @@ std::wstring ReadModulePath() {
 }
 
 void OpenRunLog() {
-  wchar_t folder[MAX_PATH] = {};
-  if (SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, folder) < 0) return;
+  std::wstring folder;
+  if (!base::AppDataFolder(folder)) return;
   LogOpen(base::JoinPath(folder, kLogFileName));
 }
 
@@ -51,12 +52,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
   InstallConfig& config = TheInstallConfig();
   config.modulePath = ReadModulePath();
 
-  // Held until the process ends; the system closes it then.
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, kMutexName);
-  if (GetLastError() == ERROR_ALREADY_EXISTS) {
-    CloseHandle(mutex);
-    return 0;
-  }
+  // Held until the process ends, unless a stage that starts another copy lets go first.
+  base::UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kMutexName));
+  if (GetLastError() == ERROR_ALREADY_EXISTS) return 0;
   OpenRunLog();
 
   std::wstring cmd = commandLine ? commandLine : L"";
@@ -65,17 +63,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
       std::wstring copy = WebLaunchCopyPath(config.modulePath);
       CopyFileW(config.modulePath.c_str(), copy.c_str(), FALSE);
       // The copy takes its own single-instance lock, so let go of ours first.
-      CloseHandle(mutex);
+      mutex.Reset();
       StartProcess(copy, cmd, false, SW_SHOW);
       return 0;
     }
     case LaunchMode::Uninstall:
       Log("IsUninstallLauncher");
       // The first stage starts a copy of this program, which needs the mutex.
-      RunUninstall(config.modulePath, cmd, [&mutex] {
-        CloseHandle(mutex);
-        mutex = nullptr;
-      });
+      RunUninstall(config.modulePath, cmd, [&mutex] { mutex.Reset(); });
       return 0;
     case LaunchMode::Normal:
       break;

@@ -4,19 +4,16 @@
 #include <shlobj.h>
 
 #include "base/handles.h"
+#include "base/paths.h"
 
 namespace base {
 
 bool PathExists(const std::wstring& path) {
-  std::wstring p = path;
-  while (p.size() > 3 && (p.back() == L'\\' || p.back() == L'/')) p.pop_back();
-  return GetFileAttributesW(p.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(WithoutTrailingSeparators(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool DirectoryExists(const std::wstring& path) {
-  std::wstring p = path;
-  while (p.size() > 3 && (p.back() == L'\\' || p.back() == L'/')) p.pop_back();
-  DWORD a = GetFileAttributesW(p.c_str());
+  DWORD a = GetFileAttributesW(WithoutTrailingSeparators(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -25,7 +22,7 @@ unsigned long CreateDirectoryTree(const std::wstring& path, bool* created) {
   std::wstring p = path;
   for (auto& c : p)
     if (c == L'/') c = L'\\';
-  while (p.size() > 3 && p.back() == L'\\') p.pop_back();
+  p = WithoutTrailingSeparators(p);
   int rc = SHCreateDirectoryExW(nullptr, p.c_str(), nullptr);
   if (rc == ERROR_SUCCESS) {
     if (created) *created = true;

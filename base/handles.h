@@ -69,11 +69,17 @@ struct MemoryDcTraits {
   static void Close(HDC dc) { DeleteDC(dc); }
 };
 struct SnapshotTraits : FileHandleTraits {};
+struct FindTraits {
+  static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { FindClose(h); }
+};
 
 // Handles that are null when empty (processes, threads, mutexes).
 using UniqueHandle = UniqueOwner<HANDLE, NullHandleTraits>;
 // Handles from CreateFileW and CreateToolhelp32Snapshot: INVALID_HANDLE_VALUE when empty.
 using UniqueFile = UniqueOwner<HANDLE, FileHandleTraits>;
+// Searches from FindFirstFileW: INVALID_HANDLE_VALUE when empty, closed with FindClose.
+using UniqueFind = UniqueOwner<HANDLE, FindTraits>;
 using UniqueKey = UniqueOwner<HKEY, KeyTraits>;
 using UniqueModule = UniqueOwner<HMODULE, ModuleTraits>;
 using UniqueGdiObject = UniqueOwner<HGDIOBJ, GdiObjectTraits>;

@@ -1,20 +1,15 @@
 #include "install/drive_queries.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include "base/fs.h"
+#include "base/known_folders.h"
 
 namespace {
 
 class Win32DriveQueries : public IDriveQueries {
  public:
-  bool AppDataFolder(std::wstring& folder) override {
-    wchar_t buffer[1024] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, buffer))) return false;
-    folder = buffer;
-    return true;
-  }
+  bool AppDataFolder(std::wstring& folder) override { return base::AppDataFolder(folder); }
   unsigned DriveType(const std::wstring& root) override { return GetDriveTypeW(root.c_str()); }
   bool FreeBytes(const std::wstring& path, uint64_t& bytes) override {
     ULARGE_INTEGER available{};

@@ -6,6 +6,7 @@
 
 #include "base/log.h"
 #include "base/handles.h"
+#include "base/paths.h"
 #include "base/strings.h"
 #include "base/text.h"
 
@@ -14,11 +15,6 @@ namespace {
 constexpr DWORD kQueryAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;  // 0x410
 // How long to wait for a terminated process to be gone before its files are replaced.
 constexpr DWORD kExitWaitMs = 3000;
-
-bool SameText(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                              TRUE) == CSTR_EQUAL;
-}
 
 std::wstring ImagePath(DWORD pid) {
   base::UniqueHandle process(OpenProcess(kQueryAccess, FALSE, pid));
@@ -44,9 +40,9 @@ bool KillProcessByPath(const std::string& path) {
     return false;
   }
   do {
-    if (!SameText(entry.szExeFile, fileName)) continue;
+    if (!base::SamePathText(entry.szExeFile, fileName)) continue;
     std::wstring image = ImagePath(entry.th32ProcessID);
-    if (image.empty() || !SameText(image, wanted)) continue;
+    if (image.empty() || !base::SamePathText(image, wanted)) continue;
 
     base::UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
     if (!process) return false;

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "base/paths.h"
+
 namespace {
 
 // CreateDirectoryW refuses normal paths from MAX_PATH - 12 characters on.
@@ -23,12 +25,6 @@ std::wstring FullPathName(const std::wstring& path) {
   return std::wstring(buffer.data(), got);
 }
 
-bool SamePrefix(const std::wstring& text, const std::wstring& prefix) {
-  if (text.size() < prefix.size()) return false;
-  return CompareStringOrdinal(text.c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
-                              static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL;
-}
-
 }  // namespace
 
 bool ResolveEntryPath(const std::wstring& targetDir, const std::wstring& name, std::wstring* fullPath) {
@@ -36,7 +32,7 @@ bool ResolveEntryPath(const std::wstring& targetDir, const std::wstring& name, s
   std::wstring full = FullPathName(targetDir + name);
   if (base.empty() || full.empty()) return false;
   if (!IsSeparator(base.back())) base += L'\\';
-  if (full.size() <= base.size() || !SamePrefix(full, base)) return false;
+  if (full.size() <= base.size() || !base::StartsWithPathText(full, base)) return false;
   *fullPath = full;
   return true;
 }
