@@ -8,8 +8,9 @@
 #include <cstring>
 #include <memory>
 
-#include "base/log.h"
+#include "base/error_text.h"
 #include "base/fs.h"
+#include "base/log.h"
 #include "base/handles.h"
 #include "base/strings.h"
 #include "base/text.h"
@@ -105,8 +106,8 @@ class Request {
       if (!PauseBeforeRetry(job_)) break;
       resumeOffset_ = task_->received.load();
       if (file_ && !TruncateAt(file_.Get(), resumeOffset_)) {
-        Log("seek in local file failed: %s, error code: %d", PathText(task_->localPath).c_str(),
-            static_cast<int>(GetLastError()));
+        Log("seek in local file failed: %s, %s", PathText(task_->localPath).c_str(),
+            base::ErrorText(GetLastError()).c_str());
         break;
       }
     }
@@ -286,40 +287,37 @@ std::string DownloadTask::BodyText() {
 
 void StartDownload(DownloadJobList& jobs, const std::string& agent, const std::string& url,
                    DownloadTask* task) {
-  DownloadJob* job = new DownloadJob;
+  jobs.push_back(std::make_unique<DownloadJob>());
+  DownloadJob* job = jobs.back().get();
   job->agent = agent;
   job->url = url;
   job->task = task;
-  jobs.push_back(job);
 
   size_t stack = g_threadStack.load();
-  HANDLE thread = CreateThread(nullptr, stack, RequestThread, job,
-                               stack ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0, nullptr);
+  base::UniqueHandle thread(CreateThread(nullptr, stack, RequestThread, job,
+                               stack ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0, nullptr));
   if (!thread) {
     // Nothing will ever finish this job, so end it here; StopAll must not wait for it.
-    DWORD err = GetLastError();
-    task->error = Log("start request thread failed, error code: %d, url: %s",
-                      static_cast<int>(err), url.c_str());
+    task->error = Log("start request thread failed: %s, url: %s",
+                      base::ErrorText(GetLastError()).c_str(), url.c_str());
     Finish(job);
     return;
   }
-  CloseHandle(thread);  // the job's done flag, not the handle, tells when it ended
+  // The job's done flag, not the handle, tells when it ended.
 }
 
 void StopAll(DownloadJobList& jobs) {
   // Every job is told first, so all of them wind down in parallel.
-  for (DownloadJob* job : jobs) job->isrun.exchange(0);
-  for (DownloadJob* job : jobs) {
+  for (auto& job : jobs) job->isrun.exchange(0);
+  for (auto& job : jobs)
     while (job->done.load() == 0) Sleep(1);
-    delete job;
-  }
   DownloadJobList().swap(jobs);
 }
 
 std::vector<DownloadTask*> StopAllWithin(DownloadJobList& jobs, unsigned maxWaitMs) {
-  for (DownloadJob* job : jobs) job->isrun.exchange(0);
+  for (auto& job : jobs) job->isrun.exchange(0);
   ULONGLONG deadline = GetTickCount64() + maxWaitMs;
-  for (DownloadJob* job : jobs) {
+  for (auto& job : jobs) {
     while (job->done.load() == 0 && GetTickCount64() < deadline) Sleep(1);
   }
   return FreeEndedJobs(jobs);
@@ -328,13 +326,11 @@ std::vector<DownloadTask*> StopAllWithin(DownloadJobList& jobs, unsigned maxWait
 std::vector<DownloadTask*> FreeEndedJobs(DownloadJobList& jobs) {
   std::vector<DownloadTask*> tasks;
   DownloadJobList running;
-  for (DownloadJob* job : jobs) {
-    if (job->done.load() != 0) {
-      tasks.push_back(job->task);
-      delete job;
-    } else {
-      running.push_back(job);
-    }
+  for (auto& job : jobs) {
+    if (job->done.load() != 0)
+      tasks.push_back(job->task);  // the job is freed with the old list
+    else
+      running.push_back(std::move(job));
   }
   jobs.swap(running);
   return tasks;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,8 @@ struct DownloadJob {
   DownloadTask* task = nullptr;
 };
 
-using DownloadJobList = std::vector<DownloadJob*>;
+// The jobs a state started; a job is freed only once its thread has ended.
+using DownloadJobList = std::vector<std::unique_ptr<DownloadJob>>;
 
 // Starts a request on a thread of its own and returns at once. When no thread
 // can be started the job is left done and the task finished with an error.

@@ -87,20 +87,20 @@ TEST(DownloadJobs, EndedJobsAreFreedWithoutWaiting) {
   DownloadTask a, b;
   DownloadJobList jobs;
   for (DownloadTask* t : {&a, &b}) {
-    auto* job = new DownloadJob;
+    auto job = std::make_unique<DownloadJob>();
     job->task = t;
     job->done = 1;
-    jobs.push_back(job);
+    jobs.push_back(std::move(job));
   }
-  auto* running = new DownloadJob;  // stands for a thread that has not ended
+  jobs.push_back(std::make_unique<DownloadJob>());  // stands for a thread that has not ended
+  DownloadJob* running = jobs.back().get();
   running->task = &b;
-  jobs.push_back(running);
 
   std::vector<DownloadTask*> freed = FreeEndedJobs(jobs);
   ASSERT_EQ(freed.size(), 2u);
   EXPECT_EQ(freed[0], &a);
   ASSERT_EQ(jobs.size(), 1u);
-  EXPECT_EQ(jobs[0], running);
+  EXPECT_EQ(jobs[0].get(), running);
 
   // A bounded stop leaves a job that never ends in the list rather than free it.
   EXPECT_TRUE(StopAllWithin(jobs, 20).empty());
