@@ -23,6 +23,15 @@ inline std::string ServerUrl(const std::string& path) {
   return "http://127.0.0.1:" + std::to_string(ServerPort()) + path;
 }
 
+// The HTTPS listener of the same server (0 outside the fixture). Its
+// certificate names "localhost", from a test CA the fixture makes trusted.
+inline int ServerTlsPort() { return std::atoi(Env("VORN_SERVER_TLS_PORT").c_str()); }
+
+// "https://localhost:<tls port>" + path.
+inline std::string ServerTlsUrl(const std::string& path) {
+  return "https://localhost:" + std::to_string(ServerTlsPort()) + path;
+}
+
 inline std::wstring WinePath(const std::string& unixPath) {
   std::wstring path = L"Z:" + base::ToWide(unixPath);
   for (wchar_t& c : path)

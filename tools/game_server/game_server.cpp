@@ -87,22 +87,55 @@ GameServer::GameServer(ServerOptions options)
     : options_(std::move(options)),
       requests_(options_.logDir + "/requests.log"),
       reports_(options_.logDir + "/qos.log") {
+  Setup(server_);
+  if (!options_.tlsCert.empty()) {
+    tls_ = std::make_unique<httplib::SSLServer>(options_.tlsCert.c_str(), options_.tlsKey.c_str());
+    Setup(*tls_);
+  }
+}
+
+void GameServer::Setup(httplib::Server& server) {
   // Delayed answers hold a worker each; leave room for the launcher's own requests.
-  server_.new_task_queue = [] { return new httplib::ThreadPool(32); };
-  server_.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Route(req, res); });
-  server_.set_logger(
+  server.new_task_queue = [] { return new httplib::ThreadPool(32); };
+  server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Route(req, res); });
+  server.set_logger(
       [this](const httplib::Request& req, const httplib::Response& res) { LogRequest(req, res); });
 }
 
 bool GameServer::Run() {
+  if (tls_ && !tls_->is_valid()) {
+    std::cerr << "vorn-game-server: cannot use certificate " << options_.tlsCert << " with key "
+              << options_.tlsKey << "\n";
+    return false;
+  }
   if (!server_.bind_to_port(options_.host, options_.port)) {
     std::cerr << "vorn-game-server: cannot listen on " << options_.host << ":" << options_.port
               << "\n";
     return false;
   }
+  if (tls_ && !tls_->bind_to_port(options_.host, options_.tlsPort)) {
+    std::cerr << "vorn-game-server: cannot listen on " << options_.host << ":" << options_.tlsPort
+              << "\n";
+    return false;
+  }
+  std::string tlsText;
+  if (tls_) tlsText = " and https://" + options_.host + ":" + std::to_string(options_.tlsPort) + "/";
   std::cout << "vorn-game-server: serving " << options_.root << " on http://" << options_.host
-            << ":" << options_.port << "/ (logs in " << options_.logDir << ")" << std::endl;
-  return server_.listen_after_bind();
+            << ":" << options_.port << "/" << tlsText << " (logs in " << options_.logDir << ")"
+            << std::endl;
+  std::thread tlsThread;
+  if (tls_) tlsThread = std::thread([this] { tls_->listen_after_bind(); });
+  bool ok = server_.listen_after_bind();
+  if (tls_) {
+    tls_->stop();
+    tlsThread.join();
+  }
+  return ok;
+}
+
+void GameServer::Stop() {
+  server_.stop();
+  if (tls_) tls_->stop();
 }
 
 void GameServer::Route(const httplib::Request& req, httplib::Response& res) {

@@ -18,6 +18,10 @@ struct ServerOptions {
   std::string tokenPath = "/token";
   std::string qosPath = "/qos";
   bool quiet = false;            // no request lines on standard output
+  // HTTPS beside HTTP, with the same content, when all three are given.
+  std::string tlsCert;           // PEM certificate chain of the server
+  std::string tlsKey;            // PEM private key
+  int tlsPort = 0;
 };
 
 class GameServer {
@@ -25,9 +29,10 @@ class GameServer {
   explicit GameServer(ServerOptions options);
   // Binds and serves until Stop; false (with a message on stderr) if the port cannot be bound.
   bool Run();
-  void Stop() { server_.stop(); }
+  void Stop();
 
  private:
+  void Setup(httplib::Server& server);
   void Route(const httplib::Request& req, httplib::Response& res);
   void Control(const httplib::Request& req, httplib::Response& res);
   void ServeToken(const httplib::Request& req, httplib::Response& res);
@@ -37,6 +42,7 @@ class GameServer {
 
   ServerOptions options_;
   httplib::Server server_;
+  std::unique_ptr<httplib::SSLServer> tls_;  // only with a certificate
   FaultTable faults_;
   LineLog requests_;
   LineLog reports_;

@@ -13,7 +13,8 @@ namespace {
 
 const char kHelp[] = R"(usage: vorn-game-server --root DIR [--port N] [options]
 
-Serves a game publication from DIR to the launcher on http://HOST:PORT/.
+Serves a game publication from DIR to the launcher on http://HOST:PORT/
+(and on https://HOST:TLS-PORT/ with the --tls options).
 
   --root DIR        publish folder (required)
   --port N          port to listen on (default 8080)
@@ -22,6 +23,10 @@ Serves a game publication from DIR to the launcher on http://HOST:PORT/.
   --token-path P    path of the token endpoint (default /token)
   --qos-path P      path of the statistics endpoint and the paths below it
                     (default /qos)
+  --tls-cert FILE   PEM certificate (chain) for HTTPS
+  --tls-key FILE    PEM private key of that certificate
+  --tls-port N      port of the HTTPS listener; with all three --tls options
+                    the same content is served over HTTPS too
   --quiet           do not echo requests on standard output
   --help            this text
 
@@ -108,6 +113,19 @@ int main(int argc, char** argv) {
       value(options.tokenPath);
     } else if (arg == "--qos-path") {
       value(options.qosPath);
+    } else if (arg == "--tls-cert") {
+      value(options.tlsCert);
+    } else if (arg == "--tls-key") {
+      value(options.tlsKey);
+    } else if (arg == "--tls-port") {
+      value(text);
+      char* end = nullptr;
+      long port = std::strtol(text.c_str(), &end, 10);
+      if (*end || port < 1 || port > 65535) {
+        std::cerr << "vorn-game-server: bad port " << text << "\n";
+        return 2;
+      }
+      options.tlsPort = static_cast<int>(port);
     } else if (arg == "--quiet") {
       options.quiet = true;
     } else {
@@ -117,6 +135,11 @@ int main(int argc, char** argv) {
   }
   if (options.root.empty() || !IsDirectory(options.root)) {
     std::cerr << "vorn-game-server: --root must name an existing folder (see --help)\n";
+    return 2;
+  }
+  bool tls = !options.tlsCert.empty() || !options.tlsKey.empty() || options.tlsPort != 0;
+  if (tls && (options.tlsCert.empty() || options.tlsKey.empty() || options.tlsPort == 0)) {
+    std::cerr << "vorn-game-server: --tls-cert, --tls-key and --tls-port go together\n";
     return 2;
   }
   if (!IsDirectory(options.logDir)) {
