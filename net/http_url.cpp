@@ -24,7 +24,9 @@ bool ParseHttpUrl(const std::string& url, HttpUrl& out) {
 
   // A port beyond 65535 would be cut to 16 bits by the socket layer and
   // connect somewhere else (":65616" is port 80), so such a URL is refused.
-  int port = 80;
+  // A certificate-checked connection must never silently become plain HTTP.
+  bool secure = m[1].matched && m[1].str() == "https";
+  int port = secure ? 443 : 80;
   if (m[3].length() > 0) {
     port = 0;
     for (char c : m[3].str()) {
@@ -35,6 +37,7 @@ bool ParseHttpUrl(const std::string& url, HttpUrl& out) {
   out.host = m[2].matched ? m[2].str() : std::string();
   out.path = m[4].length() > 0 ? m[4].str() : std::string("/");
   out.port = port;
+  out.secure = secure;
   Log("host: %s, path: %s, port: %d", out.host.c_str(), out.path.c_str(), out.port);
   return true;
 }

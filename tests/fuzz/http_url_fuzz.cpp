@@ -27,6 +27,7 @@ struct Expected {
   std::string path;
   long port = 80;
   bool rooted = false;  // what follows the host (or the whole text) is empty or starts with "/"
+  bool secure = false;  // "https:": over TLS, 443 by default
 };
 
 // The pattern's parts never compete for a character, so one pass decides:
@@ -42,6 +43,8 @@ Expected Read(const std::string& url) {
     i = 5;
   } else if (rest.compare(0, 6, "https:") == 0) {
     i = 6;
+    e.secure = true;
+    e.port = 443;
   }
   if (rest.compare(i, 2, "//") == 0) {
     i += 2;
@@ -86,6 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                            fuzz::Shown(want.host) + " from " + fuzz::Shown(url));
   FUZZ_CHECK(parsed.port == want.port, "port " + std::to_string(parsed.port) + " expected " +
                                            std::to_string(want.port) + " from " + fuzz::Shown(url));
+  FUZZ_CHECK(parsed.secure == want.secure, "scheme misread from " + fuzz::Shown(url));
   FUZZ_CHECK(parsed.path == want.path, "path " + fuzz::Shown(parsed.path) + " expected " +
                                            fuzz::Shown(want.path) + " from " + fuzz::Shown(url));
   return 0;

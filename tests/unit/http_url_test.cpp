@@ -10,12 +10,23 @@ TEST(ParseHttpUrl, PortQueryAndFragment) {
   EXPECT_EQ(u.path, "/pkg/a.ini?v=17&x=y");
 }
 
-TEST(ParseHttpUrl, HttpsIsPlainHttpOnPort80) {
+TEST(ParseHttpUrl, HttpsIsTlsOnPort443UnlessNamed) {
   HttpUrl u;
   ASSERT_TRUE(ParseHttpUrl("https://secure.example/file.zip", u));
+  EXPECT_TRUE(u.secure);
   EXPECT_EQ(u.host, "secure.example");
-  EXPECT_EQ(u.port, 80);
+  EXPECT_EQ(u.port, 443);
   EXPECT_EQ(u.path, "/file.zip");
+  ASSERT_TRUE(ParseHttpUrl("https://secure.example:8443", u));
+  EXPECT_TRUE(u.secure);
+  EXPECT_EQ(u.port, 8443);
+  // Plain HTTP for "http" and for a URL without a scheme.
+  ASSERT_TRUE(ParseHttpUrl("http://plain.example/a", u));
+  EXPECT_FALSE(u.secure);
+  EXPECT_EQ(u.port, 80);
+  ASSERT_TRUE(ParseHttpUrl("//plain.example/a", u));
+  EXPECT_FALSE(u.secure);
+  EXPECT_EQ(u.port, 80);
 }
 
 TEST(ParseHttpUrl, MissingPathBecomesSlash) {
