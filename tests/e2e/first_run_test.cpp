@@ -7,10 +7,9 @@
 #include <cstdlib>
 
 #include "base/fs.h"
-#include "e2e/game_server_control.h"
+#include "base/text.h"
 #include "game_publication.h"
-#include "launcher_harness.h"
-#include "server_env.h"
+#include "support/game_server.h"
 #include "test_game.h"
 
 namespace e2e {
@@ -26,15 +25,6 @@ class FirstRun : public WorkflowTest {
     PublishReply("tok", "uid=1&skey=s=2");
   }
 
-  // The folder the run chose, from its log line "SetInstallDir:<path>".
-  static std::wstring ChosenDir(const std::string& log) {
-    const std::string marker = "SetInstallDir:";
-    size_t at = log.find(marker);
-    if (at == std::string::npos) return std::wstring();
-    size_t end = log.find('\n', at);
-    return Widen(log.substr(at + marker.size(), end - at - marker.size()));
-  }
-
   static bool Has(const std::vector<int>& ids, int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
 
   // The game parameters the launcher must have built for the token "tok".
@@ -42,7 +32,7 @@ class FirstRun : public WorkflowTest {
     std::vector<std::string> first = ReportsWithId(3);  // "Tokenstart" fixes the run's identity
     std::string seq = first.empty() ? std::string() : gameserver::QosField(first[0], "S");
     return L"uid:1 skey:s:2 shell:" + dir + L"shell.exe wdver:2 cmdKey:" + key + L" qosStartAt:" +
-           std::to_wstring(startAt) + L" qosSeq:" + Widen(seq);
+           std::to_wstring(startAt) + L" qosSeq:" + base::ToWide(seq);
   }
 
   // Takes the run's qosStartAt from the game parameters and checks it
@@ -94,7 +84,7 @@ TEST_F(FirstRun, FreshInstallDownloadsUnpacksAndStartsTheGame) {
   std::wstring key = KeyOf(starts[0].params, L" cmdKey:");
   EXPECT_EQ(starts[0].params, ExpectedGameParams(dir, key));
   EXPECT_GE(std::wcstoll(key.c_str(), nullptr, 10), runStart);
-  EXPECT_NE(run.log.find("LaunchGameStart: userInfo: " + Narrow(starts[0].params)), std::string::npos);
+  EXPECT_NE(run.log.find("LaunchGameStart: userInfo: " + base::Utf8(starts[0].params)), std::string::npos);
 
   EXPECT_EQ(ReadFileBytes(dir + L"game\\data.bin"), packageData);
   EXPECT_EQ(ReadFileBytes(dir + L"pkg.ver"), "105");
@@ -176,13 +166,13 @@ TEST_F(FirstRun, MicroClientModeStartsTheShellFirstWithTheSameKey) {
   GameStart shellStart = RecordedStarts(shell)[0];
   GameStart gameStart = RecordedStarts(game)[0];
   std::wstring key = KeyOf(shellStart.params, L"pc hide cmd");
-  ASSERT_FALSE(key.empty()) << Narrow(shellStart.params);
+  ASSERT_FALSE(key.empty()) << base::Utf8(shellStart.params);
   EXPECT_EQ(shellStart.params, L"pc hide cmd" + key);
   EXPECT_EQ(shellStart.showMode, SW_SHOW);
   EXPECT_EQ(KeyOf(gameStart.params, L" cmdKey:"), key);
   ReadStartAt(gameStart.params);
   EXPECT_EQ(gameStart.params, ExpectedGameParams(InstallDir(), key));
-  EXPECT_LT(run.log.find("StartProcess exepath=" + Narrow(shell)), run.log.find("StartProcess exepath=" + Narrow(game)));
+  EXPECT_LT(run.log.find("StartProcess exepath=" + base::Utf8(shell)), run.log.find("StartProcess exepath=" + base::Utf8(game)));
 }
 
 TEST_F(FirstRun, WithoutUserInfoOnlyTheShellStartsWithThePlatform) {

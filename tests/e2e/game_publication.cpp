@@ -4,43 +4,16 @@
 #include <gdiplus.h>
 #include <shlobj.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <memory>
-#include <sstream>
 
 #include "base/fs.h"
 #include "base/handles.h"
-#include "e2e/game_server_control.h"
-#include "launcher_harness.h"
+#include "base/text.h"
+#include "support/game_server.h"
 #include "test_game.h"
 #include "zip_writer.h"
-#include "server_env.h"
 
 namespace e2e {
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-  return out;
-}
-
-namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) lines.push_back(line);
-  }
-  return lines;
-}
-
-}  // namespace
 
 std::vector<int> ReportIds() {
   std::vector<int> ids;
@@ -59,7 +32,7 @@ std::vector<std::string> ReportsWithId(int eventId) {
 bool ResetServer() { return gameserver::Get("/__control/reset?logs=1"); }
 
 void Unpublish(const std::string& path) {
-  std::wstring full = testenv::ServerRoot() + Widen(path);
+  std::wstring full = gameserver::ServerRoot() + base::ToWide(path);
   for (wchar_t& c : full)
     if (c == L'/') c = L'\\';
   DeleteFileW(full.c_str());
@@ -174,72 +147,13 @@ std::wstring ArtifactDir() {
   return dir;
 }
 
-// ---- Files and registry ----
-
-bool WaitForFileContaining(const std::wstring& path, const std::string& text, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (ReadFileBytes(path).find(text) == std::string::npos) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(50);
-  }
-  return true;
-}
-
-bool RemoveTree(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileW(path.c_str()) != 0;
-  }
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = fd.cFileName;
-      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
-  }
-  return RemoveDirectoryW(path.c_str()) != 0;
-}
-
-std::wstring TempFolder() {
-  wchar_t temp[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, temp);
-  return temp;
-}
-
-bool RegistryKeyExists(HKEY root, const std::wstring& subKey) {
-  base::UniqueKey key;
-  return RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
-}
-
-bool ReadRegistryValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type,
-                       std::vector<BYTE>* data) {
-  base::UniqueKey key;
-  if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
-  const wchar_t* valueName = name.empty() ? nullptr : name.c_str();
-  DWORD size = 0;
-  if (RegQueryValueExW(key.Get(), valueName, nullptr, type, nullptr, &size) != ERROR_SUCCESS)
-    return false;
-  data->assign(size, 0);
-  return RegQueryValueExW(key.Get(), valueName, nullptr, type, data->data(), &size) ==
-         ERROR_SUCCESS;
-}
-
-void DeleteRegistryTree(HKEY root, const std::wstring& subKey) {
-  if (!subKey.empty()) RegDeleteTreeW(root, subKey.c_str());
-  if (!subKey.empty()) RegDeleteKeyW(root, subKey.c_str());
-}
-
 // ---- The workflow fixture ----
 
 void WorkflowTest::SetUp() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   installName = std::string("VornE2E_") + info->test_suite_name() + "_" + info->name();
-  wideInstallName = Widen(installName);
-  ASSERT_GT(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+  wideInstallName = base::ToWide(installName);
+  ASSERT_GT(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
   ASSERT_TRUE(ResetServer()) << "the local game server does not answer";
 
   // The launcher looks under D: first; only the application-data folder may hold ours.
@@ -251,7 +165,7 @@ void WorkflowTest::SetUp() {
   gameExe = ReadFileBytes(TestGameExe());
   ASSERT_FALSE(gameExe.empty());
 
-  const std::string base = testenv::ServerUrl("");
+  const std::string base = gameserver::ServerUrl("");
   config = {
       {"installName", installName},
       {"tokensvr", base + "/" + installName + "/replies/"},
@@ -299,8 +213,8 @@ void WorkflowTest::PublishPackage(int version, size_t dataSize) {
 
 void WorkflowTest::UseMicroClientMode() {
   config["weiduanShortcut"] = "1";
-  config["weiduanUrl"] = testenv::ServerUrl("/" + installName + "/shell.exe");
-  config["weiduanCfgUrl"] = testenv::ServerUrl("/" + installName + "/shell.cfg");
+  config["weiduanUrl"] = gameserver::ServerUrl("/" + installName + "/shell.exe");
+  config["weiduanCfgUrl"] = gameserver::ServerUrl("/" + installName + "/shell.cfg");
   config["weiduanCfg"] = "shell.cfg";
   config["weiduanVer"] = "3";
   config["weiduanName"] = installName;
@@ -329,12 +243,12 @@ RunResult WorkflowTest::Run(const std::wstring& exeName, const std::wstring& com
   std::wstring target = dir + L"\\" + exeName;
   std::wstring source = exePath.empty() ? LauncherExe() : exePath;
   if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
-    ADD_FAILURE() << "cannot copy the launcher to " << Narrow(target);
+    ADD_FAILURE() << "cannot copy the launcher to " << base::Utf8(target);
     return result;
   }
   LauncherRun run;
   if (!run.StartExisting(target, commandLine)) {
-    ADD_FAILURE() << "cannot start " << Narrow(target);
+    ADD_FAILURE() << "cannot start " << base::Utf8(target);
     return result;
   }
   result.boxes = run.RunToEnd(120000, &result.exitCode);
@@ -343,13 +257,8 @@ RunResult WorkflowTest::Run(const std::wstring& exeName, const std::wstring& com
   return result;
 }
 
-std::vector<std::string> WorkflowTest::StatesEntered(const std::string& log) {
-  std::vector<std::string> states;
-  for (const std::string& line : Lines(log)) {
-    size_t at = line.find("> enter ");
-    if (at != std::string::npos) states.push_back(line.substr(at + 2));
-  }
-  return states;
+std::wstring WorkflowTest::ChosenDir(const std::string& log) {
+  return base::ToWide(LoggedAfter(log, "SetInstallDir:"));
 }
 
 }  // namespace e2e

@@ -14,6 +14,9 @@
 #include <vector>
 
 #include "state_driver.h"
+#include "support/launcher_harness.h"
+#include "support/registry.h"
+#include "support/remove_tree.h"
 
 namespace e2e {
 
@@ -30,19 +33,6 @@ void Unpublish(const std::string& path);
 std::string MakePng(int width, int height, uint32_t argb);
 
 // ---- The player's machine ----
-// (Narrow and ReadFileBytes come from state_driver.h.)
-std::wstring Widen(const std::string& text);  // from UTF-8
-bool RemoveTree(const std::wstring& path);
-// Polls a file until it holds `text` (bounded wait).
-bool WaitForFileContaining(const std::wstring& path, const std::string& text, DWORD timeoutMs = 15000);
-std::wstring TempFolder();  // GetTempPathW, with its trailing backslash
-
-bool RegistryKeyExists(HKEY root, const std::wstring& subKey);
-// Reads a value; `name` empty reads the default value. False when absent.
-bool ReadRegistryValue(HKEY root, const std::wstring& subKey, const std::wstring& name,
-                       DWORD* type, std::vector<BYTE>* data);
-void DeleteRegistryTree(HKEY root, const std::wstring& subKey);
-
 // A screen capture of a window as 0x00RRGGBB pixels, row by row from the top.
 struct Capture {
   int width = 0;
@@ -91,8 +81,8 @@ class WorkflowTest : public ::testing::Test {
   // runs it to its end, pressing OK on every message box.
   RunResult Run(const std::wstring& exeName, const std::wstring& commandLine = L"",
                 const std::wstring& exePath = L"");
-  // Lines of the run's log that enter a workflow state, in order.
-  static std::vector<std::string> StatesEntered(const std::string& log);
+  // The install folder a run chose, from its log line "SetInstallDir:<path>".
+  static std::wstring ChosenDir(const std::string& log);
 
   std::string installName;
   std::wstring wideInstallName;

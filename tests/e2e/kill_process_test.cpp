@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "launcher_harness.h"
+#include "support/scratch_folder.h"
 #include "test_game.h"
 
 namespace {
@@ -33,7 +33,7 @@ std::wstring Upper(std::wstring s) {
 }  // namespace
 
 TEST(KillProcessByPath, EndsTheCopyFromThatPathAndSparesTheSameNameElsewhere) {
-  std::wstring dir = e2e::ScratchDir(L"kill-path");
+  std::wstring dir = support::ScratchDir(L"kill-path");
   std::wstring target = dir + L"\\inst\\vorn\\vorn.exe";
   std::wstring elsewhere = dir + L"\\other\\vorn\\vorn.exe";
   ASSERT_TRUE(e2e::PlaceTestGame(target));
@@ -57,7 +57,7 @@ TEST(KillProcessByPath, EndsTheCopyFromThatPathAndSparesTheSameNameElsewhere) {
 }
 
 TEST(KillProcessByPath, EndsOnlyOneOfTwoCopiesPerCall) {
-  std::wstring dir = e2e::ScratchDir(L"kill-first");
+  std::wstring dir = support::ScratchDir(L"kill-first");
   std::wstring target = dir + L"\\游戏\\vorn.exe";  // a path outside ASCII
   ASSERT_TRUE(e2e::PlaceTestGame(target));
   Running first(target);
@@ -74,7 +74,7 @@ TEST(KillProcessByPath, EndsOnlyOneOfTwoCopiesPerCall) {
 }
 
 TEST(KillProcessByPath, NoMatchingProcessGivesFalse) {
-  std::wstring dir = e2e::ScratchDir(L"kill-none");
+  std::wstring dir = support::ScratchDir(L"kill-none");
   EXPECT_FALSE(KillProcessByPath(base::Utf8(dir + L"\\vorn\\vorn.exe")));
   EXPECT_FALSE(KillProcessByPath(""));
 }

@@ -9,8 +9,9 @@
 #include "workflow/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
-#include "server_env.h"
 #include "state_driver.h"
+#include "support/game_server.h"
+#include "support/log_reader.h"
 #include "test_game.h"
 #include "workflow/load_state.h"
 
@@ -73,7 +74,7 @@ TEST(LoadState, GameClientGetsTheFoldedParametersAndNoShellStarts) {
 
   ASSERT_EQ(l.page.statusTexts.size(), 1u);
   EXPECT_EQ(l.page.statusTexts[0], L"游戏启动中，请稍后...");
-  std::string log = e2e::ReadTestLog();
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("enter LoadState"), std::string::npos);
   EXPECT_NE(log.find("LaunchGameStart: userInfo: " + base::Utf8(expected) + "\n"), std::string::npos) << log;
   // Not in micro-client mode: the shell is never started.
@@ -112,7 +113,7 @@ TEST(LoadState, MicroClientModeStartsTheShellFirstWithTheSameKey) {
   EXPECT_EQ(shell.params, L"360 hide cmd" + std::to_wstring(key));
   EXPECT_EQ(KeyIn(game.params, L" cmdKey:"), key);
   // Started in this order: the shell, then the game client.
-  std::string log = e2e::ReadTestLog();
+  std::string log = support::ReadTestLog();
   size_t shellAt = log.find("StartProcess exepath=" + base::Utf8(l.Shell()));
   size_t gameAt = log.find("StartProcess exepath=" + base::Utf8(l.Game()));
   ASSERT_NE(shellAt, std::string::npos) << log;
@@ -130,7 +131,7 @@ TEST(LoadState, EmptyUserInfoStartsOnlyTheShellWithThePlatform) {
     e2e::GameStart shell = e2e::RecordedStarts(l.Shell())[0];
     EXPECT_EQ(shell.params, L"360");
     EXPECT_EQ(shell.showMode, SW_SHOW);
-    std::string log = e2e::ReadTestLog();
+    std::string log = support::ReadTestLog();
     EXPECT_EQ(log.find("LaunchGameStart"), std::string::npos);
     Sleep(500);
     EXPECT_TRUE(e2e::RecordedStarts(l.Game()).empty());
@@ -141,7 +142,7 @@ TEST(LoadState, NoShellNameStartsNothingAndStillCompletes) {
   Launch l(L"load-noshell");
   l.config.weiduanShell.clear();
   ASSERT_TRUE(l.Run());
-  std::string log = e2e::ReadTestLog();
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("no micro-client shell configured, not started"), std::string::npos) << log;
   EXPECT_EQ(log.find("StartProcess exepath="), std::string::npos) << log;
 }
@@ -154,7 +155,7 @@ TEST(LoadState, ElevatedShellStillStartsAndTheGameIsNotElevated) {
   l.PlacePrograms();
   ASSERT_TRUE(l.Run());
   ASSERT_TRUE(e2e::WaitForStarts(l.Game(), 1, kStartTimeoutMs));
-  ASSERT_TRUE(e2e::WaitForStarts(l.Shell(), 1, kStartTimeoutMs)) << e2e::ReadTestLog();
+  ASSERT_TRUE(e2e::WaitForStarts(l.Shell(), 1, kStartTimeoutMs)) << support::ReadTestLog();
   EXPECT_EQ(e2e::RecordedStarts(l.Shell())[0].params.compare(0, 12, L"360 hide cmd"), 0);
 }
 
@@ -162,7 +163,7 @@ TEST(LoadState, MissingGameClientStillCompletesTheRun) {
   Launch l(L"load-missing");
   l.config.userInfo = L"uid=1";
   ASSERT_TRUE(l.Run());
-  std::string log = e2e::ReadTestLog();
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("StartProcess exepath=" + base::Utf8(l.Game())), std::string::npos) << log;
   EXPECT_NE(log.find("StartProcess failed error="), std::string::npos) << log;
 }
@@ -177,7 +178,7 @@ std::vector<int> Sorted(std::vector<int> v) {
 }  // namespace
 
 TEST(LoadState, ReportsLaunchStartAndOkOrFailed) {
-  ASSERT_NE(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+  ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
   {
     Launch l(L"load-qos-ok");
     l.config.userInfo = L"uid=1";

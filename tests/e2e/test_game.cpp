@@ -3,11 +3,11 @@
 #include "base/fs.h"
 #include "base/strings.h"
 #include "base/text.h"
-#include "launcher_harness.h"
+#include "support/wine_path.h"
 
 namespace e2e {
 
-std::wstring TestGameExe() { return UnixToWinePath(VORN_TEST_GAME_EXE); }
+std::wstring TestGameExe() { return support::WinePath(VORN_TEST_GAME_EXE); }
 
 bool PlaceTestGame(const std::wstring& path) {
   base::CreateDirectoryTree(base::DirectoryPart(path));

@@ -1,60 +1,14 @@
-#include "launcher_harness.h"
+#include "support/launcher_harness.h"
 
-#include <shlobj.h>
 #include <tlhelp32.h>
 
-#include <fstream>
-#include <sstream>
-
-#include "base/fs.h"
 #include "base/handles.h"
 #include "base/strings.h"
-#include "remove_tree.h"
+#include "support/wine_path.h"
 
-namespace e2e {
+namespace support {
 
-std::wstring UnixToWinePath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
-  return path;
-}
-
-std::wstring LauncherExe() { return UnixToWinePath(VORN_LAUNCHER_EXE); }
-
-
-std::wstring ScratchDir(const std::wstring& name) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring dir = std::wstring(temp) + L"vorn-e2e\\" + name;
-  test_fs::RemoveTree(dir);
-  base::CreateDirectoryTree(dir);
-  return dir;
-}
-
-std::wstring RoamingAppData() {
-  wchar_t folder[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, folder);
-  return folder;
-}
-
-std::wstring LogFilePath() { return RoamingAppData() + L"\\kz-vorn-install.log"; }
-
-std::string ReadLog() {
-  std::string bytes;
-  base::ReadWholeFile(LogFilePath(), bytes);
-  return bytes;
-}
-
-bool LogContains(const std::string& text) { return ReadLog().find(text) != std::string::npos; }
-
-bool WaitForLog(const std::string& text, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (GetTickCount() - start < timeoutMs) {
-    if (LogContains(text)) return true;
-    Sleep(50);
-  }
-  return LogContains(text);
-}
+std::wstring LauncherExe() { return WinePath(VORN_LAUNCHER_EXE); }
 
 LauncherRun::~LauncherRun() {
   if (process_) {
@@ -73,14 +27,15 @@ bool LauncherRun::Start(const std::wstring& dir, const std::wstring& exeName,
   return StartExisting(target, commandLine);
 }
 
-bool LauncherRun::StartExisting(const std::wstring& exePath, const std::wstring& commandLine) {
+bool LauncherRun::StartExisting(const std::wstring& exePath, const std::wstring& commandLine,
+                                const std::wstring& currentDir) {
   exePath_ = exePath;
   std::wstring line = L"\"" + exePath + L"\"";
   if (!commandLine.empty()) line += L" " + commandLine;
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  std::wstring dir = base::DirectoryPart(exePath);
+  std::wstring dir = currentDir.empty() ? base::DirectoryPart(exePath) : currentDir;
   if (!CreateProcessW(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
                       &si, &pi))
     return false;
@@ -238,4 +193,4 @@ void KillProcessesNamed(const std::wstring& name) {
   }
 }
 
-}  // namespace e2e
+}  // namespace support

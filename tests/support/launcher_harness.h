@@ -1,25 +1,16 @@
 #pragma once
 // Drives the built launcher the way a player would: copies it under a chosen
-// file name into a scratch folder, starts it, answers its message box and
-// reads its log.
+// file name into a scratch folder, starts it and answers its message boxes.
+// Its log: support/log_reader.h.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-namespace e2e {
+namespace support {
 
-// Wine sees the Linux file system as drive Z:.
-std::wstring UnixToWinePath(const std::string& unixPath);
+// The built launcher.
 std::wstring LauncherExe();
-// A fresh, empty folder under the temporary directory.
-std::wstring ScratchDir(const std::wstring& name);
-std::wstring RoamingAppData();
-std::wstring LogFilePath();
-std::string ReadLog();
-bool LogContains(const std::string& text);
-// Polls the log until it contains `text`.
-bool WaitForLog(const std::string& text, DWORD timeoutMs);
 
 struct MessageBoxInfo {
   HWND window = nullptr;
@@ -37,8 +28,9 @@ class LauncherRun {
   // Copies the launcher to dir\exeName and starts it with `commandLine`.
   bool Start(const std::wstring& dir, const std::wstring& exeName,
              const std::wstring& commandLine = L"");
-  // Starts an existing executable.
-  bool StartExisting(const std::wstring& exePath, const std::wstring& commandLine = L"");
+  // Starts an existing executable, in its own folder unless `currentDir` is given.
+  bool StartExisting(const std::wstring& exePath, const std::wstring& commandLine = L"",
+                     const std::wstring& currentDir = L"");
 
   // Follows a process started by someone else (for example a web-launch copy).
   bool Attach(DWORD pid);
@@ -67,4 +59,4 @@ std::vector<DWORD> ProcessesNamed(const std::wstring& name);
 bool WaitNoProcessNamed(const std::wstring& name, DWORD timeoutMs);
 void KillProcessesNamed(const std::wstring& name);
 
-}  // namespace e2e
+}  // namespace support
