@@ -100,17 +100,15 @@ TEST_F(FirstRun, UpdateEndsTheRunningGameReplacesItAndStartsTheNewOne) {
   PrepareInstallFolder(&older);
   ASSERT_TRUE(base::WriteWholeFile(InstallDir() + L"game\\old-only.txt", "kept"));
   std::wstring game = InstallDir() + L"game\\game.exe";
-  HANDLE running = StartStayingGame(game);
-  ASSERT_NE(running, nullptr);
+  LauncherRun running;
+  ASSERT_TRUE(StartStayingGame(running, game));
   ASSERT_TRUE(WaitForStarts(game, 1, kStartTimeoutMs));
   PublishServerVersion("105");
   PublishPackage(105);
   PublishConfig();
 
   RunResult run = RunLauncher(L"vorn-pc-tok.exe");
-  bool oldEnded = WaitForSingleObject(running, 5000) == WAIT_OBJECT_0;
-  TerminateProcess(running, 1);
-  CloseHandle(running);
+  bool oldEnded = running.WaitExit(5000);
   ASSERT_TRUE(run.ended);
   EXPECT_TRUE(run.boxes.empty());
   EXPECT_TRUE(oldEnded);

@@ -12,17 +12,10 @@ namespace {
 constexpr DWORD kStartTimeoutMs = 20000;
 
 // A started copy that is ended again when the test leaves.
-struct Running {
-  explicit Running(const std::wstring& exe) : process(e2e::StartStayingGame(exe)) {}
-  ~Running() {
-    if (process) {
-      TerminateProcess(process, 1);
-      WaitForSingleObject(process, 5000);
-      CloseHandle(process);
-    }
-  }
-  bool Ended(DWORD waitMs) const { return WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0; }
-  HANDLE process;
+struct Running : support::LauncherRun {
+  explicit Running(const std::wstring& exe) { started = e2e::StartStayingGame(*this, exe); }
+  bool Ended(DWORD waitMs, DWORD* code = nullptr) { return WaitExit(waitMs, code); }
+  bool started = false;
 };
 
 std::wstring Upper(std::wstring s) {
@@ -40,15 +33,14 @@ TEST(KillProcessByPath, EndsTheCopyFromThatPathAndSparesTheSameNameElsewhere) {
   ASSERT_TRUE(e2e::PlaceTestGame(elsewhere));
   Running other(elsewhere);
   Running game(target);
-  ASSERT_TRUE(other.process && game.process);
+  ASSERT_TRUE(other.started && game.started);
   ASSERT_TRUE(e2e::WaitForStarts(target, 1, kStartTimeoutMs));
   ASSERT_TRUE(e2e::WaitForStarts(elsewhere, 1, kStartTimeoutMs));
 
   // The path is compared without regard to case.
   EXPECT_TRUE(KillProcessByPath(base::Utf8(Upper(target))));
-  EXPECT_TRUE(game.Ended(5000));
   DWORD code = 1;
-  GetExitCodeProcess(game.process, &code);
+  EXPECT_TRUE(game.Ended(5000, &code));
   EXPECT_EQ(code, 0u);
   EXPECT_FALSE(other.Ended(300));
   // Nothing from that path runs any more.

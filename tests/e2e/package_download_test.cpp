@@ -37,7 +37,6 @@ class PackageDownload : public WorkflowTest {
   }
 
   size_t PackageRequests(int version) { return gameserver::Requests(PackagePath(version)).size(); }
-  std::string ShellCommandLines() { return ReadFileBytes(InstallDir() + L"shell.exe.cmdline.txt"); }
 };
 
 TEST_F(PackageDownload, ServerVersionAgainstLocalVersionFile) {

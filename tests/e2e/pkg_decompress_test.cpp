@@ -14,15 +14,15 @@
 #include "support/log_reader.h"
 #include "support/remove_tree.h"
 #include "support/scratch_folder.h"
+#include "support/zip_writer.h"
 #include "test_game.h"
 #include "workflow/load_state.h"
 #include "workflow/pkg_decompress_state.h"
-#include "zip_writer.h"
 
-using e2e::BuildZip;
-using e2e::DirItem;
-using e2e::FileItem;
-using e2e::ZipItem;
+using support::BuildZip;
+using support::DirItem;
+using support::FileItem;
+using support::ZipItem;
 
 namespace {
 
@@ -141,10 +141,10 @@ TEST(PkgDecompress, NamesAttributesAndTimesOfEntries) {
   ZipItem stamped = FileItem("stamped.txt", "t");
   stamped.dosDate = (39 << 9) | (11 << 5) | 23;        // 2019-11-23
   stamped.dosTime = (14 << 11) | (37 << 5) | 29;        // 14:37:58
-  stamped.localExtra = e2e::ExtraBlock(0x000A, std::string(32, '\0')) + e2e::UtBlock(1, {1577836800});
-  stamped.centralExtra = e2e::UtBlock(1, {1000});  // the central copy is not the one read
+  stamped.localExtra = support::ExtraBlock(0x000A, std::string(32, '\0')) + support::UtBlock(1, {1577836800});
+  stamped.centralExtra = support::UtBlock(1, {1000});  // the central copy is not the one read
   ZipItem allTimes = FileItem("alltimes.txt", "a");
-  allTimes.localExtra = e2e::UtBlock(3, {1500000000, 1600000000});
+  allTimes.localExtra = support::UtBlock(3, {1500000000, 1600000000});
   ZipItem unicode = FileItem("\xE8\xB5\x84\xE6\xBA\x90/\xE5\x9C\xB0\xE5\x9B\xBE.dat", "map");  // 资源/地图.dat
   unicode.flags = 0;  // no UTF-8 flag: decoded as UTF-8 all the same
   u.PutArchive({dosPath, readOnly, writable, hidden, stamped, allTimes, unicode});
@@ -172,7 +172,7 @@ TEST(PkgDecompress, NamesAttributesAndTimesOfEntries) {
 TEST(PkgDecompress, Zip64ArchiveUnpacks) {
   Unpack u(L"unzip-zip64");
   ZipItem stamped = FileItem("vorn/stamped.txt", "t");
-  stamped.localExtra = e2e::UtBlock(1, {1577836800});  // walked to behind the zip64 block
+  stamped.localExtra = support::UtBlock(1, {1577836800});  // walked to behind the zip64 block
   ZipItem big = FileItem("vorn/big.bin", std::string(300000, 'z'));
   u.PutArchive64({DirItem("vorn/"), big, stamped});
   ASSERT_TRUE(u.Run());
@@ -339,21 +339,15 @@ TEST(PkgDecompress, RunningGameFromTheInstallFolderIsEndedFirst) {
   std::wstring elsewhere = u.scratch + L"\\elsewhere\\vorn\\vorn.exe";
   ASSERT_TRUE(e2e::PlaceTestGame(game));
   ASSERT_TRUE(e2e::PlaceTestGame(elsewhere));
-  HANDLE running = e2e::StartStayingGame(game);
-  HANDLE other = e2e::StartStayingGame(elsewhere);
-  ASSERT_TRUE(running && other);
+  support::LauncherRun running, other;
+  ASSERT_TRUE(e2e::StartStayingGame(running, game) && e2e::StartStayingGame(other, elsewhere));
   ASSERT_TRUE(e2e::WaitForStarts(game, 1, 20000));
   ASSERT_TRUE(e2e::WaitForStarts(elsewhere, 1, 20000));
 
   u.PutArchive({FileItem("vorn/vorn.exe", "the new game client")});
   bool ran = u.Run();
-  bool gameEnded = WaitForSingleObject(running, 5000) == WAIT_OBJECT_0;
-  bool otherRuns = WaitForSingleObject(other, 0) == WAIT_TIMEOUT;
-  TerminateProcess(running, 1);
-  TerminateProcess(other, 1);
-  WaitForSingleObject(other, 5000);
-  CloseHandle(running);
-  CloseHandle(other);
+  bool gameEnded = running.WaitExit(5000);
+  bool otherRuns = !other.WaitExit(0);
 
   ASSERT_TRUE(ran);
   EXPECT_TRUE(gameEnded);

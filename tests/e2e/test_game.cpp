@@ -41,15 +41,8 @@ bool WaitForStarts(const std::wstring& exePath, size_t count, DWORD timeoutMs) {
   return RecordedStarts(exePath).size() >= count;
 }
 
-HANDLE StartStayingGame(const std::wstring& exePath) {
-  std::wstring line = L"\"" + exePath + L"\" --stay";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return nullptr;
-  CloseHandle(pi.hThread);
-  return pi.hProcess;
+bool StartStayingGame(support::LauncherRun& run, const std::wstring& exePath) {
+  return run.StartExisting(exePath, L"--stay");
 }
 
 }  // namespace e2e

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/launcher_harness.h"
+
 namespace e2e {
 
 std::wstring TestGameExe();
@@ -22,8 +24,8 @@ std::vector<GameStart> RecordedStarts(const std::wstring& exePath);
 // Waits until `count` starts are recorded; false on time-out.
 bool WaitForStarts(const std::wstring& exePath, size_t count, DWORD timeoutMs);
 
-// Starts the copy with "--stay" so that it keeps running (a minute at most);
-// returns its process handle (with SYNCHRONIZE and TERMINATE access), null on failure.
-HANDLE StartStayingGame(const std::wstring& exePath);
+// Starts the copy with "--stay" so that it keeps running (a minute at most,
+// or until `run` ends it when it goes).
+bool StartStayingGame(support::LauncherRun& run, const std::wstring& exePath);
 
 }  // namespace e2e

@@ -22,7 +22,6 @@ class UserInfo : public WorkflowTest {
   }
 
   std::string GameCommandLines() { return ReadFileBytes(InstallDir() + L"game\\game.exe.cmdline.txt"); }
-  std::string ShellCommandLines() { return ReadFileBytes(InstallDir() + L"shell.exe.cmdline.txt"); }
 };
 
 TEST_F(UserInfo, WebLaunchUsesItsUserInfoWithoutAskingTheTokenServer) {

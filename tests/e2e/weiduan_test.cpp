@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "workflow/terminal_states.h"
+#include "base/fs.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "install/registration.h"
@@ -43,8 +44,8 @@ struct MicroClient : e2e::StateDriver {
   std::wstring Shell() const { return config.GetWeiduanShellPath(); }
   std::wstring Link() const { return DesktopFolder() + L"\\" + config.weiduanName + L".lnk"; }
   bool Registered() const {
-    return support::KeyExists(HKEY_CURRENT_USER, kUninstallEntry) || GetFileAttributesW(Link().c_str()) != INVALID_FILE_ATTRIBUTES ||
-           GetFileAttributesW((config.installDir + L"Uninstall.ini").c_str()) != INVALID_FILE_ATTRIBUTES;
+    return support::KeyExists(HKEY_CURRENT_USER, kUninstallEntry) || base::PathExists(Link()) ||
+           base::PathExists(config.installDir + L"Uninstall.ini");
   }
   // Ticks the current state until it has handed over.
   bool Step() {
@@ -90,6 +91,8 @@ class Weiduan : public ::testing::Test {
 TEST_F(Weiduan, WithoutTokenBothFilesVersionAndRegistrationThenLaunch) {
   MicroClient m(L"weiduan plain");
   ASSERT_TRUE(support::WriteFileBytes(m.config.GetWeiduanVerPath(), "an older and longer version text"));
+  // Slow enough that the step sees the download under way at least once.
+  ASSERT_TRUE(gameserver::AddFault(kShellPath, "rate=1000000"));
   ASSERT_TRUE(m.RunShellStep()) << support::ReadTestLog();
   EXPECT_EQ(support::ReadFileBytes(m.Shell()), shellBytes);
   EXPECT_FALSE(m.page.progress.empty());
@@ -134,10 +137,10 @@ TEST_F(Weiduan, WithTokenTheUserInfoComesNext) {
 TEST_F(Weiduan, RunningShellIsEndedAndReplaced) {
   MicroClient m(L"weiduan running");
   ASSERT_TRUE(e2e::PlaceTestGame(m.Shell()));
-  base::UniqueHandle shell(e2e::StartStayingGame(m.Shell()));
-  ASSERT_TRUE(shell);
+  support::LauncherRun shell;
+  ASSERT_TRUE(e2e::StartStayingGame(shell, m.Shell()));
   ASSERT_TRUE(m.RunShellStep()) << support::ReadTestLog();
-  EXPECT_EQ(WaitForSingleObject(shell.Get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_TRUE(shell.WaitExit(5000));
   EXPECT_EQ(support::ReadFileBytes(m.Shell()), shellBytes);
 }
 

@@ -20,10 +20,11 @@ LauncherRun::~LauncherRun() {
   }
 }
 
-bool LauncherRun::Start(const std::wstring& dir, const std::wstring& exeName,
-                        const std::wstring& commandLine) {
+bool LauncherRun::Start(const std::wstring& dir, const std::wstring& exeName, const std::wstring& commandLine,
+                        const std::wstring& sourceExe) {
   std::wstring target = dir + L"\\" + exeName;
-  if (!CopyFileW(LauncherExe().c_str(), target.c_str(), FALSE)) return false;
+  std::wstring source = sourceExe.empty() ? LauncherExe() : sourceExe;
+  if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) return false;
   return StartExisting(target, commandLine);
 }
 

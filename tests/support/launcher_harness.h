@@ -1,7 +1,8 @@
 #pragma once
 // Drives the built launcher the way a player would: copies it under a chosen
 // file name into a scratch folder, starts it and answers its message boxes.
-// Its log: support/log_reader.h.
+// Its log: support/log_reader.h. Other programs the tests start (copies of the
+// stand-in game) run under the same owner.
 #include <windows.h>
 
 #include <string>
@@ -25,9 +26,9 @@ class LauncherRun {
   LauncherRun(const LauncherRun&) = delete;
   LauncherRun& operator=(const LauncherRun&) = delete;
 
-  // Copies the launcher to dir\exeName and starts it with `commandLine`.
-  bool Start(const std::wstring& dir, const std::wstring& exeName,
-             const std::wstring& commandLine = L"");
+  // Copies the launcher (or `sourceExe`) to dir\exeName and starts it with `commandLine`.
+  bool Start(const std::wstring& dir, const std::wstring& exeName, const std::wstring& commandLine = L"",
+             const std::wstring& sourceExe = L"");
   // Starts an existing executable, in its own folder unless `currentDir` is given.
   bool StartExisting(const std::wstring& exePath, const std::wstring& commandLine = L"",
                      const std::wstring& currentDir = L"");

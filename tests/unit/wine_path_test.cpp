@@ -6,27 +6,23 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
+#include <string>
 
 namespace {
 
-// Wine's own mapping back to a Unix path (UTF-8 bytes); empty outside wine.
-std::string WineUnixName(const std::wstring& path) {
-  using UnixName = char*(__cdecl*)(const wchar_t*);
-  auto unixName = reinterpret_cast<UnixName>(
+using UnixName = char*(__cdecl*)(const wchar_t*);
+
+// Wine's own mapping of a path back to Unix (UTF-8 bytes); null outside wine.
+UnixName WineUnixName() {
+  return reinterpret_cast<UnixName>(
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-  if (!unixName) return std::string();
-  char* name = unixName(path.c_str());
-  if (!name) return std::string();
-  std::string out = name;
-  HeapFree(GetProcessHeap(), 0, name);
-  return out;
 }
 
 }  // namespace
 
 TEST(WinePath, DriveZWithBackslashes) {
-  EXPECT_EQ(support::WinePath("/tmp/build dir/bin/vorn-launcher.exe"), L"Z:\\tmp\\build dir\\bin\\vorn-launcher.exe");
+  EXPECT_EQ(support::WinePath("/tmp/build dir/bin/vorn-launcher.exe"),
+            L"Z:\\tmp\\build dir\\bin\\vorn-launcher.exe");
   EXPECT_EQ(support::WinePath(""), L"Z:");
 }
 
@@ -37,8 +33,16 @@ TEST(WinePath, NonAsciiNamesAreDecodedFromUtf8) {
 }
 
 TEST(WinePath, WineMapsTheNameBackToTheSameUnixPath) {
-  const std::string unixPath = "/tmp/vorn-\xE6\xB8\xB8\xE6\x88\x8F-\xC3\xA4/file.txt";
-  std::string back = WineUnixName(support::WinePath(unixPath));
-  if (back.empty()) GTEST_SKIP() << "not running under wine";
-  EXPECT_EQ(back, unixPath);
+  UnixName unixName = WineUnixName();
+  if (!unixName) GTEST_SKIP() << "not running under wine";
+  // A folder that exists, so that wine resolves the whole path.
+  const std::string unixPath =
+      "/tmp/vorn-\xE6\xB8\xB8\xE6\x88\x8F-\xC3\xA4-" + std::to_string(GetCurrentProcessId());
+  const std::wstring path = support::WinePath(unixPath);
+  ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << GetLastError();
+  char* back = unixName(path.c_str());
+  RemoveDirectoryW(path.c_str());
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(std::string(back), unixPath);
+  HeapFree(GetProcessHeap(), 0, back);
 }
