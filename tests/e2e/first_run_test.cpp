@@ -45,14 +45,6 @@ class FirstRun : public WorkflowTest {
     EXPECT_LE(startAt, static_cast<long long>(time(nullptr)));
   }
 
-  static std::wstring KeyOf(const std::wstring& params, const std::wstring& marker) {
-    size_t at = params.find(marker);
-    if (at == std::wstring::npos) return std::wstring();
-    size_t start = at + marker.size(), end = start;
-    while (end < params.size() && iswdigit(params[end])) ++end;
-    return params.substr(start, end - start);
-  }
-
   RunResult RunLauncher(const std::wstring& exeName) {
     runStart = static_cast<long long>(time(nullptr));
     return Run(exeName);
@@ -81,7 +73,7 @@ TEST_F(FirstRun, FreshInstallDownloadsUnpacksAndStartsTheGame) {
   ASSERT_EQ(starts.size(), 1u);
   EXPECT_EQ(starts[0].showMode, SW_SHOWMAXIMIZED);
   ReadStartAt(starts[0].params);
-  std::wstring key = KeyOf(starts[0].params, L" cmdKey:");
+  std::wstring key = DigitsAfter(starts[0].params, L" cmdKey:");
   EXPECT_EQ(starts[0].params, ExpectedGameParams(dir, key));
   EXPECT_GE(std::wcstoll(key.c_str(), nullptr, 10), runStart);
   EXPECT_NE(run.log.find("LaunchGameStart: userInfo: " + base::Utf8(starts[0].params)), std::string::npos);
@@ -122,7 +114,7 @@ TEST_F(FirstRun, UpdateEndsTheRunningGameReplacesItAndStartsTheNewOne) {
   ASSERT_TRUE(WaitForStarts(game, 2, kStartTimeoutMs)) << run.log;
   GameStart launch = RecordedStarts(game)[1];
   ReadStartAt(launch.params);
-  EXPECT_EQ(launch.params, ExpectedGameParams(InstallDir(), KeyOf(launch.params, L" cmdKey:")));
+  EXPECT_EQ(launch.params, ExpectedGameParams(InstallDir(), DigitsAfter(launch.params, L" cmdKey:")));
 }
 
 TEST_F(FirstRun, UpToDateInstallStartsTheGameWithoutDownloading) {
@@ -141,7 +133,7 @@ TEST_F(FirstRun, UpToDateInstallStartsTheGameWithoutDownloading) {
   ASSERT_TRUE(WaitForStarts(game, 1, kStartTimeoutMs)) << run.log;
   GameStart launch = RecordedStarts(game)[0];
   ReadStartAt(launch.params);
-  EXPECT_EQ(launch.params, ExpectedGameParams(InstallDir(), KeyOf(launch.params, L" cmdKey:")));
+  EXPECT_EQ(launch.params, ExpectedGameParams(InstallDir(), DigitsAfter(launch.params, L" cmdKey:")));
   std::vector<int> ids = ReportIds();
   EXPECT_TRUE(Has(ids, 25) && Has(ids, 26));
   EXPECT_FALSE(Has(ids, 20) || Has(ids, 10));
@@ -163,11 +155,11 @@ TEST_F(FirstRun, MicroClientModeStartsTheShellFirstWithTheSameKey) {
   ASSERT_TRUE(WaitForStarts(game, 1, kStartTimeoutMs)) << run.log;
   GameStart shellStart = RecordedStarts(shell)[0];
   GameStart gameStart = RecordedStarts(game)[0];
-  std::wstring key = KeyOf(shellStart.params, L"pc hide cmd");
+  std::wstring key = DigitsAfter(shellStart.params, L"pc hide cmd");
   ASSERT_FALSE(key.empty()) << base::Utf8(shellStart.params);
   EXPECT_EQ(shellStart.params, L"pc hide cmd" + key);
   EXPECT_EQ(shellStart.showMode, SW_SHOW);
-  EXPECT_EQ(KeyOf(gameStart.params, L" cmdKey:"), key);
+  EXPECT_EQ(DigitsAfter(gameStart.params, L" cmdKey:"), key);
   ReadStartAt(gameStart.params);
   EXPECT_EQ(gameStart.params, ExpectedGameParams(InstallDir(), key));
   EXPECT_LT(run.log.find("StartProcess exepath=" + base::Utf8(shell)), run.log.find("StartProcess exepath=" + base::Utf8(game)));

@@ -45,12 +45,8 @@ struct Launch : e2e::StateDriver {
 
 // "cmdKey:<digits>" inside `params`, as a number; -1 when absent.
 long long KeyIn(const std::wstring& params, const std::wstring& marker) {
-  size_t at = params.find(marker);
-  if (at == std::wstring::npos) return -1;
-  size_t start = at + marker.size(), end = start;
-  while (end < params.size() && iswdigit(params[end])) ++end;
-  if (end == start) return -1;
-  return std::stoll(params.substr(start, end - start));
+  std::wstring digits = e2e::DigitsAfter(params, marker);
+  return digits.empty() ? -1 : std::stoll(digits);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "test_game.h"
 
+#include <cwctype>
+
 #include "base/fs.h"
 #include "base/strings.h"
 #include "base/text.h"
@@ -30,6 +32,14 @@ std::vector<GameStart> RecordedStarts(const std::wstring& exePath) {
     starts.push_back(start);
   }
   return starts;
+}
+
+std::wstring DigitsAfter(const std::wstring& params, const std::wstring& marker) {
+  size_t at = params.find(marker);
+  if (at == std::wstring::npos) return std::wstring();
+  size_t start = at + marker.size(), end = start;
+  while (end < params.size() && iswdigit(params[end])) ++end;
+  return params.substr(start, end - start);
 }
 
 bool WaitForStarts(const std::wstring& exePath, size_t count, DWORD timeoutMs) {

@@ -21,6 +21,9 @@ struct GameStart {
 };
 // Starts recorded next to the copy at `exePath`, oldest first.
 std::vector<GameStart> RecordedStarts(const std::wstring& exePath);
+// The digits right after `marker` in a start's parameters (the command key
+// after " cmdKey:"); empty when the marker is absent.
+std::wstring DigitsAfter(const std::wstring& params, const std::wstring& marker);
 // Waits until `count` starts are recorded; false on time-out.
 bool WaitForStarts(const std::wstring& exePath, size_t count, DWORD timeoutMs);
 

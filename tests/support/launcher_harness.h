@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/handles.h"
+
 namespace support {
 
 // The built launcher.
@@ -50,7 +52,7 @@ class LauncherRun {
   const std::wstring& ExePath() const { return exePath_; }
 
  private:
-  HANDLE process_ = nullptr;
+  base::UniqueHandle process_;
   DWORD pid_ = 0;
   std::wstring exePath_;
 };
