@@ -8,22 +8,19 @@
 #include "base/handles.h"
 #include "base/strings.h"
 #include "base/text.h"
-#include "e2e/game_server_control.h"
 #include "net/download_task.h"
-#include "server_env.h"
+#include "support/files.h"
+#include "support/game_server.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
-std::wstring ScratchDir() {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  return base::JoinPath(temp, L"vorn-net-tests");
-}
+using support::ReadFileBytes;
 
 class Download : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+    ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
     ASSERT_TRUE(gameserver::ResetFaults());
     SetRetryPauseForTesting(5);
   }
@@ -43,19 +40,13 @@ class Download : public ::testing::Test {
 
   // A fresh target path in a folder that does not exist yet.
   std::wstring Target(const std::wstring& name) {
-    std::wstring dir = base::JoinPath(ScratchDir(), base::ToWide(base::TimestampText()) + L"-" +
+    std::wstring dir = base::JoinPath(support::TempFolder() + L"vorn-net-tests", base::ToWide(base::TimestampText()) + L"-" +
                                                         std::to_wstring(GetTickCount64()));
     return base::JoinPath(base::JoinPath(dir, L"sub"), name);
   }
 
   DownloadJobList jobs;
 };
-
-std::string FileBytes(const std::wstring& path) {
-  std::string bytes;
-  base::ReadWholeFile(path, bytes);
-  return bytes;
-}
 
 TEST_F(Download, PathOnlyUrlFailsWithoutAConnection) {
   DownloadTask task;
@@ -75,7 +66,7 @@ TEST_F(Download, InMemoryBodyWithQueryAndFragment) {
   std::string content = gameserver::TestBytes(300000, 1);  // several receive blocks, several growths
   ASSERT_TRUE(gameserver::Publish("/net/mem.bin", content));
   DownloadTask task;
-  Run(testenv::ServerUrl("/net/mem.bin?v=17&x=y#frag"), task);
+  Run(gameserver::ServerUrl("/net/mem.bin?v=17&x=y#frag"), task);
   EXPECT_EQ(task.error, "");
   ASSERT_EQ(task.bodySize, content.size());
   EXPECT_EQ(std::string(task.body, task.bodySize), content);
@@ -91,7 +82,7 @@ TEST_F(Download, InMemoryBodyWithQueryAndFragment) {
 
 TEST_F(Download, RefusedStatusesAndUnexpectedOnes) {
   ASSERT_TRUE(gameserver::Publish("/net/status.txt", "body"));
-  std::string url = testenv::ServerUrl("/net/status.txt");
+  std::string url = gameserver::ServerUrl("/net/status.txt");
   struct Case {
     int status;
     std::string error;
@@ -117,7 +108,7 @@ TEST_F(Download, RedirectIsFollowed) {
   ASSERT_TRUE(gameserver::Publish("/net/moved-here.txt", "new home"));
   ASSERT_TRUE(gameserver::AddFault("/net/old-place.txt", "redirect=/net/moved-here.txt"));
   DownloadTask task;
-  Run(testenv::ServerUrl("/net/old-place.txt"), task);
+  Run(gameserver::ServerUrl("/net/old-place.txt"), task);
   EXPECT_EQ(task.error, "");
   EXPECT_EQ(task.BodyText(), "new home");
 }
@@ -128,11 +119,11 @@ TEST_F(Download, DroppedTransferResumesIntoTheSameFile) {
   ASSERT_TRUE(gameserver::AddFault("/net/resume.bin", "drop_after=300001"));
   DownloadTask task;
   task.localPath = Target(L"resume.bin");
-  Run(testenv::ServerUrl("/net/resume.bin"), task);
+  Run(gameserver::ServerUrl("/net/resume.bin"), task);
   EXPECT_EQ(task.error, "");
   EXPECT_EQ(task.received.load(), 700000);
   EXPECT_EQ(task.total.load(), 700000);
-  EXPECT_TRUE(FileBytes(task.localPath) == content) << "resumed file differs from the source";
+  EXPECT_TRUE(ReadFileBytes(task.localPath) == content) << "resumed file differs from the source";
 
   auto seen = gameserver::Requests("/net/resume.bin");
   ASSERT_EQ(seen.size(), 2u);
@@ -149,11 +140,11 @@ TEST_F(Download, WholeBodyAnswerToAResumeStartsTheFileOver) {
   ASSERT_TRUE(gameserver::AddFault("/net/restart.bin", "ignore_range=1"));
   DownloadTask task;
   task.localPath = Target(L"restart.bin");
-  Run(testenv::ServerUrl("/net/restart.bin"), task);
+  Run(gameserver::ServerUrl("/net/restart.bin"), task);
   EXPECT_EQ(task.error, "");
   EXPECT_EQ(task.received.load(), 500000);
   EXPECT_EQ(task.total.load(), 500000);
-  std::string got = FileBytes(task.localPath);
+  std::string got = ReadFileBytes(task.localPath);
   EXPECT_EQ(got.size(), content.size());
   EXPECT_TRUE(got == content) << "file not restarted cleanly";
 
@@ -167,7 +158,7 @@ TEST_F(Download, EmptyBodyCreatesNoFile) {
   ASSERT_TRUE(gameserver::Publish("/net/empty.txt", ""));
   DownloadTask task;
   task.localPath = Target(L"empty.txt");
-  Run(testenv::ServerUrl("/net/empty.txt"), task);
+  Run(gameserver::ServerUrl("/net/empty.txt"), task);
   EXPECT_EQ(task.error, "");
   EXPECT_FALSE(base::PathExists(task.localPath));
   EXPECT_FALSE(base::PathExists(base::DirectoryPart(task.localPath)));
@@ -176,7 +167,7 @@ TEST_F(Download, EmptyBodyCreatesNoFile) {
 TEST_F(Download, StopAllReturnsOnlyAfterTheJobEnded) {
   ASSERT_TRUE(gameserver::Publish("/net/slow.txt", std::string(10000, 's')));
   ASSERT_TRUE(gameserver::AddFault("/net/slow.txt", "delay_ms=1500"));
-  std::string url = testenv::ServerUrl("/net/slow.txt");
+  std::string url = gameserver::ServerUrl("/net/slow.txt");
   DownloadTask task;
   StartDownload(jobs, "test", url, &task);
   Sleep(300);
@@ -193,13 +184,13 @@ TEST_F(Download, StopDuringTheRetryPauseEndsTheJob) {
   SetRetryPauseForTesting(60000);
   DownloadTask task;
   task.localPath = Target(L"pause.bin");
-  StartDownload(jobs, "test", testenv::ServerUrl("/net/pause.bin"), &task);
+  StartDownload(jobs, "test", gameserver::ServerUrl("/net/pause.bin"), &task);
   for (int i = 0; i < 500 && gameserver::Requests("/net/pause.bin").empty(); ++i) Sleep(10);
   Sleep(200);
   StopAll(jobs);  // must not sit out the minute-long pause
   EXPECT_EQ(task.finished.load(), 1u);
   EXPECT_EQ(gameserver::Requests("/net/pause.bin").size(), 1u);
-  EXPECT_EQ(FileBytes(task.localPath), std::string(100, 'p'));  // a failed request keeps its part
+  EXPECT_EQ(ReadFileBytes(task.localPath), std::string(100, 'p'));  // a failed request keeps its part
 }
 
 TEST_F(Download, FileOpenElsewhereIsNotRetried) {
@@ -210,7 +201,7 @@ TEST_F(Download, FileOpenElsewhereIsNotRetried) {
   base::UniqueFile holder(CreateFileW(task.localPath.c_str(), GENERIC_WRITE, 0, nullptr,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(holder.Valid());
-  Run(testenv::ServerUrl("/net/locked.bin"), task);
+  Run(gameserver::ServerUrl("/net/locked.bin"), task);
   EXPECT_EQ(task.errorCode, 32u);
   EXPECT_EQ(task.error,
             "Create local file failed: " + base::Utf8(task.localPath) + ", error code: 32");
@@ -225,7 +216,7 @@ TEST_F(Download, FolderThatCannotBeMadeIsReported) {
   ASSERT_TRUE(base::WriteWholeFile(blocker, "file"));
   DownloadTask task;
   task.localPath = base::JoinPath(blocker, L"nodir.bin");
-  Run(testenv::ServerUrl("/net/nodir.bin"), task);
+  Run(gameserver::ServerUrl("/net/nodir.bin"), task);
   EXPECT_NE(task.errorCode, 0u);
   EXPECT_EQ(task.error, "Create local dir failed: " + base::Utf8(blocker) +
                             ", error code: " + std::to_string(task.errorCode));
@@ -238,7 +229,7 @@ TEST_F(Download, RetriesStopAtTheLimit) {
   ASSERT_TRUE(gameserver::AddFault("/net/limit.bin", "drop_after=0&times=0"));
   DownloadTask task;
   task.localPath = Target(L"limit.bin");
-  std::string url = testenv::ServerUrl("/net/limit.bin");
+  std::string url = gameserver::ServerUrl("/net/limit.bin");
   Run(url, task);
   EXPECT_EQ(task.error, "http response failed, isrun:1, res:NULL, status: 200, url: " + url);
   EXPECT_EQ(gameserver::Requests("/net/limit.bin").size(), 31u);  // the first try and 30 retries
@@ -248,11 +239,11 @@ TEST_F(Download, ThreadThatCannotStartEndsTheJob) {
   // No address space can hold this stack, so the thread cannot be created.
   SetRequestThreadStackForTesting(size_t(1) << 52);
   DownloadTask task;
-  StartDownload(jobs, "test", testenv::ServerUrl("/net/never.txt"), &task);
+  StartDownload(jobs, "test", gameserver::ServerUrl("/net/never.txt"), &task);
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0]->done.load(), 1u);
   EXPECT_EQ(task.finished.load(), 1u);
-  EXPECT_TRUE(base::StartsWith(task.error, "start request thread failed, error code: ")) << task.error;
+  EXPECT_TRUE(base::StartsWith(task.error, "start request thread failed: ")) << task.error;
   StopAll(jobs);
   EXPECT_TRUE(jobs.empty());
 }

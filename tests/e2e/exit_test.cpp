@@ -4,8 +4,9 @@
 
 #include <algorithm>
 
-#include "e2e/game_server_control.h"
+#include "base/text.h"
 #include "game_publication.h"
+#include "support/game_server.h"
 
 namespace e2e {
 namespace {

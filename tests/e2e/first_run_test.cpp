@@ -7,10 +7,9 @@
 #include <cstdlib>
 
 #include "base/fs.h"
-#include "e2e/game_server_control.h"
+#include "base/text.h"
 #include "game_publication.h"
-#include "launcher_harness.h"
-#include "server_env.h"
+#include "support/game_server.h"
 #include "test_game.h"
 
 namespace e2e {
@@ -26,15 +25,6 @@ class FirstRun : public WorkflowTest {
     PublishReply("tok", "uid=1&skey=s=2");
   }
 
-  // The folder the run chose, from its log line "SetInstallDir:<path>".
-  static std::wstring ChosenDir(const std::string& log) {
-    const std::string marker = "SetInstallDir:";
-    size_t at = log.find(marker);
-    if (at == std::string::npos) return std::wstring();
-    size_t end = log.find('\n', at);
-    return Widen(log.substr(at + marker.size(), end - at - marker.size()));
-  }
-
   static bool Has(const std::vector<int>& ids, int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
 
   // The game parameters the launcher must have built for the token "tok".
@@ -42,7 +32,7 @@ class FirstRun : public WorkflowTest {
     std::vector<std::string> first = ReportsWithId(3);  // "Tokenstart" fixes the run's identity
     std::string seq = first.empty() ? std::string() : gameserver::QosField(first[0], "S");
     return L"uid:1 skey:s:2 shell:" + dir + L"shell.exe wdver:2 cmdKey:" + key + L" qosStartAt:" +
-           std::to_wstring(startAt) + L" qosSeq:" + Widen(seq);
+           std::to_wstring(startAt) + L" qosSeq:" + base::ToWide(seq);
   }
 
   // Takes the run's qosStartAt from the game parameters and checks it
@@ -53,14 +43,6 @@ class FirstRun : public WorkflowTest {
     startAt = std::wcstoll(params.c_str() + at + 12, nullptr, 10);
     EXPECT_GE(startAt, runStart);
     EXPECT_LE(startAt, static_cast<long long>(time(nullptr)));
-  }
-
-  static std::wstring KeyOf(const std::wstring& params, const std::wstring& marker) {
-    size_t at = params.find(marker);
-    if (at == std::wstring::npos) return std::wstring();
-    size_t start = at + marker.size(), end = start;
-    while (end < params.size() && iswdigit(params[end])) ++end;
-    return params.substr(start, end - start);
   }
 
   RunResult RunLauncher(const std::wstring& exeName) {
@@ -91,10 +73,10 @@ TEST_F(FirstRun, FreshInstallDownloadsUnpacksAndStartsTheGame) {
   ASSERT_EQ(starts.size(), 1u);
   EXPECT_EQ(starts[0].showMode, SW_SHOWMAXIMIZED);
   ReadStartAt(starts[0].params);
-  std::wstring key = KeyOf(starts[0].params, L" cmdKey:");
+  std::wstring key = DigitsAfter(starts[0].params, L" cmdKey:");
   EXPECT_EQ(starts[0].params, ExpectedGameParams(dir, key));
   EXPECT_GE(std::wcstoll(key.c_str(), nullptr, 10), runStart);
-  EXPECT_NE(run.log.find("LaunchGameStart: userInfo: " + Narrow(starts[0].params)), std::string::npos);
+  EXPECT_NE(run.log.find("LaunchGameStart: userInfo: " + base::Utf8(starts[0].params)), std::string::npos);
 
   EXPECT_EQ(ReadFileBytes(dir + L"game\\data.bin"), packageData);
   EXPECT_EQ(ReadFileBytes(dir + L"pkg.ver"), "105");
@@ -110,17 +92,15 @@ TEST_F(FirstRun, UpdateEndsTheRunningGameReplacesItAndStartsTheNewOne) {
   PrepareInstallFolder(&older);
   ASSERT_TRUE(base::WriteWholeFile(InstallDir() + L"game\\old-only.txt", "kept"));
   std::wstring game = InstallDir() + L"game\\game.exe";
-  HANDLE running = StartStayingGame(game);
-  ASSERT_NE(running, nullptr);
+  LauncherRun running;
+  ASSERT_TRUE(StartStayingGame(running, game));
   ASSERT_TRUE(WaitForStarts(game, 1, kStartTimeoutMs));
   PublishServerVersion("105");
   PublishPackage(105);
   PublishConfig();
 
   RunResult run = RunLauncher(L"vorn-pc-tok.exe");
-  bool oldEnded = WaitForSingleObject(running, 5000) == WAIT_OBJECT_0;
-  TerminateProcess(running, 1);
-  CloseHandle(running);
+  bool oldEnded = running.WaitExit(5000);
   ASSERT_TRUE(run.ended);
   EXPECT_TRUE(run.boxes.empty());
   EXPECT_TRUE(oldEnded);
@@ -134,7 +114,7 @@ TEST_F(FirstRun, UpdateEndsTheRunningGameReplacesItAndStartsTheNewOne) {
   ASSERT_TRUE(WaitForStarts(game, 2, kStartTimeoutMs)) << run.log;
   GameStart launch = RecordedStarts(game)[1];
   ReadStartAt(launch.params);
-  EXPECT_EQ(launch.params, ExpectedGameParams(InstallDir(), KeyOf(launch.params, L" cmdKey:")));
+  EXPECT_EQ(launch.params, ExpectedGameParams(InstallDir(), DigitsAfter(launch.params, L" cmdKey:")));
 }
 
 TEST_F(FirstRun, UpToDateInstallStartsTheGameWithoutDownloading) {
@@ -153,7 +133,7 @@ TEST_F(FirstRun, UpToDateInstallStartsTheGameWithoutDownloading) {
   ASSERT_TRUE(WaitForStarts(game, 1, kStartTimeoutMs)) << run.log;
   GameStart launch = RecordedStarts(game)[0];
   ReadStartAt(launch.params);
-  EXPECT_EQ(launch.params, ExpectedGameParams(InstallDir(), KeyOf(launch.params, L" cmdKey:")));
+  EXPECT_EQ(launch.params, ExpectedGameParams(InstallDir(), DigitsAfter(launch.params, L" cmdKey:")));
   std::vector<int> ids = ReportIds();
   EXPECT_TRUE(Has(ids, 25) && Has(ids, 26));
   EXPECT_FALSE(Has(ids, 20) || Has(ids, 10));
@@ -175,14 +155,14 @@ TEST_F(FirstRun, MicroClientModeStartsTheShellFirstWithTheSameKey) {
   ASSERT_TRUE(WaitForStarts(game, 1, kStartTimeoutMs)) << run.log;
   GameStart shellStart = RecordedStarts(shell)[0];
   GameStart gameStart = RecordedStarts(game)[0];
-  std::wstring key = KeyOf(shellStart.params, L"pc hide cmd");
-  ASSERT_FALSE(key.empty()) << Narrow(shellStart.params);
+  std::wstring key = DigitsAfter(shellStart.params, L"pc hide cmd");
+  ASSERT_FALSE(key.empty()) << base::Utf8(shellStart.params);
   EXPECT_EQ(shellStart.params, L"pc hide cmd" + key);
   EXPECT_EQ(shellStart.showMode, SW_SHOW);
-  EXPECT_EQ(KeyOf(gameStart.params, L" cmdKey:"), key);
+  EXPECT_EQ(DigitsAfter(gameStart.params, L" cmdKey:"), key);
   ReadStartAt(gameStart.params);
   EXPECT_EQ(gameStart.params, ExpectedGameParams(InstallDir(), key));
-  EXPECT_LT(run.log.find("StartProcess exepath=" + Narrow(shell)), run.log.find("StartProcess exepath=" + Narrow(game)));
+  EXPECT_LT(run.log.find("StartProcess exepath=" + base::Utf8(shell)), run.log.find("StartProcess exepath=" + base::Utf8(game)));
 }
 
 TEST_F(FirstRun, WithoutUserInfoOnlyTheShellStartsWithThePlatform) {

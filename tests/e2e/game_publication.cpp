@@ -1,46 +1,15 @@
 #include "game_publication.h"
 
-#include <objidl.h>  // gdiplus.h needs it under WIN32_LEAN_AND_MEAN
-#include <gdiplus.h>
-#include <shlobj.h>
-
-#include <algorithm>
 #include <cstdlib>
-#include <memory>
-#include <sstream>
 
 #include "base/fs.h"
 #include "base/handles.h"
-#include "e2e/game_server_control.h"
-#include "launcher_harness.h"
+#include "base/text.h"
+#include "support/game_server.h"
 #include "test_game.h"
-#include "zip_writer.h"
-#include "server_env.h"
+#include "support/zip_writer.h"
 
 namespace e2e {
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring out(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-  return out;
-}
-
-namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty()) lines.push_back(line);
-  }
-  return lines;
-}
-
-}  // namespace
 
 std::vector<int> ReportIds() {
   std::vector<int> ids;
@@ -59,178 +28,10 @@ std::vector<std::string> ReportsWithId(int eventId) {
 bool ResetServer() { return gameserver::Get("/__control/reset?logs=1"); }
 
 void Unpublish(const std::string& path) {
-  std::wstring full = testenv::ServerRoot() + Widen(path);
+  std::wstring full = gameserver::ServerRoot() + base::ToWide(path);
   for (wchar_t& c : full)
     if (c == L'/') c = L'\\';
   DeleteFileW(full.c_str());
-}
-
-// ---- Archives and pictures ----
-
-namespace {
-
-class GdiplusScope {
- public:
-  GdiplusScope() {
-    Gdiplus::GdiplusStartupInput input;
-    ok_ = Gdiplus::GdiplusStartup(&token_, &input, nullptr) == Gdiplus::Ok;
-  }
-  ~GdiplusScope() {
-    if (ok_) Gdiplus::GdiplusShutdown(token_);
-  }
-
- private:
-  ULONG_PTR token_ = 0;
-  bool ok_ = false;
-};
-
-bool PngEncoder(CLSID* clsid) {
-  UINT count = 0;
-  UINT size = 0;
-  if (Gdiplus::GetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) return false;
-  std::vector<BYTE> buffer(size);
-  auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-  if (Gdiplus::GetImageEncoders(count, size, codecs) != Gdiplus::Ok) return false;
-  for (UINT i = 0; i < count; ++i) {
-    if (std::wstring(codecs[i].MimeType) == L"image/png") {
-      *clsid = codecs[i].Clsid;
-      return true;
-    }
-  }
-  return false;
-}
-
-bool SaveBitmapPng(Gdiplus::Bitmap& bitmap, const std::wstring& path) {
-  CLSID png;
-  return PngEncoder(&png) && bitmap.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
-}
-
-}  // namespace
-
-std::string MakePng(int width, int height, uint32_t argb) {
-  GdiplusScope gdiplus;
-  std::wstring path = TempFolder() + L"vorn-e2e-logo.png";
-  {
-    Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
-    for (int y = 0; y < height; ++y)
-      for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, Gdiplus::Color(argb));
-    if (!SaveBitmapPng(bitmap, path)) return std::string();
-  }
-  std::string bytes = ReadFileBytes(path);
-  DeleteFileW(path.c_str());
-  return bytes;
-}
-
-bool SavePng(const Capture& capture, const std::wstring& path) {
-  GdiplusScope gdiplus;
-  Gdiplus::Bitmap bitmap(capture.width, capture.height, PixelFormat32bppRGB);
-  for (int y = 0; y < capture.height; ++y)
-    for (int x = 0; x < capture.width; ++x)
-      bitmap.SetPixel(x, y, Gdiplus::Color(0xFF000000u | capture.At(x, y)));
-  return SaveBitmapPng(bitmap, path);
-}
-
-bool CaptureWindow(HWND window, Capture* capture) {
-  RECT rect{};
-  if (!GetWindowRect(window, &rect)) return false;
-  int width = rect.right - rect.left;
-  int height = rect.bottom - rect.top;
-  if (width <= 0 || height <= 0) return false;
-  base::WindowDc screen(nullptr);
-  base::UniqueMemoryDc memory(CreateCompatibleDC(screen.Get()));
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;  // top-down rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  base::UniqueGdiObject bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!memory || !bitmap || !bits) return false;
-  {
-    base::SelectGuard select(memory.Get(), bitmap.Get());
-    if (!BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top,
-                SRCCOPY | CAPTUREBLT))
-      return false;
-    GdiFlush();
-  }
-  capture->width = width;
-  capture->height = height;
-  const uint32_t* p = static_cast<const uint32_t*>(bits);
-  capture->pixels.assign(p, p + static_cast<size_t>(width) * height);
-  for (uint32_t& px : capture->pixels) px &= 0x00FFFFFFu;
-  return true;
-}
-
-std::wstring ArtifactDir() {
-  // The tests run from <build>/bin.
-  wchar_t exe[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring bin(exe);
-  bin = bin.substr(0, bin.find_last_of(L"\\/"));
-  std::wstring dir = bin.substr(0, bin.find_last_of(L"\\/")) + L"\\test-artifacts";
-  base::CreateDirectoryTree(dir);
-  return dir;
-}
-
-// ---- Files and registry ----
-
-bool WaitForFileContaining(const std::wstring& path, const std::string& text, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (ReadFileBytes(path).find(text) == std::string::npos) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(50);
-  }
-  return true;
-}
-
-bool RemoveTree(const std::wstring& path) {
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return DeleteFileW(path.c_str()) != 0;
-  }
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &fd);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = fd.cFileName;
-      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-    } while (FindNextFileW(find, &fd));
-    FindClose(find);
-  }
-  return RemoveDirectoryW(path.c_str()) != 0;
-}
-
-std::wstring TempFolder() {
-  wchar_t temp[MAX_PATH + 1] = {};
-  GetTempPathW(MAX_PATH + 1, temp);
-  return temp;
-}
-
-bool RegistryKeyExists(HKEY root, const std::wstring& subKey) {
-  base::UniqueKey key;
-  return RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
-}
-
-bool ReadRegistryValue(HKEY root, const std::wstring& subKey, const std::wstring& name, DWORD* type,
-                       std::vector<BYTE>* data) {
-  base::UniqueKey key;
-  if (RegOpenKeyExW(root, subKey.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return false;
-  const wchar_t* valueName = name.empty() ? nullptr : name.c_str();
-  DWORD size = 0;
-  if (RegQueryValueExW(key.Get(), valueName, nullptr, type, nullptr, &size) != ERROR_SUCCESS)
-    return false;
-  data->assign(size, 0);
-  return RegQueryValueExW(key.Get(), valueName, nullptr, type, data->data(), &size) ==
-         ERROR_SUCCESS;
-}
-
-void DeleteRegistryTree(HKEY root, const std::wstring& subKey) {
-  if (!subKey.empty()) RegDeleteTreeW(root, subKey.c_str());
-  if (!subKey.empty()) RegDeleteKeyW(root, subKey.c_str());
 }
 
 // ---- The workflow fixture ----
@@ -238,8 +39,8 @@ void DeleteRegistryTree(HKEY root, const std::wstring& subKey) {
 void WorkflowTest::SetUp() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   installName = std::string("VornE2E_") + info->test_suite_name() + "_" + info->name();
-  wideInstallName = Widen(installName);
-  ASSERT_GT(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+  wideInstallName = base::ToWide(installName);
+  ASSERT_GT(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
   ASSERT_TRUE(ResetServer()) << "the local game server does not answer";
 
   // The launcher looks under D: first; only the application-data folder may hold ours.
@@ -251,7 +52,7 @@ void WorkflowTest::SetUp() {
   gameExe = ReadFileBytes(TestGameExe());
   ASSERT_FALSE(gameExe.empty());
 
-  const std::string base = testenv::ServerUrl("");
+  const std::string base = gameserver::ServerUrl("");
   config = {
       {"installName", installName},
       {"tokensvr", base + "/" + installName + "/replies/"},
@@ -299,8 +100,8 @@ void WorkflowTest::PublishPackage(int version, size_t dataSize) {
 
 void WorkflowTest::UseMicroClientMode() {
   config["weiduanShortcut"] = "1";
-  config["weiduanUrl"] = testenv::ServerUrl("/" + installName + "/shell.exe");
-  config["weiduanCfgUrl"] = testenv::ServerUrl("/" + installName + "/shell.cfg");
+  config["weiduanUrl"] = gameserver::ServerUrl("/" + installName + "/shell.exe");
+  config["weiduanCfgUrl"] = gameserver::ServerUrl("/" + installName + "/shell.cfg");
   config["weiduanCfg"] = "shell.cfg";
   config["weiduanVer"] = "3";
   config["weiduanName"] = installName;
@@ -325,16 +126,9 @@ void WorkflowTest::PrepareInstallFolder(const std::string* localVersion) {
 RunResult WorkflowTest::Run(const std::wstring& exeName, const std::wstring& commandLine,
                             const std::wstring& exePath) {
   RunResult result;
-  std::wstring dir = ScratchDir(L"workflow");
-  std::wstring target = dir + L"\\" + exeName;
-  std::wstring source = exePath.empty() ? LauncherExe() : exePath;
-  if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
-    ADD_FAILURE() << "cannot copy the launcher to " << Narrow(target);
-    return result;
-  }
   LauncherRun run;
-  if (!run.StartExisting(target, commandLine)) {
-    ADD_FAILURE() << "cannot start " << Narrow(target);
+  if (!run.Start(ScratchDir(L"workflow"), exeName, commandLine, exePath)) {
+    ADD_FAILURE() << "cannot copy and start the launcher as " << base::Utf8(exeName);
     return result;
   }
   result.boxes = run.RunToEnd(120000, &result.exitCode);
@@ -343,13 +137,8 @@ RunResult WorkflowTest::Run(const std::wstring& exeName, const std::wstring& com
   return result;
 }
 
-std::vector<std::string> WorkflowTest::StatesEntered(const std::string& log) {
-  std::vector<std::string> states;
-  for (const std::string& line : Lines(log)) {
-    size_t at = line.find("> enter ");
-    if (at != std::string::npos) states.push_back(line.substr(at + 2));
-  }
-  return states;
+std::wstring WorkflowTest::ChosenDir(const std::string& log) {
+  return base::ToWide(LoggedAfter(log, "SetInstallDir:"));
 }
 
 }  // namespace e2e

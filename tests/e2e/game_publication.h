@@ -14,6 +14,10 @@
 #include <vector>
 
 #include "state_driver.h"
+#include "support/launcher_harness.h"
+#include "support/registry.h"
+#include "support/remove_tree.h"
+#include "support/screen_capture.h"
 
 namespace e2e {
 
@@ -25,35 +29,6 @@ std::vector<std::string> ReportsWithId(int eventId);
 bool ResetServer();
 // Removes a file of the publish folder ("/dir/file").
 void Unpublish(const std::string& path);
-
-// A small PNG picture.
-std::string MakePng(int width, int height, uint32_t argb);
-
-// ---- The player's machine ----
-// (Narrow and ReadFileBytes come from state_driver.h.)
-std::wstring Widen(const std::string& text);  // from UTF-8
-bool RemoveTree(const std::wstring& path);
-// Polls a file until it holds `text` (bounded wait).
-bool WaitForFileContaining(const std::wstring& path, const std::string& text, DWORD timeoutMs = 15000);
-std::wstring TempFolder();  // GetTempPathW, with its trailing backslash
-
-bool RegistryKeyExists(HKEY root, const std::wstring& subKey);
-// Reads a value; `name` empty reads the default value. False when absent.
-bool ReadRegistryValue(HKEY root, const std::wstring& subKey, const std::wstring& name,
-                       DWORD* type, std::vector<BYTE>* data);
-void DeleteRegistryTree(HKEY root, const std::wstring& subKey);
-
-// A screen capture of a window as 0x00RRGGBB pixels, row by row from the top.
-struct Capture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-bool CaptureWindow(HWND window, Capture* capture);
-bool SavePng(const Capture& capture, const std::wstring& path);
-// Where tests leave pictures and other artefacts: <build>/test-artifacts.
-std::wstring ArtifactDir();
 
 // ---- One launcher run against a fresh publication ----
 struct RunResult {
@@ -91,8 +66,10 @@ class WorkflowTest : public ::testing::Test {
   // runs it to its end, pressing OK on every message box.
   RunResult Run(const std::wstring& exeName, const std::wstring& commandLine = L"",
                 const std::wstring& exePath = L"");
-  // Lines of the run's log that enter a workflow state, in order.
-  static std::vector<std::string> StatesEntered(const std::string& log);
+  // What the stand-in shell in the install folder recorded of its starts.
+  std::string ShellCommandLines() const { return ReadFileBytes(InstallDir() + L"shell.exe.cmdline.txt"); }
+  // The install folder a run chose, from its log line "SetInstallDir:<path>".
+  static std::wstring ChosenDir(const std::string& log);
 
   std::string installName;
   std::wstring wideInstallName;

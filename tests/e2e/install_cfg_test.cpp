@@ -8,31 +8,22 @@
 
 #include "base/fs.h"
 #include "base/text.h"
-#include "launcher_harness.h"
-#include "remove_tree.h"
+#include "support/files.h"
+#include "support/game_server.h"
+#include "support/launcher_harness.h"
+#include "support/log_reader.h"
+#include "support/remove_tree.h"
+#include "support/scratch_folder.h"
 
-using e2e::LauncherRun;
+using support::LauncherRun;
+using support::ReadFileBytes;
+using support::RemoveTree;
 
 namespace {
 
-std::string Env(const char* name) {
-  char value[1024] = {};
-  DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
-  return n > 0 && n < sizeof value ? std::string(value) : std::string();
-}
-
-std::wstring ConfigPath() {
-  return e2e::UnixToWinePath(Env("VORN_SERVER_ROOT")) + L"\\pkg\\vorn_install_cfg.ini";
-}
-std::wstring ServerLog(const char* name) {
-  return e2e::UnixToWinePath(Env("VORN_SERVER_LOGS")) + L"\\" + base::ToWide(name);
-}
-std::string ReadText(const std::wstring& path) {
-  std::string bytes;
-  base::ReadWholeFile(path, bytes);
-  return bytes;
-}
-std::string QosUrl() { return "http://127.0.0.1:" + Env("VORN_SERVER_PORT") + "/qos"; }
+std::wstring ConfigPath() { return gameserver::ServerRoot() + L"\\pkg\\vorn_install_cfg.ini"; }
+std::wstring ServerLog(const wchar_t* name) { return gameserver::ServerLogs() + L"\\" + name; }
+std::string QosUrl() { return gameserver::ServerUrl("/qos"); }
 
 // Runs that get past the configuration go on through the later states. These
 // keys, put in front of a test's own text, make those states end at once: the
@@ -40,7 +31,7 @@ std::string QosUrl() { return "http://127.0.0.1:" + Env("VORN_SERVER_PORT") + "/
 // URL would be retried for a minute), and a launch finds no program (an empty
 // shell name would open the install folder in a window that outlives the test).
 std::string QuickEnd() {
-  const std::string server = "http://127.0.0.1:" + Env("VORN_SERVER_PORT");
+  const std::string server = gameserver::ServerUrl("");
   return "[common]\nlauncherLogo=" + server + "/pkg/no-logo.png\ntokensvr=" + server +
          "/token?token=\nweiduanUrl=" + server + "/pkg/no-shell.exe\nweiduanCfgUrl=" + server +
          "/pkg/no-shell.ini\nweiduanShell=vorn-no-shell.exe\n";
@@ -50,11 +41,11 @@ std::string QuickEnd() {
 class InstallCfg : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(Env("VORN_SERVER_ROOT").empty()) << "run through ctest: the game_server fixture";
+    ASSERT_FALSE(gameserver::Env("VORN_SERVER_ROOT").empty()) << "run through ctest: the game_server fixture";
     ASSERT_EQ(GetDriveTypeW(L"d:\\"), static_cast<UINT>(DRIVE_FIXED))
         << "scripts/env.sh maps the prefix's D: to <build>/drive_d";
-    ASSERT_TRUE(base::WriteWholeFile(ServerLog("qos.log"), ""));
-    ASSERT_TRUE(base::WriteWholeFile(ServerLog("requests.log"), ""));
+    ASSERT_TRUE(base::WriteWholeFile(ServerLog(L"qos.log"), ""));
+    ASSERT_TRUE(base::WriteWholeFile(ServerLog(L"requests.log"), ""));
   }
   void TearDown() override { DeleteFileW(ConfigPath().c_str()); }
 
@@ -64,16 +55,14 @@ class InstallCfg : public ::testing::Test {
   // Runs the launcher to its end, pressing OK on every message box.
   std::vector<std::wstring> Run(const std::wstring& exeName) {
     LauncherRun run;
-    EXPECT_TRUE(run.Start(e2e::ScratchDir(L"cfg"), exeName));
+    EXPECT_TRUE(run.Start(support::ScratchDir(L"cfg"), exeName));
     DWORD code = 1;
     std::vector<std::wstring> boxes = run.RunToEnd(60000, &code);
     EXPECT_EQ(code, 0u);
-    log = e2e::ReadLog();
+    log = support::ReadLog();
     return boxes;
   }
-  bool Logged(const std::string& line) const {
-    return log.find("> " + line + "\n") != std::string::npos;
-  }
+  bool Logged(const std::string& line) const { return support::Logged(log, line); }
 
   std::string log;
 };
@@ -81,7 +70,7 @@ class InstallCfg : public ::testing::Test {
 }  // namespace
 
 TEST_F(InstallCfg, CommonSectionAloneFillsTheConfiguration) {
-  test_fs::RemoveTree(L"d:\\VornCfgCommon");
+  RemoveTree(L"d:\\VornCfgCommon");
   Publish("[common]\ninstallName=VornCfgCommon\nqosUrl=" + QosUrl() + "\n");
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("enter DownloadConfig succ")) << log;
@@ -89,13 +78,13 @@ TEST_F(InstallCfg, CommonSectionAloneFillsTheConfiguration) {
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgCommon\\")) << log;
   EXPECT_TRUE(Logged("DownloadInstallCfgState::NextState...")) << log;
   // The request carried the time parameter.
-  std::string requests = ReadText(ServerLog("requests.log"));
+  std::string requests = ReadFileBytes(ServerLog(L"requests.log"));
   EXPECT_NE(requests.find("/pkg/vorn_install_cfg.ini?v="), std::string::npos) << requests;
-  test_fs::RemoveTree(L"d:\\VornCfgCommon");
+  RemoveTree(L"d:\\VornCfgCommon");
 }
 
 TEST_F(InstallCfg, PlatformSectionOverridesButEmptyValueDoesNotClear) {
-  test_fs::RemoveTree(L"d:\\VornCfgPc");
+  RemoveTree(L"d:\\VornCfgPc");
   Publish(
       "[common]\r\ninstallName=VornCfgCommon\r\nqosUrl=" + QosUrl() + "\r\n"
       "[pc]\r\ninstallName=VornCfgPc\r\nqosUrl=\r\n"
@@ -103,7 +92,7 @@ TEST_F(InstallCfg, PlatformSectionOverridesButEmptyValueDoesNotClear) {
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgPc\\")) << log;
   EXPECT_TRUE(Logged("qosUrl: " + QosUrl())) << log;
-  test_fs::RemoveTree(L"d:\\VornCfgPc");
+  RemoveTree(L"d:\\VornCfgPc");
 }
 
 TEST_F(InstallCfg, QosUrlSendsTokenstartAndItsAbsenceSendsNothing) {
@@ -111,15 +100,15 @@ TEST_F(InstallCfg, QosUrlSendsTokenstartAndItsAbsenceSendsNothing) {
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgQos\\")) << log;
   EXPECT_EQ(log.find("qosUrl: "), std::string::npos) << log;
-  EXPECT_EQ(ReadText(ServerLog("qos.log")), "");
+  EXPECT_EQ(ReadFileBytes(ServerLog(L"qos.log")), "");
 
   Publish("[common]\ninstallName=VornCfgQos\n[pc]\nqosUrl=" + QosUrl() + "\n");
   Run(L"vorn-pc-tok.exe");
   // Reports are sent in the background; the run lasts long enough for this one.
-  std::string reports = ReadText(ServerLog("qos.log"));
+  std::string reports = ReadFileBytes(ServerLog(L"qos.log"));
   EXPECT_NE(reports.find("\tT=3\t"), std::string::npos) << reports;
   EXPECT_NE(reports.find("\tEVENT=Tokenstart\t"), std::string::npos) << reports;
-  test_fs::RemoveTree(L"d:\\VornCfgQos");
+  RemoveTree(L"d:\\VornCfgQos");
 }
 
 TEST_F(InstallCfg, MissingConfigurationShowsTheDownloadError) {
@@ -145,11 +134,11 @@ TEST_F(InstallCfg, BadLineShowsTheParseError) {
   EXPECT_EQ(base::Utf8(boxes[0]), "解析安装配置失败！[error:error format: qosUrl = " + QosUrl() + "]");
   // A rejected file is not applied at all.
   EXPECT_EQ(log.find("InitInstallDir"), std::string::npos) << log;
-  EXPECT_EQ(ReadText(ServerLog("qos.log")), "");
+  EXPECT_EQ(ReadFileBytes(ServerLog(L"qos.log")), "");
 }
 
 TEST_F(InstallCfg, BodyIsCutAtAZeroByte) {
-  test_fs::RemoveTree(L"d:\\VornCfgZero");
+  RemoveTree(L"d:\\VornCfgZero");
   std::string text = "[common]\ninstallName=VornCfgZero\n";
   text += '\0';
   text += " not a valid line\n";
@@ -157,7 +146,7 @@ TEST_F(InstallCfg, BodyIsCutAtAZeroByte) {
   std::vector<std::wstring> boxes = Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgZero\\")) << log;
   for (const std::wstring& box : boxes) EXPECT_EQ(box.find(L"解析安装配置失败"), std::wstring::npos);
-  test_fs::RemoveTree(L"d:\\VornCfgZero");
+  RemoveTree(L"d:\\VornCfgZero");
 }
 
 TEST_F(InstallCfg, EmptyConfigurationHasNoInstallFolder) {
@@ -168,12 +157,12 @@ TEST_F(InstallCfg, EmptyConfigurationHasNoInstallFolder) {
   EXPECT_EQ(boxes[0], L"创建本地游戏文件夹失败！");
   EXPECT_TRUE(Logged("InitInstallDir")) << log;
   EXPECT_EQ(log.find("SetInstallDir:"), std::string::npos) << log;
-  EXPECT_EQ(ReadText(ServerLog("qos.log")), "");
+  EXPECT_EQ(ReadFileBytes(ServerLog(L"qos.log")), "");
 }
 
 TEST_F(InstallCfg, InstallFolderIsCreatedOnDAndFoundAgain) {
   const std::wstring dir = L"d:\\VornCfgInstall";
-  test_fs::RemoveTree(dir);
+  RemoveTree(dir);
   Publish("[common]\ninstallName=VornCfgInstall\n");
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgInstall\\")) << log;
@@ -183,7 +172,7 @@ TEST_F(InstallCfg, InstallFolderIsCreatedOnDAndFoundAgain) {
   Run(L"vorn-pc-tok.exe");
   EXPECT_TRUE(Logged("exist: d:\\VornCfgInstall\\")) << log;
   EXPECT_TRUE(Logged("SetInstallDir:d:\\VornCfgInstall\\")) << log;
-  test_fs::RemoveTree(dir);
+  RemoveTree(dir);
 }
 
 TEST_F(InstallCfg, WeiduanShortcutOnlyForExactlyOne) {
@@ -206,5 +195,5 @@ TEST_F(InstallCfg, WeiduanShortcutOnlyForExactlyOne) {
     EXPECT_EQ(tokenError, !weiduan) << log;
     EXPECT_EQ(Logged("enter download weiduan state"), weiduan) << log;
   }
-  test_fs::RemoveTree(L"d:\\VornCfgWeiduan");
+  RemoveTree(L"d:\\VornCfgWeiduan");
 }

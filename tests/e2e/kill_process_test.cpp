@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/text.h"
-#include "launcher_harness.h"
+#include "support/scratch_folder.h"
 #include "test_game.h"
 
 namespace {
@@ -12,17 +12,10 @@ namespace {
 constexpr DWORD kStartTimeoutMs = 20000;
 
 // A started copy that is ended again when the test leaves.
-struct Running {
-  explicit Running(const std::wstring& exe) : process(e2e::StartStayingGame(exe)) {}
-  ~Running() {
-    if (process) {
-      TerminateProcess(process, 1);
-      WaitForSingleObject(process, 5000);
-      CloseHandle(process);
-    }
-  }
-  bool Ended(DWORD waitMs) const { return WaitForSingleObject(process, waitMs) == WAIT_OBJECT_0; }
-  HANDLE process;
+struct Running : support::LauncherRun {
+  explicit Running(const std::wstring& exe) { started = e2e::StartStayingGame(*this, exe); }
+  bool Ended(DWORD waitMs, DWORD* code = nullptr) { return WaitExit(waitMs, code); }
+  bool started = false;
 };
 
 std::wstring Upper(std::wstring s) {
@@ -33,22 +26,21 @@ std::wstring Upper(std::wstring s) {
 }  // namespace
 
 TEST(KillProcessByPath, EndsTheCopyFromThatPathAndSparesTheSameNameElsewhere) {
-  std::wstring dir = e2e::ScratchDir(L"kill-path");
+  std::wstring dir = support::ScratchDir(L"kill-path");
   std::wstring target = dir + L"\\inst\\vorn\\vorn.exe";
   std::wstring elsewhere = dir + L"\\other\\vorn\\vorn.exe";
   ASSERT_TRUE(e2e::PlaceTestGame(target));
   ASSERT_TRUE(e2e::PlaceTestGame(elsewhere));
   Running other(elsewhere);
   Running game(target);
-  ASSERT_TRUE(other.process && game.process);
+  ASSERT_TRUE(other.started && game.started);
   ASSERT_TRUE(e2e::WaitForStarts(target, 1, kStartTimeoutMs));
   ASSERT_TRUE(e2e::WaitForStarts(elsewhere, 1, kStartTimeoutMs));
 
   // The path is compared without regard to case.
   EXPECT_TRUE(KillProcessByPath(base::Utf8(Upper(target))));
-  EXPECT_TRUE(game.Ended(5000));
   DWORD code = 1;
-  GetExitCodeProcess(game.process, &code);
+  EXPECT_TRUE(game.Ended(5000, &code));
   EXPECT_EQ(code, 0u);
   EXPECT_FALSE(other.Ended(300));
   // Nothing from that path runs any more.
@@ -57,7 +49,7 @@ TEST(KillProcessByPath, EndsTheCopyFromThatPathAndSparesTheSameNameElsewhere) {
 }
 
 TEST(KillProcessByPath, EndsOnlyOneOfTwoCopiesPerCall) {
-  std::wstring dir = e2e::ScratchDir(L"kill-first");
+  std::wstring dir = support::ScratchDir(L"kill-first");
   std::wstring target = dir + L"\\游戏\\vorn.exe";  // a path outside ASCII
   ASSERT_TRUE(e2e::PlaceTestGame(target));
   Running first(target);
@@ -74,7 +66,7 @@ TEST(KillProcessByPath, EndsOnlyOneOfTwoCopiesPerCall) {
 }
 
 TEST(KillProcessByPath, NoMatchingProcessGivesFalse) {
-  std::wstring dir = e2e::ScratchDir(L"kill-none");
+  std::wstring dir = support::ScratchDir(L"kill-none");
   EXPECT_FALSE(KillProcessByPath(base::Utf8(dir + L"\\vorn\\vorn.exe")));
   EXPECT_FALSE(KillProcessByPath(""));
 }

@@ -9,8 +9,9 @@
 #include "workflow/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
-#include "server_env.h"
 #include "state_driver.h"
+#include "support/game_server.h"
+#include "support/log_reader.h"
 #include "test_game.h"
 #include "workflow/load_state.h"
 
@@ -44,12 +45,8 @@ struct Launch : e2e::StateDriver {
 
 // "cmdKey:<digits>" inside `params`, as a number; -1 when absent.
 long long KeyIn(const std::wstring& params, const std::wstring& marker) {
-  size_t at = params.find(marker);
-  if (at == std::wstring::npos) return -1;
-  size_t start = at + marker.size(), end = start;
-  while (end < params.size() && iswdigit(params[end])) ++end;
-  if (end == start) return -1;
-  return std::stoll(params.substr(start, end - start));
+  std::wstring digits = e2e::DigitsAfter(params, marker);
+  return digits.empty() ? -1 : std::stoll(digits);
 }
 
 }  // namespace
@@ -73,7 +70,7 @@ TEST(LoadState, GameClientGetsTheFoldedParametersAndNoShellStarts) {
 
   ASSERT_EQ(l.page.statusTexts.size(), 1u);
   EXPECT_EQ(l.page.statusTexts[0], L"游戏启动中，请稍后...");
-  std::string log = e2e::ReadTestLog();
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("enter LoadState"), std::string::npos);
   EXPECT_NE(log.find("LaunchGameStart: userInfo: " + base::Utf8(expected) + "\n"), std::string::npos) << log;
   // Not in micro-client mode: the shell is never started.
@@ -112,7 +109,7 @@ TEST(LoadState, MicroClientModeStartsTheShellFirstWithTheSameKey) {
   EXPECT_EQ(shell.params, L"360 hide cmd" + std::to_wstring(key));
   EXPECT_EQ(KeyIn(game.params, L" cmdKey:"), key);
   // Started in this order: the shell, then the game client.
-  std::string log = e2e::ReadTestLog();
+  std::string log = support::ReadTestLog();
   size_t shellAt = log.find("StartProcess exepath=" + base::Utf8(l.Shell()));
   size_t gameAt = log.find("StartProcess exepath=" + base::Utf8(l.Game()));
   ASSERT_NE(shellAt, std::string::npos) << log;
@@ -130,7 +127,7 @@ TEST(LoadState, EmptyUserInfoStartsOnlyTheShellWithThePlatform) {
     e2e::GameStart shell = e2e::RecordedStarts(l.Shell())[0];
     EXPECT_EQ(shell.params, L"360");
     EXPECT_EQ(shell.showMode, SW_SHOW);
-    std::string log = e2e::ReadTestLog();
+    std::string log = support::ReadTestLog();
     EXPECT_EQ(log.find("LaunchGameStart"), std::string::npos);
     Sleep(500);
     EXPECT_TRUE(e2e::RecordedStarts(l.Game()).empty());
@@ -141,7 +138,7 @@ TEST(LoadState, NoShellNameStartsNothingAndStillCompletes) {
   Launch l(L"load-noshell");
   l.config.weiduanShell.clear();
   ASSERT_TRUE(l.Run());
-  std::string log = e2e::ReadTestLog();
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("no micro-client shell configured, not started"), std::string::npos) << log;
   EXPECT_EQ(log.find("StartProcess exepath="), std::string::npos) << log;
 }
@@ -154,7 +151,7 @@ TEST(LoadState, ElevatedShellStillStartsAndTheGameIsNotElevated) {
   l.PlacePrograms();
   ASSERT_TRUE(l.Run());
   ASSERT_TRUE(e2e::WaitForStarts(l.Game(), 1, kStartTimeoutMs));
-  ASSERT_TRUE(e2e::WaitForStarts(l.Shell(), 1, kStartTimeoutMs)) << e2e::ReadTestLog();
+  ASSERT_TRUE(e2e::WaitForStarts(l.Shell(), 1, kStartTimeoutMs)) << support::ReadTestLog();
   EXPECT_EQ(e2e::RecordedStarts(l.Shell())[0].params.compare(0, 12, L"360 hide cmd"), 0);
 }
 
@@ -162,7 +159,7 @@ TEST(LoadState, MissingGameClientStillCompletesTheRun) {
   Launch l(L"load-missing");
   l.config.userInfo = L"uid=1";
   ASSERT_TRUE(l.Run());
-  std::string log = e2e::ReadTestLog();
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("StartProcess exepath=" + base::Utf8(l.Game())), std::string::npos) << log;
   EXPECT_NE(log.find("StartProcess failed error="), std::string::npos) << log;
 }
@@ -177,7 +174,7 @@ std::vector<int> Sorted(std::vector<int> v) {
 }  // namespace
 
 TEST(LoadState, ReportsLaunchStartAndOkOrFailed) {
-  ASSERT_NE(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+  ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
   {
     Launch l(L"load-qos-ok");
     l.config.userInfo = L"uid=1";

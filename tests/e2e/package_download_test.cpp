@@ -7,10 +7,9 @@
 #include <optional>
 
 #include "base/fs.h"
-#include "e2e/game_server_control.h"
+#include "base/text.h"
 #include "game_publication.h"
-#include "launcher_harness.h"
-#include "server_env.h"
+#include "support/game_server.h"
 
 namespace e2e {
 namespace {
@@ -38,7 +37,6 @@ class PackageDownload : public WorkflowTest {
   }
 
   size_t PackageRequests(int version) { return gameserver::Requests(PackagePath(version)).size(); }
-  std::string ShellCommandLines() { return ReadFileBytes(InstallDir() + L"shell.exe.cmdline.txt"); }
 };
 
 TEST_F(PackageDownload, ServerVersionAgainstLocalVersionFile) {
@@ -64,7 +62,7 @@ TEST_F(PackageDownload, ServerVersionAgainstLocalVersionFile) {
     const long long before = static_cast<long long>(std::time(nullptr));
     RunResult run = Run(L"vorn-pc-tok.exe");
     ASSERT_TRUE(run.ended);
-    EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+    EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
 
     // The version is asked for with the current time as "?v=".
     std::vector<gameserver::RequestLine> asked = gameserver::Requests(VersionPath());
@@ -83,7 +81,7 @@ TEST_F(PackageDownload, ServerVersionAgainstLocalVersionFile) {
                 std::string::npos)
           << run.log;
     } else {
-      EXPECT_NE(run.log.find("local version file[" + Narrow(InstallDir()) + "pkg.ver] not exist!\n"),
+      EXPECT_NE(run.log.find("local version file[" + base::Utf8(InstallDir()) + "pkg.ver] not exist!\n"),
                 std::string::npos)
           << run.log;
     }
@@ -103,9 +101,9 @@ TEST_F(PackageDownload, FailedPackageIsReportedStartThenFailedAndShown) {
   RunResult run = Run(L"vorn-pc-tok.exe");
   ASSERT_TRUE(run.ended);
   ASSERT_EQ(run.boxes.size(), 1u);
-  EXPECT_EQ(Narrow(run.boxes[0]),
+  EXPECT_EQ(base::Utf8(run.boxes[0]),
             "下载游戏包失败！[error:http response failed, isrun:1, res:NULL, status: 404, url: " +
-                testenv::ServerUrl(PackagePath(105)) + "]");
+                gameserver::ServerUrl(PackagePath(105)) + "]");
   EXPECT_EQ(PackageReportIds(), (std::vector<int>{10, 12}));
   EXPECT_EQ(run.log.find("enter LoadState"), std::string::npos);
 }
@@ -118,7 +116,7 @@ TEST_F(PackageDownload, FailedVersionDownloadIsShown) {
   ASSERT_EQ(run.boxes.size(), 1u);
   std::string expected = "下载版本号失败！[error:http response failed, isrun:1, res:NULL, status: 404, url: " +
                          config["minverUrl"] + "?v=";
-  EXPECT_EQ(Narrow(run.boxes[0]).compare(0, expected.size(), expected), 0) << Narrow(run.boxes[0]);
+  EXPECT_EQ(base::Utf8(run.boxes[0]).compare(0, expected.size(), expected), 0) << base::Utf8(run.boxes[0]);
   EXPECT_TRUE(PackageReportIds().empty());
 }
 
@@ -128,12 +126,12 @@ TEST_F(PackageDownload, RefusedPackageUrlPatternFailsLikeADownload) {
   PublishServerVersion("105");
   PublishPackage(105);
   // "%s" would make printf read a string from wherever the next argument lies.
-  config["pkgUrl"] = testenv::ServerUrl("/" + installName + "/game-%s.zip");
+  config["pkgUrl"] = gameserver::ServerUrl("/" + installName + "/game-%s.zip");
   PublishConfig();
   RunResult run = Run(L"vorn-pc-tok.exe");
   ASSERT_TRUE(run.ended);
   ASSERT_EQ(run.boxes.size(), 1u);
-  EXPECT_EQ(Narrow(run.boxes[0]), "下载游戏包失败！[error:package url has an unsupported conversion \"%s\": " +
+  EXPECT_EQ(base::Utf8(run.boxes[0]), "下载游戏包失败！[error:package url has an unsupported conversion \"%s\": " +
                                       config["pkgUrl"] + "]");
   EXPECT_TRUE(gameserver::Requests("/" + installName + "/game-").empty());
   EXPECT_EQ(PackageReportIds(), (std::vector<int>{10, 12}));
@@ -178,7 +176,7 @@ TEST_F(PackageDownload, MicroClientModeDownloadsEvenAnUpToDatePackage) {
   PublishConfig();
   RunResult run = Run(L"vorn-pc-tok.exe");
   ASSERT_TRUE(run.ended);
-  EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+  EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
   EXPECT_EQ(PackageRequests(105), 1u) << run.log;
   EXPECT_EQ(run.log.find("server version:"), std::string::npos);
 }
@@ -204,7 +202,7 @@ TEST_F(PackageDownload, MicroClientModeLaunchesTheShellWithoutUserAfterFailures)
     DeleteFileW((InstallDir() + L"shell.exe.cmdline.txt").c_str());
     RunResult run = Run(L"vorn-pc-tok.exe");
     ASSERT_TRUE(run.ended);
-    EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+    EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
     EXPECT_NE(run.log.find(c.logged), std::string::npos) << run.log;
     EXPECT_NE(run.log.find("enter LoadState"), std::string::npos);
     // The user info was dropped: no game start, the shell gets the platform alone.

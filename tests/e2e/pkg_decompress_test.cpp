@@ -7,18 +7,22 @@
 #include <memory>
 
 #include "base/fs.h"
-#include "launcher_harness.h"
-#include "server_env.h"
+#include "base/text.h"
 #include "state_driver.h"
+#include "support/game_server.h"
+#include "support/files.h"
+#include "support/log_reader.h"
+#include "support/remove_tree.h"
+#include "support/scratch_folder.h"
+#include "support/zip_writer.h"
 #include "test_game.h"
 #include "workflow/load_state.h"
 #include "workflow/pkg_decompress_state.h"
-#include "zip_writer.h"
 
-using e2e::BuildZip;
-using e2e::DirItem;
-using e2e::FileItem;
-using e2e::ZipItem;
+using support::BuildZip;
+using support::DirItem;
+using support::FileItem;
+using support::ZipItem;
 
 namespace {
 
@@ -31,9 +35,9 @@ struct Unpack : e2e::StateDriver {
   }
   std::wstring Archive() const { return config.GetPkgDownloadPath(); }
   std::wstring Inst(const std::wstring& rel) const { return config.installDir + rel; }
-  void PutArchive(const std::vector<ZipItem>& items) { ASSERT_TRUE(e2e::WriteFileBytes(Archive(), BuildZip(items))); }
+  void PutArchive(const std::vector<ZipItem>& items) { ASSERT_TRUE(support::WriteFileBytes(Archive(), BuildZip(items))); }
   void PutArchive64(const std::vector<ZipItem>& items) {
-    ASSERT_TRUE(e2e::WriteFileBytes(Archive(), BuildZip(items, true)));
+    ASSERT_TRUE(support::WriteFileBytes(Archive(), BuildZip(items, true)));
   }
   // Runs the step to its end; true when it handed over to the launch.
   bool Run() {
@@ -103,23 +107,23 @@ TEST(PkgDecompress, DirectoriesNestedFilesAndProgressByEntry) {
   ASSERT_EQ(u.page.statusTexts.size(), 1u);
   EXPECT_EQ(u.page.statusTexts[0], L"正在解压客户端资源，请稍后...");
   EXPECT_TRUE(base::DirectoryExists(u.Inst(L"vorn\\bin")));
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\bin\\x.dll")), std::string(100000, 'x'));
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\vorn.exe")), "game program");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\bin\\x.dll")), std::string(100000, 'x'));
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\vorn.exe")), "game program");
   EXPECT_FALSE(base::PathExists(u.Archive()));
-  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105");
-  std::string log = e2e::ReadTestLog();
+  EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("enter DecompressState"), std::string::npos);
   EXPECT_NE(log.find("3 of 3 entries unpacked"), std::string::npos) << log;
 }
 
 TEST(PkgDecompress, VersionIsWrittenAsReceivedWithCrLf) {
   Unpack u(L"unzip-version");
-  ASSERT_TRUE(e2e::WriteFileBytes(u.config.GetPkgVerPath(), "104 and some older text"));
+  ASSERT_TRUE(support::WriteFileBytes(u.config.GetPkgVerPath(), "104 and some older text"));
   u.config.serverVersion = "7\nsecond line\n";
   u.PutArchive({FileItem("a.txt", "a")});
   ASSERT_TRUE(u.Run());
   // Line feeds become CR LF, nothing is added, and the old file is replaced whole.
-  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "7\r\nsecond line\r\n");
+  EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "7\r\nsecond line\r\n");
 }
 
 TEST(PkgDecompress, NamesAttributesAndTimesOfEntries) {
@@ -137,22 +141,22 @@ TEST(PkgDecompress, NamesAttributesAndTimesOfEntries) {
   ZipItem stamped = FileItem("stamped.txt", "t");
   stamped.dosDate = (39 << 9) | (11 << 5) | 23;        // 2019-11-23
   stamped.dosTime = (14 << 11) | (37 << 5) | 29;        // 14:37:58
-  stamped.localExtra = e2e::ExtraBlock(0x000A, std::string(32, '\0')) + e2e::UtBlock(1, {1577836800});
-  stamped.centralExtra = e2e::UtBlock(1, {1000});  // the central copy is not the one read
+  stamped.localExtra = support::ExtraBlock(0x000A, std::string(32, '\0')) + support::UtBlock(1, {1577836800});
+  stamped.centralExtra = support::UtBlock(1, {1000});  // the central copy is not the one read
   ZipItem allTimes = FileItem("alltimes.txt", "a");
-  allTimes.localExtra = e2e::UtBlock(3, {1500000000, 1600000000});
+  allTimes.localExtra = support::UtBlock(3, {1500000000, 1600000000});
   ZipItem unicode = FileItem("\xE8\xB5\x84\xE6\xBA\x90/\xE5\x9C\xB0\xE5\x9B\xBE.dat", "map");  // 资源/地图.dat
   unicode.flags = 0;  // no UTF-8 flag: decoded as UTF-8 all the same
   u.PutArchive({dosPath, readOnly, writable, hidden, stamped, allTimes, unicode});
   ASSERT_TRUE(u.Run());
 
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"readme.txt")), "read me");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"readme.txt")), "read me");
   EXPECT_EQ(Attributes(u.Inst(L"readme.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_NE(Attributes(u.Inst(L"ro.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"ro.txt")), "locked");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"ro.txt")), "locked");
   EXPECT_EQ(Attributes(u.Inst(L"rw.txt")) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_NE(Attributes(u.Inst(L"hidden.txt")) & FILE_ATTRIBUTE_HIDDEN, 0u);
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"资源\\地图.dat")), "map");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"资源\\地图.dat")), "map");
 
   WIN32_FILE_ATTRIBUTE_DATA data{};
   ASSERT_TRUE(GetFileAttributesExW(u.Inst(L"stamped.txt").c_str(), GetFileExInfoStandard, &data));
@@ -168,15 +172,15 @@ TEST(PkgDecompress, NamesAttributesAndTimesOfEntries) {
 TEST(PkgDecompress, Zip64ArchiveUnpacks) {
   Unpack u(L"unzip-zip64");
   ZipItem stamped = FileItem("vorn/stamped.txt", "t");
-  stamped.localExtra = e2e::UtBlock(1, {1577836800});  // walked to behind the zip64 block
+  stamped.localExtra = support::UtBlock(1, {1577836800});  // walked to behind the zip64 block
   ZipItem big = FileItem("vorn/big.bin", std::string(300000, 'z'));
   u.PutArchive64({DirItem("vorn/"), big, stamped});
   ASSERT_TRUE(u.Run());
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\big.bin")), std::string(300000, 'z'));
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\big.bin")), std::string(300000, 'z'));
   WIN32_FILE_ATTRIBUTE_DATA data{};
   ASSERT_TRUE(GetFileAttributesExW(u.Inst(L"vorn\\stamped.txt").c_str(), GetFileExInfoStandard, &data));
   EXPECT_EQ(AsU64(data.ftLastWriteTime), 132223104000000000ull);
-  EXPECT_NE(e2e::ReadTestLog().find("3 of 3 entries unpacked"), std::string::npos) << e2e::ReadTestLog();
+  EXPECT_NE(support::ReadTestLog().find("3 of 3 entries unpacked"), std::string::npos) << support::ReadTestLog();
 }
 
 TEST(PkgDecompress, ReadOnlyFileOfAFirstPackageSurvivesTheSecond) {
@@ -186,17 +190,17 @@ TEST(PkgDecompress, ReadOnlyFileOfAFirstPackageSurvivesTheSecond) {
   u.PutArchive({ro, FileItem("vorn/data.bin", "first data")});
   u.config.serverVersion = "104";
   ASSERT_TRUE(u.Run());
-  ASSERT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "104");
+  ASSERT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "104");
 
   Unpack second(L"unzip-readonly-2");
   second.config.installDir = u.config.installDir;
   second.PutArchive({FileItem("vorn/config.ini", "second"), FileItem("vorn/data.bin", "second data")});
   ASSERT_TRUE(second.Run());
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\config.ini")), "first");
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\data.bin")), "second data");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\config.ini")), "first");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\data.bin")), "second data");
   // The version is recorded all the same, so the package is not fetched again.
-  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105");
-  std::string log = e2e::ReadTestLog();
+  EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("entry vorn/config.ini failed: a read-only file is in the way"), std::string::npos) << log;
   EXPECT_NE(log.find("1 of 2 entries unpacked"), std::string::npos) << log;
 }
@@ -210,10 +214,10 @@ TEST(PkgDecompress, RepeatedNamesInAFreshFolderFollowTheReplaceRules) {
   u.PutArchive({FileItem("fresh/a.txt", "one"), FileItem("fresh/a.txt", "two"), ro,
                 FileItem("fresh/locked.ini", "second"), FileItem("FRESH/Sub/b.txt", "b")});
   ASSERT_TRUE(u.Run());
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"fresh\\a.txt")), "two");
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"fresh\\locked.ini")), "first");
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"fresh\\sub\\b.txt")), "b");
-  std::string log = e2e::ReadTestLog();
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"fresh\\a.txt")), "two");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"fresh\\locked.ini")), "first");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"fresh\\sub\\b.txt")), "b");
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("entry fresh/locked.ini failed: a read-only file is in the way"), std::string::npos) << log;
   EXPECT_NE(log.find("4 of 5 entries unpacked"), std::string::npos) << log;
 }
@@ -233,13 +237,13 @@ TEST(PkgDecompress, DownloadThatIsNoZipLeavesTheVersionAlone) {
   for (const std::string& body : {std::string("<html><body>502 Bad Gateway</body></html>"), std::string(),
                                   TruncatedZip()}) {
     Unpack u(L"unzip-nozip");
-    ASSERT_TRUE(e2e::WriteFileBytes(u.config.GetPkgVerPath(), "104\r\n"));
-    ASSERT_TRUE(e2e::WriteFileBytes(u.Archive(), body));
+    ASSERT_TRUE(support::WriteFileBytes(u.config.GetPkgVerPath(), "104\r\n"));
+    ASSERT_TRUE(support::WriteFileBytes(u.Archive(), body));
     ASSERT_TRUE(u.Run());
     EXPECT_FALSE(base::PathExists(u.Archive()));
-    EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "104\r\n");
+    EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "104\r\n");
     EXPECT_FALSE(base::PathExists(u.Inst(L"a.txt")));
-    std::string log = e2e::ReadTestLog();
+    std::string log = support::ReadTestLog();
     EXPECT_NE(log.find("is no zip archive or is damaged"), std::string::npos) << log;
     EXPECT_NE(log.find("pkg.ver left unchanged"), std::string::npos) << log;
   }
@@ -249,7 +253,7 @@ TEST(PkgDecompress, MissingArchiveGoesOnToTheLaunch) {
   Unpack u(L"unzip-missing");
   ASSERT_TRUE(u.Run());
   EXPECT_FALSE(base::PathExists(u.config.GetPkgVerPath()));
-  EXPECT_NE(e2e::ReadTestLog().find("cannot be opened"), std::string::npos);
+  EXPECT_NE(support::ReadTestLog().find("cannot be opened"), std::string::npos);
 }
 
 TEST(PkgDecompress, EntriesLeadingOutsideAreRefusedOthersUnpack) {
@@ -259,24 +263,24 @@ TEST(PkgDecompress, EntriesLeadingOutsideAreRefusedOthersUnpack) {
                 FileItem("... /outside5.txt", "evil"), FileItem("good.txt", "fine"),
                 FileItem("C:/Windows/../winfile.txt", "cleaned, stays inside")});
   ASSERT_TRUE(u.Run());
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"good.txt")), "fine");
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"winfile.txt")), "cleaned, stays inside");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"good.txt")), "fine");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"winfile.txt")), "cleaned, stays inside");
   // The cleaning rules strip every climb that follows a separator, so this one stays inside.
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"outside4.txt")), "evil");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"outside4.txt")), "evil");
   for (const wchar_t* name : {L"outside1.txt", L"outside2.txt", L"outside3.txt", L"outside5.txt"}) {
-    EXPECT_FALSE(base::PathExists(u.scratch + L"\\" + name)) << e2e::Narrow(name);
-    EXPECT_FALSE(base::PathExists(u.scratch + L"\\..\\" + name)) << e2e::Narrow(name);
+    EXPECT_FALSE(base::PathExists(u.scratch + L"\\" + name)) << base::Utf8(name);
+    EXPECT_FALSE(base::PathExists(u.scratch + L"\\..\\" + name)) << base::Utf8(name);
   }
-  std::string log = e2e::ReadTestLog();
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("entry ../outside1.txt refused: it leads outside the install folder"), std::string::npos) << log;
   EXPECT_NE(log.find("entry ../outside2.txt refused"), std::string::npos) << log;
   EXPECT_NE(log.find("3 of 7 entries unpacked"), std::string::npos) << log;
-  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+  EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
 }
 
 TEST(PkgDecompress, BadEntriesFailAloneAndKeepWhatTheyWouldReplace) {
   Unpack u(L"unzip-bad");
-  ASSERT_TRUE(e2e::WriteFileBytes(u.Inst(L"secret.dat"), "old secret"));
+  ASSERT_TRUE(support::WriteFileBytes(u.Inst(L"secret.dat"), "old secret"));
   ZipItem encrypted = FileItem("secret.dat", "new secret");
   encrypted.flags |= 1;
   ZipItem damaged = FileItem("damaged.bin", std::string(20000, 'd'));
@@ -288,9 +292,9 @@ TEST(PkgDecompress, BadEntriesFailAloneAndKeepWhatTheyWouldReplace) {
   lzma.method = 14;
   u.PutArchive({encrypted, damaged, damagedStored, lzma, FileItem("fine.txt", "fine")});
   ASSERT_TRUE(u.Run());
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"secret.dat")), "old secret");
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"fine.txt")), "fine");
-  std::string log = e2e::ReadTestLog();
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"secret.dat")), "old secret");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"fine.txt")), "fine");
+  std::string log = support::ReadTestLog();
   EXPECT_NE(log.find("entry secret.dat failed: the data are encrypted"), std::string::npos) << log;
   EXPECT_NE(log.find("entry damaged.bin failed: the data cannot be decoded"), std::string::npos) << log;
   EXPECT_NE(log.find("entry damaged.txt failed: the data cannot be decoded: CRC mismatch"), std::string::npos) << log;
@@ -299,31 +303,7 @@ TEST(PkgDecompress, BadEntriesFailAloneAndKeepWhatTheyWouldReplace) {
   EXPECT_NE(log.find("1 of 5 entries unpacked"), std::string::npos) << log;
 }
 
-namespace {
-
-void RemoveTreeLong(const std::wstring& dir) {
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW((L"\\\\?\\" + dir + L"\\*").c_str(), &fd);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    std::wstring name = fd.cFileName;
-    if (name == L"." || name == L"..") continue;
-    std::wstring full = dir + L"\\" + name;
-    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      RemoveTreeLong(full);
-      RemoveDirectoryW((L"\\\\?\\" + full).c_str());
-    } else {
-      DeleteFileW((L"\\\\?\\" + full).c_str());
-    }
-  } while (FindNextFileW(find, &fd));
-  FindClose(find);
-}
-
-}  // namespace
-
 TEST(PkgDecompress, PathsBeyondMaxPathAreWrittenWhole) {
-  std::wstring scratch = e2e::ScratchDir(L"unzip-long");
-  RemoveTreeLong(scratch);
   Unpack u(L"unzip-long");
   std::string dir1(90, 'a'), dir2(90, 'b'), file(90, 'c');
   std::string name = "vorn/" + dir1 + "/" + dir2 + "/" + file + ".txt";
@@ -333,9 +313,9 @@ TEST(PkgDecompress, PathsBeyondMaxPathAreWrittenWhole) {
                              std::wstring(dir2.begin(), dir2.end()) + L"\\" + std::wstring(file.begin(), file.end()) +
                              L".txt");
   ASSERT_GT(full.size(), 259u);
-  EXPECT_EQ(e2e::ReadFileBytes(L"\\\\?\\" + full), "deep") << e2e::ReadTestLog();
-  EXPECT_NE(e2e::ReadTestLog().find("2 of 2 entries unpacked"), std::string::npos);
-  RemoveTreeLong(u.scratch);
+  EXPECT_EQ(support::ReadFileBytes(L"\\\\?\\" + full), "deep") << support::ReadTestLog();
+  EXPECT_NE(support::ReadTestLog().find("2 of 2 entries unpacked"), std::string::npos);
+  support::RemoveTree(u.scratch);
 }
 
 TEST(PkgDecompress, ArchiveThatCannotBeDeletedIsLeft) {
@@ -348,9 +328,9 @@ TEST(PkgDecompress, ArchiveThatCannotBeDeletedIsLeft) {
   CloseHandle(holder);
   ASSERT_TRUE(ran);
   EXPECT_TRUE(base::PathExists(u.Archive()));
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"a.txt")), "a");
-  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105");
-  EXPECT_NE(e2e::ReadTestLog().find("cannot be deleted, left in place"), std::string::npos) << e2e::ReadTestLog();
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"a.txt")), "a");
+  EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+  EXPECT_NE(support::ReadTestLog().find("cannot be deleted, left in place"), std::string::npos) << support::ReadTestLog();
 }
 
 TEST(PkgDecompress, RunningGameFromTheInstallFolderIsEndedFirst) {
@@ -359,26 +339,20 @@ TEST(PkgDecompress, RunningGameFromTheInstallFolderIsEndedFirst) {
   std::wstring elsewhere = u.scratch + L"\\elsewhere\\vorn\\vorn.exe";
   ASSERT_TRUE(e2e::PlaceTestGame(game));
   ASSERT_TRUE(e2e::PlaceTestGame(elsewhere));
-  HANDLE running = e2e::StartStayingGame(game);
-  HANDLE other = e2e::StartStayingGame(elsewhere);
-  ASSERT_TRUE(running && other);
+  support::LauncherRun running, other;
+  ASSERT_TRUE(e2e::StartStayingGame(running, game) && e2e::StartStayingGame(other, elsewhere));
   ASSERT_TRUE(e2e::WaitForStarts(game, 1, 20000));
   ASSERT_TRUE(e2e::WaitForStarts(elsewhere, 1, 20000));
 
   u.PutArchive({FileItem("vorn/vorn.exe", "the new game client")});
   bool ran = u.Run();
-  bool gameEnded = WaitForSingleObject(running, 5000) == WAIT_OBJECT_0;
-  bool otherRuns = WaitForSingleObject(other, 0) == WAIT_TIMEOUT;
-  TerminateProcess(running, 1);
-  TerminateProcess(other, 1);
-  WaitForSingleObject(other, 5000);
-  CloseHandle(running);
-  CloseHandle(other);
+  bool gameEnded = running.WaitExit(5000);
+  bool otherRuns = !other.WaitExit(0);
 
   ASSERT_TRUE(ran);
   EXPECT_TRUE(gameEnded);
   EXPECT_TRUE(otherRuns);
-  EXPECT_EQ(e2e::ReadFileBytes(game), "the new game client") << e2e::ReadTestLog();
+  EXPECT_EQ(support::ReadFileBytes(game), "the new game client") << support::ReadTestLog();
 }
 
 TEST(PkgDecompress, TheJobOutlivesAStateThatGoesFirst) {
@@ -401,7 +375,7 @@ TEST(PkgDecompress, TheJobOutlivesAStateThatGoesFirst) {
   DWORD start = GetTickCount();
   while (probe->progress < 2 && GetTickCount() - start < kRunTimeoutMs) Sleep(5);
   EXPECT_EQ(probe->progress, 2);
-  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"b.txt")), "b");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"b.txt")), "b");
   probe.reset();
   // Once the worker has returned, the last reference is gone.
   start = GetTickCount();
@@ -410,7 +384,7 @@ TEST(PkgDecompress, TheJobOutlivesAStateThatGoesFirst) {
 }
 
 TEST(PkgDecompress, ReportsStartAndOk) {
-  ASSERT_NE(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+  ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
   Unpack u(L"unzip-qos");
   u.PutArchive({FileItem("a.txt", "a")});
   e2e::ReportQosTo("/qos/zip-unpack");

@@ -8,10 +8,10 @@
 #include <cctype>
 #include <string>
 
-#include "e2e/game_server_control.h"
 #include "net/qos_reporter.h"
 #include "net/qos_system.h"
-#include "server_env.h"
+#include "support/game_server.h"
+#include "support/launcher_harness.h"
 
 namespace {
 
@@ -38,7 +38,7 @@ bool IsLowerHex32(const std::string& s) {
 }
 
 TEST(QosReports, OneRunOfReports) {
-  ASSERT_NE(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+  ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
   ASSERT_TRUE(gameserver::ResetFaults());
   ResetQosReporterForTesting();
   QosReporter& r = TheQosReporter();
@@ -49,7 +49,7 @@ TEST(QosReports, OneRunOfReports) {
   EXPECT_EQ(r.qosStartAt, 0);
   EXPECT_EQ(r.sQosSeq, "");
 
-  r.url = testenv::ServerUrl(kReportPath);
+  r.url = gameserver::ServerUrl(kReportPath);
   r.plat = "pc";
   r.skey = "sk-1";
   r.uid = "77";
@@ -109,7 +109,7 @@ TEST(QosReports, OneRunOfReports) {
 }
 
 TEST(QosReports, VersionComesFromTheLauncherResource) {
-  std::string version = FileVersionOf(testenv::WinePath(VORN_LAUNCHER_EXE));
+  std::string version = FileVersionOf(support::LauncherExe());
   EXPECT_EQ(version, VORN_VERSION_TEXT);
 }
 

@@ -7,8 +7,9 @@
 
 #include "base/fs.h"
 #include "base/handles.h"
+#include "base/text.h"
 #include "game_publication.h"
-#include "launcher_harness.h"
+#include "support/wine_path.h"
 
 namespace e2e {
 namespace {
@@ -17,10 +18,6 @@ const std::string kServerVersion = "105";
 
 std::wstring CommandKey(const std::wstring& installName) {
   return installName + L"\\shell\\open\\command";
-}
-
-std::wstring RegistryText(const std::vector<BYTE>& data) {
-  return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
 }
 
 std::wstring Lower(std::wstring text) {
@@ -54,23 +51,20 @@ TEST_F(Registration, ProtocolCommandStartsTheLauncherCopyInTheInstallFolder) {
   RunResult run = Run(L"vorn-360-tok.exe");
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exitCode, 0u);
-  EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+  EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
 
-  DWORD type = 0;
-  std::vector<BYTE> data;
-  ASSERT_TRUE(ReadRegistryValue(HKEY_CLASSES_ROOT, wideInstallName, L"URL Protocol", &type, &data))
-      << run.log;
-  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-  EXPECT_EQ(data.size(), 0u);
+  RegistryValue protocol = ReadRegistryValue(HKEY_CLASSES_ROOT, wideInstallName, L"URL Protocol");
+  ASSERT_TRUE(protocol.found) << run.log;
+  EXPECT_EQ(protocol.type, static_cast<DWORD>(REG_SZ));
+  EXPECT_EQ(protocol.data.size(), 0u);
 
-  ASSERT_TRUE(ReadRegistryValue(HKEY_CLASSES_ROOT, CommandKey(wideInstallName), L"", &type, &data));
-  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  RegistryValue command = ReadRegistryValue(HKEY_CLASSES_ROOT, CommandKey(wideInstallName), L"");
+  ASSERT_TRUE(command.found);
+  EXPECT_EQ(command.type, static_cast<DWORD>(REG_SZ));
   std::wstring expected = L"\"" + InstallDir() + L"vorn-360.exe\" \"%1\"";
   // The launcher hands over the characters without a terminating zero; the
   // registry stores one zero after a string that lacks it.
-  std::wstring stored = RegistryText(data);
-  if (!stored.empty() && stored.back() == L'\0') stored.pop_back();
-  EXPECT_EQ(Narrow(stored), Narrow(expected));
+  EXPECT_EQ(base::Utf8(command.Text()), base::Utf8(expected));
 
   // The shipped launcher carries no plug-in: nothing is written or loaded.
   EXPECT_FALSE(base::PathExists(PluginFolder()));
@@ -84,14 +78,12 @@ TEST_F(Registration, ExistingProtocolKeyIsLeftAsItIs) {
   ASSERT_EQ(RegCreateKeyW(HKEY_CLASSES_ROOT, wideInstallName.c_str(), key.Put()), ERROR_SUCCESS);
   key.Reset();
   PublishConfig();
-  RunResult run = Run(L"vorn-pc-tok.exe", L"", UnixToWinePath(VORN_PLUGIN_LAUNCHER_EXE));
+  RunResult run = Run(L"vorn-pc-tok.exe", L"", WinePath(VORN_PLUGIN_LAUNCHER_EXE));
   ASSERT_TRUE(run.ended);
   EXPECT_TRUE(run.boxes.empty());
 
-  DWORD type = 0;
-  std::vector<BYTE> data;
-  EXPECT_FALSE(ReadRegistryValue(HKEY_CLASSES_ROOT, wideInstallName, L"URL Protocol", &type, &data));
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, wideInstallName + L"\\shell"));
+  EXPECT_FALSE(ReadRegistryValue(HKEY_CLASSES_ROOT, wideInstallName, L"URL Protocol").found);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, wideInstallName + L"\\shell"));
   // Not even a launcher that carries the plug-in registers it then.
   EXPECT_FALSE(base::PathExists(PluginFolder()));
   // The token still decides the successor.
@@ -101,32 +93,32 @@ TEST_F(Registration, ExistingProtocolKeyIsLeftAsItIs) {
 TEST_F(Registration, MicroClientModeRegistersNothingAndNeedsNoToken) {
   UseMicroClientMode();
   PublishConfig();
-  RunResult run = Run(L"vorn-pc.exe", L"", UnixToWinePath(VORN_PLUGIN_LAUNCHER_EXE));
+  RunResult run = Run(L"vorn-pc.exe", L"", WinePath(VORN_PLUGIN_LAUNCHER_EXE));
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(std::count(run.boxes.begin(), run.boxes.end(), L"can't config token"), 0);
   EXPECT_EQ(run.log.find("can't config token"), std::string::npos);
-  EXPECT_FALSE(RegistryKeyExists(HKEY_CLASSES_ROOT, wideInstallName));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, wideInstallName));
   EXPECT_FALSE(base::PathExists(PluginFolder()));
   EXPECT_NE(run.log.find("enter download launcher logo state"), std::string::npos) << run.log;
 }
 
 TEST_F(Registration, TestBuildWritesThePluginAndCallsItsExportOnce) {
   PublishConfig();
-  const std::wstring launcher = UnixToWinePath(VORN_PLUGIN_LAUNCHER_EXE);
+  const std::wstring launcher = WinePath(VORN_PLUGIN_LAUNCHER_EXE);
   const std::wstring dll = PluginFolder() + L"\\DeRazoDidivoVA.dll";
   const std::wstring calls = dll + L".calls";
 
   RunResult first = Run(L"vorn-pc-tok.exe", L"", launcher);
   ASSERT_TRUE(first.ended);
   EXPECT_TRUE(first.boxes.empty());
-  EXPECT_EQ(ReadFileBytes(dll), ReadFileBytes(UnixToWinePath(VORN_TEST_PLUGIN_DLL)));
+  EXPECT_EQ(ReadFileBytes(dll), ReadFileBytes(WinePath(VORN_TEST_PLUGIN_DLL)));
   std::string called = ReadFileBytes(calls);
   // One line: the path the plug-in was loaded from.
   EXPECT_EQ(CountOf(called, "\n"), 1u) << called;
-  EXPECT_EQ(Lower(Widen(called)), Lower(dll + L"\n"));
+  EXPECT_EQ(Lower(base::ToWide(called)), Lower(dll + L"\n"));
   EXPECT_EQ(CountOf(first.log, "ie game plugin reg succ"), 1u) << first.log;
   // The protocol step follows the plug-in step.
-  EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, CommandKey(wideInstallName)));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, CommandKey(wideInstallName)));
 
   // The protocol key now exists: a second run registers nothing, the plug-in included.
   RunResult second = Run(L"vorn-pc-tok.exe", L"", launcher);
@@ -144,7 +136,7 @@ TEST_F(Registration, TwoWordNameStopsWithCantConfigTokenAfterRegistering) {
   EXPECT_EQ(run.boxes[0], L"can't config token");
   EXPECT_EQ(run.log.find("enter get user login info state"), std::string::npos);
   // Registration comes before the token check.
-  EXPECT_TRUE(RegistryKeyExists(HKEY_CLASSES_ROOT, CommandKey(wideInstallName)));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, CommandKey(wideInstallName)));
 }
 
 TEST_F(Registration, FailedLogoChangesNothingElse) {
@@ -154,9 +146,8 @@ TEST_F(Registration, FailedLogoChangesNothingElse) {
   ASSERT_TRUE(good.ended);
   // The temporary folder ends in a backslash; the logo name brings its own slash.
   EXPECT_EQ(ReadFileBytes(logoFile), logoBytes);
-  DWORD type = 0;
-  std::vector<BYTE> goodCommand;
-  ASSERT_TRUE(ReadRegistryValue(HKEY_CLASSES_ROOT, CommandKey(wideInstallName), L"", &type, &goodCommand));
+  RegistryValue goodCommand = ReadRegistryValue(HKEY_CLASSES_ROOT, CommandKey(wideInstallName), L"");
+  ASSERT_TRUE(goodCommand.found);
 
   DeleteRegistryTree(HKEY_CLASSES_ROOT, wideInstallName);
   DeleteFileW(logoFile.c_str());
@@ -168,9 +159,9 @@ TEST_F(Registration, FailedLogoChangesNothingElse) {
 
   EXPECT_EQ(failed.boxes, good.boxes);
   EXPECT_EQ(StatesEntered(failed.log), StatesEntered(good.log));
-  std::vector<BYTE> failedCommand;
-  ASSERT_TRUE(ReadRegistryValue(HKEY_CLASSES_ROOT, CommandKey(wideInstallName), L"", &type, &failedCommand));
-  EXPECT_EQ(failedCommand, goodCommand);
+  RegistryValue failedCommand = ReadRegistryValue(HKEY_CLASSES_ROOT, CommandKey(wideInstallName), L"");
+  ASSERT_TRUE(failedCommand.found);
+  EXPECT_EQ(failedCommand.data, goodCommand.data);
 
   // A configuration without a logo fetches nothing and goes on the same way.
   DeleteRegistryTree(HKEY_CLASSES_ROOT, wideInstallName);

@@ -2,20 +2,17 @@
 #include <gtest/gtest.h>
 
 #include "base/fs.h"
-#include "launcher_harness.h"
+#include "base/text.h"
+#include "support/launcher_harness.h"
+#include "support/log_reader.h"
+#include "support/scratch_folder.h"
 
-using e2e::LauncherRun;
+using base::Utf8;
+using support::LauncherRun;
 
 namespace {
 
 const std::string kBanner = "=====================start=====================\n";
-
-std::string Utf8(const std::wstring& w) {
-  std::string out(WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr), 0);
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &out[0], static_cast<int>(out.size()), nullptr, nullptr);
-  out.resize(out.size() - 1);
-  return out;
-}
 
 }  // namespace
 
@@ -23,8 +20,8 @@ TEST(StartUp, RenamedExecutableIsRefusedWithExitMinusOne) {
   for (const wchar_t* name : {L"setup.exe", L"vorn.exe", L"uninstall.exe"}) {
     SCOPED_TRACE(Utf8(name));
     LauncherRun run;
-    ASSERT_TRUE(run.Start(e2e::ScratchDir(L"rename"), name));
-    e2e::MessageBoxInfo box = run.WaitForMessageBox(20000);
+    ASSERT_TRUE(run.Start(support::ScratchDir(L"rename"), name));
+    support::MessageBoxInfo box = run.WaitForMessageBox(20000);
     ASSERT_NE(box.window, nullptr);
     EXPECT_EQ(box.caption, L"提示");
     EXPECT_EQ(box.text, L"请勿重命名此程序，重新下载再重试！");
@@ -39,11 +36,11 @@ TEST(StartUp, RenamedExecutableIsRefusedWithExitMinusOne) {
 
 TEST(StartUp, NormalRunLogsTokenAndPlatformAndEndsWithZero) {
   LauncherRun run;
-  ASSERT_TRUE(run.Start(e2e::ScratchDir(L"normal"), L"vorn-pc-abc123.exe"));
+  ASSERT_TRUE(run.Start(support::ScratchDir(L"normal"), L"vorn-pc-abc123.exe"));
   DWORD code = 1;
   run.RunToEnd(60000, &code);
   EXPECT_EQ(code, 0u);
-  std::string log = e2e::ReadLog();
+  std::string log = support::ReadLog();
   EXPECT_EQ(log.compare(0, kBanner.size(), kBanner), 0) << log;
   EXPECT_NE(log.find("> user token: [abc123]\n"), std::string::npos) << log;
   EXPECT_NE(log.find("> platform: [pc]\n"), std::string::npos) << log;
@@ -51,21 +48,21 @@ TEST(StartUp, NormalRunLogsTokenAndPlatformAndEndsWithZero) {
 
 TEST(StartUp, TwoWordNameHasNoToken) {
   LauncherRun run;
-  ASSERT_TRUE(run.Start(e2e::ScratchDir(L"twoword"), L"vorn-pc.exe"));
+  ASSERT_TRUE(run.Start(support::ScratchDir(L"twoword"), L"vorn-pc.exe"));
   DWORD code = 1;
   run.RunToEnd(60000, &code);
   EXPECT_EQ(code, 0u);
-  EXPECT_TRUE(e2e::LogContains("user token: []\n"));
-  EXPECT_TRUE(e2e::LogContains("platform: [pc]\n"));
+  EXPECT_TRUE(support::LogContains("user token: []\n"));
+  EXPECT_TRUE(support::LogContains("platform: [pc]\n"));
 }
 
 TEST(StartUp, EachRunBeginsTheLogAnew) {
-  ASSERT_TRUE(base::WriteWholeFile(e2e::LogFilePath(), "left over from an earlier run\n"));
+  ASSERT_TRUE(base::WriteWholeFile(support::LogFilePath(), "left over from an earlier run\n"));
   LauncherRun run;
-  ASSERT_TRUE(run.Start(e2e::ScratchDir(L"truncate"), L"vorn-pc-x.exe"));
+  ASSERT_TRUE(run.Start(support::ScratchDir(L"truncate"), L"vorn-pc-x.exe"));
   DWORD code = 1;
   run.RunToEnd(60000, &code);
-  std::string log = e2e::ReadLog();
+  std::string log = support::ReadLog();
   EXPECT_EQ(log.compare(0, kBanner.size(), kBanner), 0);
   EXPECT_EQ(log.find("left over"), std::string::npos);
   // Every line after the banner carries the time prefix "<YYYY-MM-DD HH:MM:SS> ".
@@ -88,30 +85,30 @@ TEST(StartUp, SecondInstanceQuitsWithoutTouchingTheLog) {
   // This test process plays the running launcher by holding its mutex.
   HANDLE mutex = CreateMutexW(nullptr, FALSE, L"kz-vorn-install-launcher");
   ASSERT_NE(mutex, nullptr);
-  ASSERT_TRUE(base::WriteWholeFile(e2e::LogFilePath(), "first instance's log\n"));
+  ASSERT_TRUE(base::WriteWholeFile(support::LogFilePath(), "first instance's log\n"));
   LauncherRun run;
-  ASSERT_TRUE(run.Start(e2e::ScratchDir(L"second"), L"vorn-pc-abc.exe"));
+  ASSERT_TRUE(run.Start(support::ScratchDir(L"second"), L"vorn-pc-abc.exe"));
   DWORD code = 1;
   EXPECT_TRUE(run.WaitExit(15000, &code));
   EXPECT_EQ(code, 0u);
   EXPECT_EQ(run.WaitForMessageBox(0).window, nullptr);
-  EXPECT_EQ(e2e::ReadLog(), "first instance's log\n");
+  EXPECT_EQ(support::ReadLog(), "first instance's log\n");
   CloseHandle(mutex);
 }
 
 TEST(StartUp, UninstallerNameRunsTheUninstallFlow) {
   LauncherRun run;
-  ASSERT_TRUE(run.Start(e2e::ScratchDir(L"uninstall"), L"vorn-Uninstall.exe", L"not-a-folder"));
+  ASSERT_TRUE(run.Start(support::ScratchDir(L"uninstall"), L"vorn-Uninstall.exe", L"not-a-folder"));
   DWORD code = 1;
   ASSERT_TRUE(run.WaitExit(30000, &code));
   EXPECT_EQ(code, 0u);
-  EXPECT_TRUE(e2e::LogContains("> IsUninstallLauncher\n"));
-  EXPECT_FALSE(e2e::LogContains("platform: ["));
+  EXPECT_TRUE(support::LogContains("> IsUninstallLauncher\n"));
+  EXPECT_FALSE(support::LogContains("platform: ["));
 }
 
 TEST(StartUp, WebLaunchRunsACopyThatTakesTheUserInfo) {
-  std::wstring dir = e2e::ScratchDir(L"web");
-  e2e::KillProcessesNamed(L"vorn-pc.run.exe");
+  std::wstring dir = support::ScratchDir(L"web");
+  support::KillProcessesNamed(L"vorn-pc.run.exe");
   LauncherRun run;
   ASSERT_TRUE(run.Start(dir, L"vorn-pc.exe", L"vorn://launch/?uid=1/"));
   DWORD code = 1;
@@ -119,10 +116,10 @@ TEST(StartUp, WebLaunchRunsACopyThatTakesTheUserInfo) {
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(base::PathExists(dir + L"\\vorn-pc.run.exe"));
   // The copy runs on by itself; its log replaces the first process's.
-  EXPECT_TRUE(e2e::WaitForLog("user info: [uid=1]", 20000)) << e2e::ReadLog();
-  EXPECT_TRUE(e2e::LogContains("user token: [LaunchFromWeb]"));
+  EXPECT_TRUE(support::WaitForLog("user info: [uid=1]", 20000)) << support::ReadLog();
+  EXPECT_TRUE(support::LogContains("user token: [LaunchFromWeb]"));
   // Let the copy finish its run, answering any box it shows.
-  std::vector<DWORD> copies = e2e::ProcessesNamed(L"vorn-pc.run.exe");
+  std::vector<DWORD> copies = support::ProcessesNamed(L"vorn-pc.run.exe");
   if (!copies.empty()) {
     LauncherRun copy;
     ASSERT_TRUE(copy.Attach(copies[0]));
@@ -130,17 +127,17 @@ TEST(StartUp, WebLaunchRunsACopyThatTakesTheUserInfo) {
     copy.RunToEnd(60000, &copyCode);
     EXPECT_EQ(copyCode, 0u);
   }
-  e2e::KillProcessesNamed(L"vorn-pc.run.exe");
+  support::KillProcessesNamed(L"vorn-pc.run.exe");
 }
 
 TEST(StartUp, WebLaunchOfARunCopyKeepsTheTokenFromTheName) {
-  std::wstring dir = e2e::ScratchDir(L"webrun");
+  std::wstring dir = support::ScratchDir(L"webrun");
   LauncherRun run;
   ASSERT_TRUE(run.Start(dir, L"vorn-pc-tok.run.exe", L"vorn://launch/?uid=7/"));
   DWORD code = 1;
   run.RunToEnd(60000, &code);
   EXPECT_EQ(code, 0u);
-  EXPECT_TRUE(e2e::LogContains("user token: [tok]\n"));
-  EXPECT_FALSE(e2e::LogContains("user info: ["));
+  EXPECT_TRUE(support::LogContains("user token: [tok]\n"));
+  EXPECT_FALSE(support::LogContains("user info: ["));
   EXPECT_FALSE(base::PathExists(dir + L"\\vorn-pc-tok.run.run.exe"));
 }

@@ -2,12 +2,8 @@
 
 #include <cstdlib>
 
-#include "base/log.h"
 #include "base/fs.h"
-#include "base/text.h"
-#include "e2e/game_server_control.h"
-#include "launcher_harness.h"
-#include "server_env.h"
+#include "support/game_server.h"
 
 namespace e2e {
 
@@ -72,19 +68,7 @@ void Stepper::Abandon() {
   cv_.notify_all();
 }
 
-std::string ReadFileBytes(const std::wstring& path) {
-  std::string bytes;
-  base::ReadWholeFile(path, bytes);
-  return bytes;
-}
-
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  return base::WriteWholeFile(path, bytes);
-}
-
-std::string Narrow(const std::wstring& text) { return base::Utf8(text); }
-
-void ReportQosTo(const std::string& path) { TheQosReporter().url = testenv::ServerUrl(path); }
+void ReportQosTo(const std::string& path) { TheQosReporter().url = gameserver::ServerUrl(path); }
 
 std::vector<int> QosEventsAt(const std::string& path, size_t count, DWORD waitMs) {
   std::vector<int> events;
@@ -99,17 +83,5 @@ std::vector<int> QosEventsAt(const std::string& path, size_t count, DWORD waitMs
   } while (GetTickCount() - start < waitMs);
   return events;
 }
-
-namespace {
-std::wstring g_testLog;
-}
-
-std::wstring OpenTestLog(const std::wstring& dir) {
-  g_testLog = dir + L"\\test.log";
-  LogOpen(g_testLog);
-  return g_testLog;
-}
-
-std::string ReadTestLog() { return ReadFileBytes(g_testLog); }
 
 }  // namespace e2e

@@ -17,8 +17,14 @@
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
 #include "install/install_config.h"
+#include "support/files.h"
+#include "support/log_reader.h"
+#include "support/scratch_folder.h"
 
 namespace e2e {
+
+// The end-to-end helpers build on the shared test support.
+using namespace support;
 
 class RecordingPage : public ILoadingPage {
  public:
@@ -67,17 +73,10 @@ class Stepper {
   bool abandoned_ = false;
 };
 
-std::string ReadFileBytes(const std::wstring& path);
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
-std::string Narrow(const std::wstring& text);
 // Points the process's statistics reports at `path` on the local game server
 // (a path of the test's own, so its reports can be told apart).
 void ReportQosTo(const std::string& path);
 // The event ids reported to `path`, once `count` have arrived or `waitMs` passed.
 std::vector<int> QosEventsAt(const std::string& path, size_t count, DWORD waitMs);
-
-// The log of the test process, begun anew in `dir`.
-std::wstring OpenTestLog(const std::wstring& dir);
-std::string ReadTestLog();
 
 }  // namespace e2e

@@ -1,13 +1,15 @@
 #include "test_game.h"
 
+#include <cwctype>
+
 #include "base/fs.h"
 #include "base/strings.h"
 #include "base/text.h"
-#include "launcher_harness.h"
+#include "support/wine_path.h"
 
 namespace e2e {
 
-std::wstring TestGameExe() { return UnixToWinePath(VORN_TEST_GAME_EXE); }
+std::wstring TestGameExe() { return support::WinePath(VORN_TEST_GAME_EXE); }
 
 bool PlaceTestGame(const std::wstring& path) {
   base::CreateDirectoryTree(base::DirectoryPart(path));
@@ -32,6 +34,14 @@ std::vector<GameStart> RecordedStarts(const std::wstring& exePath) {
   return starts;
 }
 
+std::wstring DigitsAfter(const std::wstring& params, const std::wstring& marker) {
+  size_t at = params.find(marker);
+  if (at == std::wstring::npos) return std::wstring();
+  size_t start = at + marker.size(), end = start;
+  while (end < params.size() && iswdigit(params[end])) ++end;
+  return params.substr(start, end - start);
+}
+
 bool WaitForStarts(const std::wstring& exePath, size_t count, DWORD timeoutMs) {
   DWORD start = GetTickCount();
   while (GetTickCount() - start < timeoutMs) {
@@ -41,15 +51,8 @@ bool WaitForStarts(const std::wstring& exePath, size_t count, DWORD timeoutMs) {
   return RecordedStarts(exePath).size() >= count;
 }
 
-HANDLE StartStayingGame(const std::wstring& exePath) {
-  std::wstring line = L"\"" + exePath + L"\" --stay";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return nullptr;
-  CloseHandle(pi.hThread);
-  return pi.hProcess;
+bool StartStayingGame(support::LauncherRun& run, const std::wstring& exePath) {
+  return run.StartExisting(exePath, L"--stay");
 }
 
 }  // namespace e2e

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/launcher_harness.h"
+
 namespace e2e {
 
 std::wstring TestGameExe();
@@ -19,11 +21,14 @@ struct GameStart {
 };
 // Starts recorded next to the copy at `exePath`, oldest first.
 std::vector<GameStart> RecordedStarts(const std::wstring& exePath);
+// The digits right after `marker` in a start's parameters (the command key
+// after " cmdKey:"); empty when the marker is absent.
+std::wstring DigitsAfter(const std::wstring& params, const std::wstring& marker);
 // Waits until `count` starts are recorded; false on time-out.
 bool WaitForStarts(const std::wstring& exePath, size_t count, DWORD timeoutMs);
 
-// Starts the copy with "--stay" so that it keeps running (a minute at most);
-// returns its process handle (with SYNCHRONIZE and TERMINATE access), null on failure.
-HANDLE StartStayingGame(const std::wstring& exePath);
+// Starts the copy with "--stay" so that it keeps running (a minute at most,
+// or until `run` ends it when it goes).
+bool StartStayingGame(support::LauncherRun& run, const std::wstring& exePath);
 
 }  // namespace e2e

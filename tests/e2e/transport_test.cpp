@@ -7,10 +7,9 @@
 #include <string>
 
 #include "base/handles.h"
-#include "e2e/game_server_control.h"
 #include "net/transport.h"
 #include "net/transport_errors.h"
-#include "server_env.h"
+#include "support/game_server.h"
 
 namespace {
 
@@ -51,7 +50,7 @@ Received Fetch(const std::string& url, const HeaderList& headers = {},
 class Transport : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(testenv::ServerTlsPort(), 0) << "run through CTest, which starts the game server";
+    ASSERT_NE(gameserver::ServerTlsPort(), 0) << "run through CTest, which starts the game server";
     ASSERT_TRUE(gameserver::ResetFaults());
   }
   void TearDown() override { gameserver::ResetFaults(); }
@@ -61,7 +60,7 @@ TEST_F(Transport, BothCarryTheSameFileWithRangeAndHeaders) {
   std::string content = gameserver::TestBytes(600000, 11);
   ASSERT_TRUE(gameserver::Publish("/tr/same.bin", content));
   for (const std::string& url :
-       {testenv::ServerUrl("/tr/same.bin"), testenv::ServerTlsUrl("/tr/same.bin")}) {
+       {gameserver::ServerUrl("/tr/same.bin"), gameserver::ServerTlsUrl("/tr/same.bin")}) {
     SCOPED_TRACE(url);
     Received whole = Fetch(url);
     EXPECT_EQ(whole.result.failure, TransportFailure::kNone);
@@ -85,7 +84,7 @@ TEST_F(Transport, BothCarryTheSameFileWithRangeAndHeaders) {
 TEST_F(Transport, RedirectsComeBackUnfollowedWithoutTheirBody) {
   ASSERT_TRUE(gameserver::AddFault("/tr/moved.txt", "redirect=/tr/elsewhere.txt&times=2"));
   for (const std::string& url :
-       {testenv::ServerUrl("/tr/moved.txt"), testenv::ServerTlsUrl("/tr/moved.txt")}) {
+       {gameserver::ServerUrl("/tr/moved.txt"), gameserver::ServerTlsUrl("/tr/moved.txt")}) {
     SCOPED_TRACE(url);
     Received r = Fetch(url);
     EXPECT_EQ(r.result.failure, TransportFailure::kNone);
@@ -100,7 +99,7 @@ TEST_F(Transport, RedirectsComeBackUnfollowedWithoutTheirBody) {
 TEST_F(Transport, CertificateForAnotherNameIsRejected) {
   // The certificate names "localhost" only; reached by address it does not fit.
   ASSERT_TRUE(gameserver::Publish("/tr/name.txt", "secret"));
-  std::string url = "https://127.0.0.1:" + std::to_string(testenv::ServerTlsPort()) + "/tr/name.txt";
+  std::string url = "https://127.0.0.1:" + std::to_string(gameserver::ServerTlsPort()) + "/tr/name.txt";
   Received r = Fetch(url);
   EXPECT_TRUE(r.result.failure == TransportFailure::kTlsCertificate ||
               r.result.failure == TransportFailure::kTlsHandshake)
@@ -113,7 +112,7 @@ TEST_F(Transport, CertificateForAnotherNameIsRejected) {
 }
 
 TEST_F(Transport, PlainHttpToTheTlsPortIsNoResponse) {
-  std::string url = "http://127.0.0.1:" + std::to_string(testenv::ServerTlsPort()) + "/tr/x";
+  std::string url = "http://127.0.0.1:" + std::to_string(gameserver::ServerTlsPort()) + "/tr/x";
   Received r = Fetch(url);
   EXPECT_NE(r.result.failure, TransportFailure::kNone);
   EXPECT_EQ(r.responses, 0);
@@ -133,7 +132,7 @@ TEST_F(Transport, StopCheckEndsAWaitOnASilentServer) {
       &keepGoing, 0, nullptr));
   ASSERT_TRUE(stopper.Valid());
   ULONGLONG started = GetTickCount64();
-  Received r = Fetch(testenv::ServerTlsUrl("/tr/silent.txt"), {}, &keepGoing);
+  Received r = Fetch(gameserver::ServerTlsUrl("/tr/silent.txt"), {}, &keepGoing);
   ULONGLONG took = GetTickCount64() - started;
   WaitForSingleObject(stopper.Get(), INFINITE);
   EXPECT_EQ(r.result.failure, TransportFailure::kStopped);

@@ -9,9 +9,12 @@
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/text.h"
-#include "launcher_harness.h"
+#include "support/launcher_harness.h"
+#include "support/log_reader.h"
+#include "support/registry.h"
+#include "support/scratch_folder.h"
 
-using e2e::LauncherRun;
+using support::LauncherRun;
 
 namespace {
 
@@ -19,17 +22,9 @@ const std::wstring kSecondStage = L"tmp567pbq3cas9190aewdqw634_Uninstall.exe";
 const std::wstring kRegPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const std::wstring kEntry = L"VornE2EUninstall";
 
-std::wstring TempCopy() {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  return std::wstring(temp) + kSecondStage;
-}
+std::wstring TempCopy() { return support::TempFolder() + kSecondStage; }
 
-bool KeyExists() {
-  base::UniqueKey key;
-  return RegOpenKeyExW(HKEY_CURRENT_USER, (kRegPath + L"\\" + kEntry).c_str(), 0, KEY_READ,
-                       key.Put()) == ERROR_SUCCESS;
-}
+bool KeyExists() { return support::KeyExists(HKEY_CURRENT_USER, kRegPath + L"\\" + kEntry); }
 
 // What a micro-client installation leaves behind, minus the real shell.
 struct FakeInstall {
@@ -37,8 +32,8 @@ struct FakeInstall {
   std::wstring link;  // stands in for the desktop shortcut
 
   FakeInstall(const std::wstring& scratch, const char* linkLine = nullptr, bool withIni = true) {
-    dir = e2e::ScratchDir(scratch + L"\\Vorn Game");
-    link = e2e::ScratchDir(scratch + L" desktop") + L"\\Vorn Game.lnk";
+    dir = support::ScratchDir(scratch + L"\\Vorn Game");
+    link = support::ScratchDir(scratch + L" desktop") + L"\\Vorn Game.lnk";
     base::CreateDirectoryTree(dir + L"\\bin");
     base::CreateDirectoryTree(dir + L"\\data\\maps");
     base::WriteWholeFile(dir + L"\\bin\\game.exe", "MZ game");
@@ -65,34 +60,18 @@ struct FakeInstall {
 
 // Starts the second stage directly, from a copy under its temporary name.
 bool RunSecondStage(LauncherRun& run, const std::wstring& installDir, DWORD* code) {
-  return run.Start(e2e::ScratchDir(L"uninstall second stage"), kSecondStage, installDir) &&
+  return run.Start(support::ScratchDir(L"uninstall second stage"), kSecondStage, installDir) &&
          run.WaitExit(30000, code);
 }
 
-std::string LastLogLine() {
-  std::string log = e2e::ReadLog();
-  if (!log.empty() && log.back() == '\n') log.pop_back();
-  size_t start = log.rfind('\n');
-  std::string line = log.substr(start == std::string::npos ? 0 : start + 1);
-  size_t prefix = line.find("> ");
-  return prefix == std::string::npos ? line : line.substr(prefix + 2);
-}
+std::string LastLogLine() { return support::LastMessage(support::ReadLog()); }
 
 // Starts the second stage with a current folder of our choosing.
 bool RunSecondStageIn(const std::wstring& currentDir, const std::wstring& installDir, DWORD* code) {
-  std::wstring exe = e2e::ScratchDir(L"uninstall second stage") + L"\\" + kSecondStage;
-  if (!CopyFileW(e2e::LauncherExe().c_str(), exe.c_str(), FALSE)) return false;
-  std::wstring line = L"\"" + exe + L"\" " + installDir;
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, currentDir.c_str(),
-                      &si, &pi))
-    return false;
-  base::UniqueHandle thread(pi.hThread);
-  base::UniqueHandle process(pi.hProcess);
-  if (WaitForSingleObject(process.Get(), 30000) != WAIT_OBJECT_0) return false;
-  return GetExitCodeProcess(process.Get(), code) != 0;
+  std::wstring exe = support::ScratchDir(L"uninstall second stage") + L"\\" + kSecondStage;
+  LauncherRun run;
+  return CopyFileW(support::LauncherExe().c_str(), exe.c_str(), FALSE) &&
+         run.StartExisting(exe, installDir, currentDir) && run.WaitExit(30000, code);
 }
 
 std::wstring Upper(std::wstring text) {
@@ -103,10 +82,10 @@ std::wstring Upper(std::wstring text) {
 class Uninstall : public ::testing::Test {
  protected:
   void SetUp() override {
-    e2e::KillProcessesNamed(kSecondStage);
+    support::KillProcessesNamed(kSecondStage);
     DeleteFileW(TempCopy().c_str());
   }
-  void TearDown() override { e2e::KillProcessesNamed(kSecondStage); }
+  void TearDown() override { support::KillProcessesNamed(kSecondStage); }
 };
 
 }  // namespace
@@ -123,14 +102,14 @@ TEST_F(Uninstall, TwoStagesRemoveFolderShortcutAndEntry) {
   // The second stage begins its own log; its settings line shows that the
   // folder arrived whole, blank included, as its command line.
   std::string iniLine = "ReadCfg::iniPath: " + base::Utf8(install.dir) + "\\Uninstall.ini\n";
-  ASSERT_TRUE(e2e::WaitForLog(iniLine, 20000)) << e2e::ReadLog();
-  ASSERT_TRUE(e2e::WaitNoProcessNamed(kSecondStage, 30000));
+  ASSERT_TRUE(support::WaitForLog(iniLine, 20000)) << support::ReadLog();
+  ASSERT_TRUE(support::WaitNoProcessNamed(kSecondStage, 30000));
 
   EXPECT_FALSE(base::PathExists(install.dir));
   EXPECT_TRUE(base::DirectoryExists(install.dir.substr(0, install.dir.rfind(L'\\'))));
   EXPECT_FALSE(base::PathExists(install.link));
   EXPECT_FALSE(KeyExists());
-  std::string log = e2e::ReadLog();
+  std::string log = support::ReadLog();
   EXPECT_NE(log.find("从temp拉起的uninstall，开始真正的删除操作"), std::string::npos) << log;
   EXPECT_NE(log.find("删除installpath result: " + base::ErrorText(0) + "\n"), std::string::npos) << log;
   EXPECT_NE(log.find("删除注册表: " + base::Utf8(kRegPath) + ", sub: " + base::Utf8(kEntry)),
@@ -172,8 +151,8 @@ TEST_F(Uninstall, FileInUseStopsTheFolderButNotShortcutAndEntry) {
   EXPECT_TRUE(base::PathExists(held));
   EXPECT_FALSE(base::PathExists(install.link));
   EXPECT_FALSE(KeyExists());
-  EXPECT_TRUE(e2e::LogContains("删除installpath result: " + base::ErrorText(ERROR_SHARING_VIOLATION) + "\n"))
-      << e2e::ReadLog();
+  EXPECT_TRUE(support::LogContains("删除installpath result: " + base::ErrorText(ERROR_SHARING_VIOLATION) + "\n"))
+      << support::ReadLog();
 }
 
 TEST_F(Uninstall, OtherNamesAndCommandLinesDoNothing) {
@@ -189,7 +168,7 @@ TEST_F(Uninstall, OtherNamesAndCommandLinesDoNothing) {
   {
     // The temporary copy without a folder is not the second stage.
     LauncherRun run;
-    ASSERT_TRUE(run.Start(e2e::ScratchDir(L"uninstall second stage"), kSecondStage));
+    ASSERT_TRUE(run.Start(support::ScratchDir(L"uninstall second stage"), kSecondStage));
     DWORD code = 1;
     ASSERT_TRUE(run.WaitExit(20000, &code));
     EXPECT_EQ(code, 0u);
@@ -208,7 +187,7 @@ TEST_F(Uninstall, SecondStageStepsOutOfTheInstallFolderInAnyLetterCase) {
     DWORD code = 1;
     ASSERT_TRUE(RunSecondStageIn(Upper(install.dir) + below, install.dir, &code));
     EXPECT_EQ(code, 0u);
-    EXPECT_FALSE(base::PathExists(install.dir)) << e2e::ReadLog();
+    EXPECT_FALSE(base::PathExists(install.dir)) << support::ReadLog();
     EXPECT_FALSE(KeyExists());
   }
 }

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "base/fs.h"
-#include "e2e/game_server_control.h"
+#include "base/text.h"
 #include "game_publication.h"
-#include "launcher_harness.h"
-#include "server_env.h"
+#include "support/game_server.h"
 
 namespace e2e {
 namespace {
@@ -23,7 +22,6 @@ class UserInfo : public WorkflowTest {
   }
 
   std::string GameCommandLines() { return ReadFileBytes(InstallDir() + L"game\\game.exe.cmdline.txt"); }
-  std::string ShellCommandLines() { return ReadFileBytes(InstallDir() + L"shell.exe.cmdline.txt"); }
 };
 
 TEST_F(UserInfo, WebLaunchUsesItsUserInfoWithoutAskingTheTokenServer) {
@@ -71,11 +69,11 @@ TEST_F(UserInfo, RepliesBeginningWithErrorAndEmptyRepliesStopTheRun) {
     ASSERT_TRUE(ResetServer());
     PublishReply(c.token, c.reply);
     PublishConfig();
-    RunResult run = Run(Widen(std::string("vorn-pc-") + c.token + ".exe"));
+    RunResult run = Run(base::ToWide(std::string("vorn-pc-") + c.token + ".exe"));
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u);
     ASSERT_EQ(run.boxes.size(), 1u) << run.log;
-    EXPECT_EQ(Narrow(run.boxes[0]), Narrow(c.message));
+    EXPECT_EQ(base::Utf8(run.boxes[0]), base::Utf8(c.message));
     EXPECT_EQ(gameserver::Requests("/" + installName + "/replies/" + c.token).size(), 1u);
     EXPECT_EQ(run.log.find("enter DownloadPkgVerState"), std::string::npos);
     EXPECT_FALSE(base::PathExists(InstallDir() + L"game\\game.exe.cmdline.txt"));
@@ -101,7 +99,7 @@ TEST_F(UserInfo, UnreachableTokenServerShowsTheDownloadError) {
   RunResult run = Run(L"vorn-pc-nobody.exe");
   ASSERT_TRUE(run.ended);
   ASSERT_EQ(run.boxes.size(), 1u);
-  EXPECT_EQ(Narrow(run.boxes[0]), "http response failed, isrun:1, res:NULL, status: 404, url: " +
+  EXPECT_EQ(base::Utf8(run.boxes[0]), "http response failed, isrun:1, res:NULL, status: 404, url: " +
                                       config["tokensvr"] + "nobody");
 }
 
@@ -136,9 +134,9 @@ TEST_F(UserInfo, MicroClientModeLaunchesWithoutUserWhenTheLookupFails) {
     if (token == std::string("errreply")) PublishReply(token, "error: unknown token");
     PublishConfig();
     DeleteFileW((InstallDir() + L"shell.exe.cmdline.txt").c_str());
-    RunResult run = Run(Widen(std::string("vorn-pc-") + token + ".exe"));
+    RunResult run = Run(base::ToWide(std::string("vorn-pc-") + token + ".exe"));
     ASSERT_TRUE(run.ended);
-    EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+    EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
     EXPECT_NE(run.log.find("enter get user login info state"), std::string::npos) << run.log;
     EXPECT_EQ(run.log.find("enter DownloadPkgVerState"), std::string::npos);
     EXPECT_NE(run.log.find("enter LoadState"), std::string::npos);

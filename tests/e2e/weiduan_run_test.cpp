@@ -7,10 +7,10 @@
 
 #include "base/fs.h"
 #include "base/handles.h"
-#include "e2e/game_server_control.h"
+#include "base/text.h"
 #include "game_publication.h"
 #include "install/registration.h"
-#include "launcher_harness.h"
+#include "support/game_server.h"
 #include "test_game.h"
 
 namespace e2e {
@@ -19,30 +19,7 @@ namespace {
 constexpr DWORD kStartTimeoutMs = 20000;
 const std::wstring kSecondStage = L"tmp567pbq3cas9190aewdqw634_Uninstall.exe";
 
-std::set<std::wstring> Names(const std::wstring& pattern) {
-  std::set<std::wstring> names;
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW(pattern.c_str(), &fd);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do names.insert(fd.cFileName);
-  while (FindNextFileW(find, &fd));
-  FindClose(find);
-  return names;
-}
-
-std::set<std::wstring> UninstallEntries() {
-  std::set<std::wstring> names;
-  base::UniqueKey key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallRegPath, 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
-    return names;
-  wchar_t name[256];
-  for (DWORD i = 0;; ++i) {
-    DWORD size = 256;
-    if (RegEnumKeyExW(key.Get(), i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-    names.insert(name);
-  }
-  return names;
-}
+std::set<std::wstring> UninstallEntries() { return SubKeyNames(HKEY_CURRENT_USER, kUninstallRegPath); }
 
 class MicroClientRun : public WorkflowTest {
  protected:
@@ -64,12 +41,7 @@ class MicroClientRun : public WorkflowTest {
   // Runs the launcher and notes the install folder it chose ("SetInstallDir:<path>").
   RunResult RunAndNoteFolder(const std::wstring& exeName) {
     RunResult run = Run(exeName);
-    const std::string marker = "SetInstallDir:";
-    size_t at = run.log.find(marker);
-    if (at != std::string::npos) {
-      size_t end = run.log.find('\n', at);
-      chosenDir = Widen(run.log.substr(at + marker.size(), end - at - marker.size()));
-    }
+    chosenDir = ChosenDir(run.log);
     return run;
   }
   std::wstring Link() const { return DesktopFolder() + L"\\" + wideInstallName + L".lnk"; }
@@ -85,14 +57,14 @@ class MicroClientRun : public WorkflowTest {
 };
 
 TEST_F(MicroClientRun, InstallThenUninstallLeavesTheMachineAsItWas) {
-  std::set<std::wstring> desktopBefore = Names(DesktopFolder() + L"\\*");
+  std::set<std::wstring> desktopBefore = FileNames(DesktopFolder() + L"\\*");
   std::set<std::wstring> entriesBefore = UninstallEntries();
   PublishConfig();
 
   RunResult run = RunAndNoteFolder(L"vorn-pc.exe");
   ASSERT_TRUE(run.ended);
   ASSERT_FALSE(chosenDir.empty()) << run.log;
-  EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+  EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
   std::vector<std::string> states = StatesEntered(run.log);
   int shellState = Entered(states, "download weiduan state");
   int cfgState = Entered(states, "download weiduan cfg state");
@@ -106,17 +78,16 @@ TEST_F(MicroClientRun, InstallThenUninstallLeavesTheMachineAsItWas) {
   EXPECT_EQ(ReadFileBytes(chosenDir + L"weiduan.ver"), "3.0.1");
   EXPECT_EQ(ReadFileBytes(chosenDir + L"shell.cfg"), "[shell]\n");
   EXPECT_TRUE(base::PathExists(Link()));
-  EXPECT_TRUE(RegistryKeyExists(HKEY_CURRENT_USER, Entry()));
+  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, Entry()));
   EXPECT_EQ(ReadFileBytes(chosenDir + L"Uninstall.exe"), ReadFileBytes(LauncherExe()));
   EXPECT_EQ(ReadFileBytes(chosenDir + L"Uninstall.ini"),
-            "[uninstall]\r\ndesktopLink=" + Narrow(Link()) + "\r\ninstallName=" + installName +
+            "[uninstall]\r\ndesktopLink=" + base::Utf8(Link()) + "\r\ninstallName=" + installName +
                 "\r\nregPath=Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\r\n");
 
   // The player uninstalls with the registered command.
-  std::vector<BYTE> data;
-  DWORD type = 0;
-  ASSERT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, Entry(), L"UninstallString", &type, &data));
-  std::wstring uninstaller(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
+  RegistryValue command = ReadRegistryValue(HKEY_CURRENT_USER, Entry(), L"UninstallString");
+  ASSERT_TRUE(command.found);
+  std::wstring uninstaller = command.Text();
   uninstaller.resize(wcsnlen(uninstaller.c_str(), uninstaller.size()));
   LauncherRun first;
   ASSERT_TRUE(first.StartExisting(uninstaller));
@@ -127,7 +98,7 @@ TEST_F(MicroClientRun, InstallThenUninstallLeavesTheMachineAsItWas) {
   ASSERT_TRUE(WaitNoProcessNamed(kSecondStage, 30000));
 
   EXPECT_FALSE(base::PathExists(chosenDir)) << ReadLog();
-  EXPECT_EQ(Names(DesktopFolder() + L"\\*"), desktopBefore);
+  EXPECT_EQ(FileNames(DesktopFolder() + L"\\*"), desktopBefore);
   EXPECT_EQ(UninstallEntries(), entriesBefore);
 }
 
@@ -135,12 +106,12 @@ TEST_F(MicroClientRun, WithTokenTheUserInfoFollowsTheRegistration) {
   PublishConfig();
   RunResult run = Run(L"vorn-pc-tok.exe");  // no reply published: the lookup fails
   ASSERT_TRUE(run.ended);
-  EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+  EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
   std::vector<std::string> states = StatesEntered(run.log);
   int cfgState = Entered(states, "download weiduan cfg state");
   ASSERT_GE(cfgState, 0) << run.log;
   EXPECT_EQ(Entered(states, "get user login info state"), cfgState + 1) << run.log;
-  EXPECT_LT(run.log.find("create destop link file result: " + Narrow(Link())),
+  EXPECT_LT(run.log.find("create destop link file result: " + base::Utf8(Link())),
             run.log.find("enter get user login info state"));
 }
 
@@ -156,8 +127,8 @@ TEST_F(MicroClientRun, ShellInUseIsKeptAndStarted) {
   PublishConfig();
   RunResult run = Run(L"vorn-pc.exe");
   ASSERT_TRUE(run.ended);
-  EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
-  EXPECT_NE(run.log.find("SetInstallDir:" + Narrow(chosenDir) + "\n"), std::string::npos) << run.log;
+  EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
+  EXPECT_NE(run.log.find("SetInstallDir:" + base::Utf8(chosenDir) + "\n"), std::string::npos) << run.log;
   EXPECT_NE(run.log.find("error code: 32"), std::string::npos) << run.log;
   EXPECT_NE(run.log.find("enter download weiduan cfg state"), std::string::npos) << run.log;
   ASSERT_TRUE(WaitForStarts(Shell(), 1, kStartTimeoutMs)) << run.log;
@@ -179,7 +150,7 @@ TEST_F(MicroClientRun, DownloadFailuresShowTheirMessages) {
     ASSERT_TRUE(run.ended);
     ASSERT_EQ(run.boxes.size(), 1u) << run.log;
     const std::wstring& box = run.boxes[0];
-    EXPECT_EQ(box.compare(0, wcslen(c.message), c.message), 0) << Narrow(box);
+    EXPECT_EQ(box.compare(0, wcslen(c.message), c.message), 0) << base::Utf8(box);
     EXPECT_EQ(box.back(), L']');
     EXPECT_FALSE(base::PathExists(Link()));  // nothing registered
     EXPECT_EQ(run.log.find("enter LoadState"), std::string::npos);

@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "workflow/terminal_states.h"
+#include "base/fs.h"
 #include "base/handles.h"
 #include "base/text.h"
-#include "e2e/game_server_control.h"
 #include "install/registration.h"
 #include "net/download_task.h"
-#include "server_env.h"
 #include "state_driver.h"
+#include "support/game_server.h"
+#include "support/registry.h"
 #include "test_game.h"
 #include "workflow/download_weiduan_cfg_state.h"
 #include "workflow/download_weiduan_state.h"
@@ -31,8 +32,8 @@ struct MicroClient : e2e::StateDriver {
     config.weiduanCfg = L"wd.cfg";
     config.weiduanVer = L"3.1 β";
     config.platform = L"pc";
-    config.weiduanUrl = testenv::ServerUrl(kShellPath);
-    config.weiduanCfgUrl = testenv::ServerUrl(kCfgPath);
+    config.weiduanUrl = gameserver::ServerUrl(kShellPath);
+    config.weiduanCfgUrl = gameserver::ServerUrl(kCfgPath);
     e2e::OpenTestLog(scratch);
   }
   ~MicroClient() {
@@ -42,11 +43,8 @@ struct MicroClient : e2e::StateDriver {
   std::wstring Shell() const { return config.GetWeiduanShellPath(); }
   std::wstring Link() const { return DesktopFolder() + L"\\" + config.weiduanName + L".lnk"; }
   bool Registered() const {
-    base::UniqueKey key;
-    bool entry = RegOpenKeyExW(HKEY_CURRENT_USER, kUninstallEntry.c_str(), 0, KEY_READ, key.Put()) ==
-                 ERROR_SUCCESS;
-    return entry || GetFileAttributesW(Link().c_str()) != INVALID_FILE_ATTRIBUTES ||
-           GetFileAttributesW((config.installDir + L"Uninstall.ini").c_str()) != INVALID_FILE_ATTRIBUTES;
+    return support::KeyExists(HKEY_CURRENT_USER, kUninstallEntry) || base::PathExists(Link()) ||
+           base::PathExists(config.installDir + L"Uninstall.ini");
   }
   // Ticks the current state until it has handed over.
   bool Step() {
@@ -75,7 +73,7 @@ struct MicroClient : e2e::StateDriver {
 class Weiduan : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(testenv::ServerPort(), 0) << "run through CTest, which starts the game server";
+    ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
     ASSERT_TRUE(gameserver::ResetFaults());
     shellBytes = gameserver::TestBytes(300000, 41);
     cfgBytes = "[shell]\r\nserver=127.0.0.1\r\n";
@@ -91,9 +89,11 @@ class Weiduan : public ::testing::Test {
 
 TEST_F(Weiduan, WithoutTokenBothFilesVersionAndRegistrationThenLaunch) {
   MicroClient m(L"weiduan plain");
-  ASSERT_TRUE(e2e::WriteFileBytes(m.config.GetWeiduanVerPath(), "an older and longer version text"));
-  ASSERT_TRUE(m.RunShellStep()) << e2e::ReadTestLog();
-  EXPECT_EQ(e2e::ReadFileBytes(m.Shell()), shellBytes);
+  ASSERT_TRUE(support::WriteFileBytes(m.config.GetWeiduanVerPath(), "an older and longer version text"));
+  // Slow enough that the step sees the download under way at least once.
+  ASSERT_TRUE(gameserver::AddFault(kShellPath, "rate=1000000"));
+  ASSERT_TRUE(m.RunShellStep()) << support::ReadTestLog();
+  EXPECT_EQ(support::ReadFileBytes(m.Shell()), shellBytes);
   EXPECT_FALSE(m.page.progress.empty());
   // Registration waits for the configuration.
   EXPECT_FALSE(m.Registered());
@@ -101,10 +101,10 @@ TEST_F(Weiduan, WithoutTokenBothFilesVersionAndRegistrationThenLaunch) {
   size_t progressCalls = m.page.progress.size();
   ASSERT_TRUE(gameserver::AddFault(kCfgPath, "delay_ms=300"));
   ASSERT_TRUE(m.Step());
-  ASSERT_NE(dynamic_cast<LoadState*>(m.context.state.get()), nullptr) << e2e::ReadTestLog();
-  EXPECT_EQ(e2e::ReadFileBytes(m.config.GetWeiduanCfgPath()), cfgBytes);
+  ASSERT_NE(dynamic_cast<LoadState*>(m.context.state.get()), nullptr) << support::ReadTestLog();
+  EXPECT_EQ(support::ReadFileBytes(m.config.GetWeiduanCfgPath()), cfgBytes);
   // Exactly the version's UTF-8 bytes, replacing what was there.
-  EXPECT_EQ(e2e::ReadFileBytes(m.config.GetWeiduanVerPath()), "3.1 \xCE\xB2");
+  EXPECT_EQ(support::ReadFileBytes(m.config.GetWeiduanVerPath()), "3.1 \xCE\xB2");
   EXPECT_TRUE(m.Registered());
   // The configuration step paints without a progress bar.
   EXPECT_EQ(m.page.progress.size(), progressCalls);
@@ -113,7 +113,7 @@ TEST_F(Weiduan, WithoutTokenBothFilesVersionAndRegistrationThenLaunch) {
   ASSERT_EQ(m.page.statusTexts.size(), 2u);
   EXPECT_EQ(m.page.statusTexts[0], L"正在下载微端资源，请稍后...");
   EXPECT_EQ(m.page.statusTexts[1], L"正在下载微端配置，请稍后...");
-  std::string log = e2e::ReadTestLog();
+  std::string log = support::ReadTestLog();
   size_t shellAt = log.find("enter download weiduan state\n");
   size_t cfgAt = log.find("enter download weiduan cfg state\n");
   size_t linkAt = log.find("create destop link file result: " + base::Utf8(m.Link()) + "\n");
@@ -129,29 +129,29 @@ TEST_F(Weiduan, WithTokenTheUserInfoComesNext) {
   m.config.token = L"tok123";
   ASSERT_TRUE(m.RunShellStep());
   ASSERT_TRUE(m.Step());
-  EXPECT_NE(dynamic_cast<GetUserInfoFromTokenState*>(m.context.state.get()), nullptr) << e2e::ReadTestLog();
+  EXPECT_NE(dynamic_cast<GetUserInfoFromTokenState*>(m.context.state.get()), nullptr) << support::ReadTestLog();
   EXPECT_TRUE(m.Registered());
 }
 
 TEST_F(Weiduan, RunningShellIsEndedAndReplaced) {
   MicroClient m(L"weiduan running");
   ASSERT_TRUE(e2e::PlaceTestGame(m.Shell()));
-  base::UniqueHandle shell(e2e::StartStayingGame(m.Shell()));
-  ASSERT_TRUE(shell);
-  ASSERT_TRUE(m.RunShellStep()) << e2e::ReadTestLog();
-  EXPECT_EQ(WaitForSingleObject(shell.Get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
-  EXPECT_EQ(e2e::ReadFileBytes(m.Shell()), shellBytes);
+  support::LauncherRun shell;
+  ASSERT_TRUE(e2e::StartStayingGame(shell, m.Shell()));
+  ASSERT_TRUE(m.RunShellStep()) << support::ReadTestLog();
+  EXPECT_TRUE(shell.WaitExit(5000));
+  EXPECT_EQ(support::ReadFileBytes(m.Shell()), shellBytes);
 }
 
 TEST_F(Weiduan, ShellInUseKeepsTheOldFileAndGoesOn) {
   MicroClient m(L"weiduan in use");
-  ASSERT_TRUE(e2e::WriteFileBytes(m.Shell(), "old shell"));
+  ASSERT_TRUE(support::WriteFileBytes(m.Shell(), "old shell"));
   base::UniqueFile held(CreateFileW(m.Shell().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held);
-  ASSERT_TRUE(m.RunShellStep()) << m.ErrorMessage() << "\n" << e2e::ReadTestLog();
+  ASSERT_TRUE(m.RunShellStep()) << m.ErrorMessage() << "\n" << support::ReadTestLog();
   EXPECT_EQ(m.task.errorCode, static_cast<uint32_t>(ERROR_SHARING_VIOLATION));
   held.Reset();
-  EXPECT_EQ(e2e::ReadFileBytes(m.Shell()), "old shell");
+  EXPECT_EQ(support::ReadFileBytes(m.Shell()), "old shell");
 }
 
 TEST_F(Weiduan, ShellDownloadFailureShowsItsMessage) {
@@ -170,7 +170,7 @@ TEST_F(Weiduan, ConfigFailureShowsItsMessageEvenForAFileInUse) {
     MicroClient m(L"weiduan cfg fails");
     base::UniqueFile held;
     if (inUse) {
-      ASSERT_TRUE(e2e::WriteFileBytes(m.config.GetWeiduanCfgPath(), "old"));
+      ASSERT_TRUE(support::WriteFileBytes(m.config.GetWeiduanCfgPath(), "old"));
       held.Reset(CreateFileW(m.config.GetWeiduanCfgPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                              0, nullptr));
       ASSERT_TRUE(held);

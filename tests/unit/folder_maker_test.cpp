@@ -6,19 +6,17 @@
 
 #include <string>
 
-#include "remove_tree.h"
+#include "support/remove_tree.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
 class FolderMakerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    root = std::wstring(temp) + L"vorn-unit-folders-" + std::to_wstring(GetCurrentProcessId());
-    CreateDirectoryW(root.c_str(), nullptr);
+    root = support::ScratchDir(L"folders");
   }
-  void TearDown() override { test_fs::RemoveTree(root); }
+  void TearDown() override { support::RemoveTree(root); }
 
   static bool IsFolder(const std::wstring& path) {
     DWORD a = GetFileAttributesW(path.c_str());

@@ -11,6 +11,8 @@
 #include "base/fs.h"
 #include "install/drive_queries.h"
 #include "install/install_config.h"
+#include "support/log_reader.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -71,26 +73,17 @@ class FakeDrives : public IDriveQueries {
 class InstallDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    logPath = std::wstring(temp) + L"vorn-unit\\install_dir\\run.log";
-    LogOpen(logPath);
+    support::OpenTestLog(support::ScratchDir(L"install_dir"));
     SetDriveQueriesForTest(&fake);
     config.installName = L"VornGame";
     fake.appData = L"C:\\users\\p\\AppData\\Roaming";
   }
   void TearDown() override { SetDriveQueriesForTest(nullptr); }
 
-  std::string LogText() {
-    std::string bytes;
-    base::ReadWholeFile(logPath, bytes);
-    return bytes;
-  }
-  bool Logged(const std::string& line) { return LogText().find("> " + line + "\n") != std::string::npos; }
+  bool Logged(const std::string& line) { return support::Logged(support::ReadTestLog(), line); }
 
   FakeDrives fake;
   InstallConfig config;
-  std::wstring logPath;
 };
 
 const std::wstring kAppDataDir = L"C:\\users\\p\\AppData\\Roaming\\VornGame\\";
@@ -249,13 +242,12 @@ TEST(InstallDirReal, CreatesAndFindsAFolderOnThisMachine) {
 TEST(InstallDirReal, AFileIsNotAnExistingInstallation) {
   // A file that happens to carry the installation's name must not become the
   // install folder: the first pass looks for folders only.
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring file = std::wstring(temp) + L"vorn-unit-not-a-folder";
+  const std::wstring temp = support::TempFolder();
+  std::wstring file = temp + L"vorn-unit-not-a-folder";
   ASSERT_TRUE(base::WriteWholeFile(file, "x"));
   IDriveQueries& real = CurrentDriveQueries();
   EXPECT_FALSE(real.FolderExists(file + L"\\"));
-  EXPECT_TRUE(real.FolderExists(std::wstring(temp)));
+  EXPECT_TRUE(real.FolderExists(temp));
   bool created = true;
   EXPECT_NE(real.CreateFolderTree(file + L"\\", created), 0ul);
   EXPECT_FALSE(created);

@@ -18,6 +18,9 @@
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "support/files.h"
+#include "support/scratch_folder.h"
+#include "support/screen_capture.h"
 #include "ui/loading_page.h"
 
 namespace {
@@ -128,13 +131,10 @@ void SetBackdropColour(HWND backdrop, COLORREF colour) {
   UpdateWindow(backdrop);
 }
 
-// Screenshots are kept in the tests' working directory under the build folder.
+// Screenshots are kept in the build folder.
 const std::wstring& ArtefactDir() {
   static std::wstring dir = [] {
-    wchar_t cwd[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, cwd);
-    std::wstring d = std::wstring(cwd) + L"\\artefacts\\page";
-    base::CreateDirectoryTree(d);
+    std::wstring d = support::ArtifactDir(L"page");
     printf("screenshots in %s\n", base::Utf8(d).c_str());
     return d;
   }();
@@ -146,76 +146,39 @@ class Shot {
  public:
   explicit Shot(HWND window) {
     GetWindowRect(window, &rect_);
-    width_ = rect_.right - rect_.left + 2 * kMargin;
-    height_ = rect_.bottom - rect_.top + 2 * kMargin;
-    base::WindowDc screen(nullptr);
-    base::UniqueMemoryDc memory(CreateCompatibleDC(screen.Get()));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    base::UniqueGdiObject bitmap(
-        CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap) return;
-    {
-      base::SelectGuard select(memory.Get(), bitmap.Get());
-      BitBlt(memory.Get(), 0, 0, width_, height_, screen.Get(), rect_.left - kMargin,
-             rect_.top - kMargin, SRCCOPY | CAPTUREBLT);
-      GdiFlush();
-    }
-    const uint32_t* p = static_cast<const uint32_t*>(bits);
-    pixels_.assign(p, p + width_ * height_);
+    EXPECT_TRUE(support::CaptureWindow(window, &capture_, kMargin));
   }
 
   const RECT& WindowRect() const { return rect_; }
   // Pixel at page coordinates (x, y); the margin lies at negative and beyond-size values.
   Rgb At(int x, int y) const {
-    uint32_t v = pixels_.at((y + kMargin) * width_ + (x + kMargin));
+    uint32_t v = capture_.At(x + kMargin, y + kMargin);
     return {static_cast<int>((v >> 16) & 0xFF), static_cast<int>((v >> 8) & 0xFF),
             static_cast<int>(v & 0xFF)};
   }
+  // The captures hold colours only (no alpha byte).
   bool SameAs(const Shot& o) const {
-    if (width_ != o.width_ || height_ != o.height_) return false;
-    for (size_t i = 0; i < pixels_.size(); ++i)
-      if ((pixels_[i] & 0xFFFFFF) != (o.pixels_[i] & 0xFFFFFF)) return false;
-    return true;
+    return capture_.width == o.capture_.width && capture_.height == o.capture_.height &&
+           capture_.pixels == o.capture_.pixels;
   }
-  int PageWidth() const { return width_ - 2 * kMargin; }
-  int PageHeight() const { return height_ - 2 * kMargin; }
+  int PageWidth() const { return capture_.width - 2 * kMargin; }
+  int PageHeight() const { return capture_.height - 2 * kMargin; }
 
   void Save(const std::string& name) const {
-    std::wstring path = ArtefactDir() + L"\\" + base::ToWide(name) + L".png";
-    std::vector<uint32_t> opaque(pixels_);
-    for (uint32_t& v : opaque) v |= 0xFF000000u;
-    Gdiplus::Bitmap bitmap(width_, height_, width_ * 4, PixelFormat32bppARGB,
-                           reinterpret_cast<BYTE*>(opaque.data()));
-    CLSID png;
-    CLSIDFromString(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}", &png);
-    EXPECT_EQ(bitmap.Save(path.c_str(), &png, nullptr), Gdiplus::Ok) << name;
+    EXPECT_TRUE(support::SavePng(capture_, ArtefactDir() + L"\\" + base::ToWide(name) + L".png")) << name;
   }
 
  private:
   RECT rect_{};
-  int width_ = 0, height_ = 0;
-  std::vector<uint32_t> pixels_;
+  support::Capture capture_;
 };
 
 // Writes a solid-colour PNG for use as a downloaded logo.
 std::wstring WriteLogoFile(const std::wstring& name, int width, int height, uint32_t argb) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring path = std::wstring(temp) + name;
-  Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
-  {
-    Gdiplus::Graphics g(&bitmap);
-    g.Clear(Gdiplus::Color(argb));
-  }
-  CLSID png;
-  CLSIDFromString(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}", &png);
-  EXPECT_EQ(bitmap.Save(path.c_str(), &png, nullptr), Gdiplus::Ok);
+  std::wstring path = support::TempFolder() + name;
+  std::string png = support::MakePng(width, height, argb);
+  EXPECT_FALSE(png.empty());
+  EXPECT_TRUE(support::WriteFileBytes(path, png));
   return path;
 }
 
@@ -400,12 +363,11 @@ TEST_F(PageWindowTest, LogoPopsInCentredAndSettlesAfterFourteenRepaints) {
 TEST_F(PageWindowTest, UndecodableLogoDrawsNothingAndThePageCarriesOn) {
   page->Redraw();
   Shot plain = Grab();
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring broken = std::wstring(temp) + L"vorn-test-broken-logo.png";
+  const std::wstring temp = support::TempFolder();
+  std::wstring broken = temp + L"vorn-test-broken-logo.png";
   ASSERT_TRUE(base::WriteWholeFile(broken, "this is not a picture"));
 
-  Gdiplus::Image* missing = LoadImageFromFile(std::wstring(temp) + L"vorn-no-such-logo.png");
+  Gdiplus::Image* missing = LoadImageFromFile(temp + L"vorn-no-such-logo.png");
   ASSERT_NE(missing, nullptr) << "an object that records the failure, not null";
   EXPECT_NE(missing->GetLastStatus(), Gdiplus::Ok);
   delete missing;

@@ -7,35 +7,25 @@
 #include <vector>
 
 #include "base/fs.h"
-#include "base/strings.h"
+#include "support/files.h"
+#include "support/log_reader.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
+using support::Lines;
+
 std::wstring TempLogPath(const wchar_t* sub) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  return std::wstring(temp) + L"vorn-unit\\" + sub + L"\\nested\\run.log";
+  return support::TempFolder() + L"vorn-unit\\" + sub + L"\\nested\\run.log";
 }
 
-std::string ReadFile(const std::wstring& path) {
-  std::string bytes;
-  base::ReadWholeFile(path, bytes);
-  return bytes;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  base::Split(text, "\n", lines);
-  return lines;
-}
+std::string ReadFile(const std::wstring& path) { return support::ReadFileBytes(path); }
 
 }  // namespace
 
 TEST(Log, FailedOpenLeavesLoggingOffButStillFormats) {
   // A folder cannot be made below an existing file.
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring blocker = std::wstring(temp) + L"vorn-unit-blocker";
+  std::wstring blocker = support::TempFolder() + L"vorn-unit-blocker";
   ASSERT_TRUE(base::WriteWholeFile(blocker, "x"));
   LogOpen(blocker + L"\\sub\\run.log");
   EXPECT_EQ(LogPath(), L"");

@@ -15,6 +15,10 @@
 #include "base/text.h"
 #include "install/uninstall.h"
 #include "install/install_config.h"
+#include "support/files.h"
+#include "support/registry.h"
+#include "support/remove_tree.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
@@ -49,47 +53,16 @@ LinkInfo ReadLink(const std::wstring& path) {
   return info;
 }
 
-struct RegValue {
-  bool found = false;
-  DWORD type = 0;
-  DWORD bytes = 0;
-  std::wstring text;
-};
-
-RegValue ReadValue(const std::wstring& keyPath, const wchar_t* name) {
-  RegValue v;
-  base::UniqueKey key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
-    return v;
-  wchar_t data[1024] = {};
-  v.bytes = sizeof data - sizeof(wchar_t);
-  if (RegQueryValueExW(key.Get(), name, nullptr, &v.type, reinterpret_cast<BYTE*>(data), &v.bytes) !=
-      ERROR_SUCCESS)
-    return v;
-  v.found = true;
-  v.text.assign(data, v.bytes / sizeof(wchar_t));
-  // The system itself adds the terminator that the writer leaves out of its count.
-  if (!v.text.empty() && v.text.back() == L'\0') v.text.pop_back();
-  return v;
+support::RegistryValue ReadValue(const std::wstring& keyPath, const wchar_t* name) {
+  return support::ReadRegistryValue(HKEY_CURRENT_USER, keyPath, name);
 }
 
-DWORD ValueCount(const std::wstring& keyPath) {
-  base::UniqueKey key;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, key.Put()) != ERROR_SUCCESS)
-    return 0;
-  DWORD values = 0;
-  RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
-                   nullptr, nullptr, nullptr);
-  return values;
-}
+DWORD ValueCount(const std::wstring& keyPath) { return support::ValueCount(HKEY_CURRENT_USER, keyPath); }
 
 class Registration : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    scratch = std::wstring(temp) + L"vorn-reg-unit\\registration";
-    RemoveDirectoryTree(scratch);
+    scratch = support::ScratchDir(L"registration");
     ASSERT_EQ(base::CreateDirectoryTree(scratch + L"\\install dir"), 0u);
     launcher = scratch + L"\\vorn-360-tok.exe";
     ASSERT_TRUE(base::WriteWholeFile(launcher, "MZ pretend launcher"));
@@ -104,14 +77,10 @@ class Registration : public ::testing::Test {
   void TearDown() override {
     RegDeleteKeyW(HKEY_CURRENT_USER, (kEntryPath + config.installName).c_str());
     DeleteFileW(LinkPath().c_str());
-    RemoveDirectoryTree(scratch);
+    support::RemoveTree(scratch);
   }
   std::wstring LinkPath() const { return DesktopFolder() + L"\\" + config.weiduanName + L".lnk"; }
-  std::string IniBytes() const {
-    std::string bytes;
-    base::ReadWholeFile(config.installDir + L"Uninstall.ini", bytes);
-    return bytes;
-  }
+  std::string IniBytes() const { return support::ReadFileBytes(config.installDir + L"Uninstall.ini"); }
 
   std::wstring scratch, launcher;
   InstallConfig config;
@@ -144,11 +113,11 @@ TEST_F(Registration, FiveValuesOfTheEntry) {
   };
   for (const Expected& e : expected) {
     SCOPED_TRACE(base::Utf8(e.name));
-    RegValue v = ReadValue(key, e.name);
+    support::RegistryValue v = ReadValue(key, e.name);
     ASSERT_TRUE(v.found);
     EXPECT_EQ(v.type, static_cast<DWORD>(REG_SZ));
-    EXPECT_LE(v.bytes, (e.data.size() + 1) * sizeof(wchar_t));
-    EXPECT_EQ(v.text, e.data);
+    EXPECT_LE(v.data.size(), (e.data.size() + 1) * sizeof(wchar_t));
+    EXPECT_EQ(v.Text(), e.data);
   }
   EXPECT_EQ(ValueCount(key), 5u);
 }
@@ -183,7 +152,7 @@ TEST_F(Registration, NonAsciiNamesAreUtf8InTheIniAndWideEverywhereElse) {
                         "installName=\xE5\xBE\xAE\xE7\xAB\xAF\xE6\xB8\xB8\xE6\x88\x8F\r\n"
                         "regPath=Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\r\n");
   EXPECT_TRUE(ReadLink(LinkPath()).loaded);
-  EXPECT_EQ(ReadValue(kEntryPath + L"微端游戏", L"DisplayName").text, L"微端 Vorn");
+  EXPECT_EQ(ReadValue(kEntryPath + L"微端游戏", L"DisplayName").Text(), L"微端 Vorn");
 }
 
 TEST_F(Registration, SecondRegistrationReplacesEverything) {
@@ -198,11 +167,9 @@ TEST_F(Registration, SecondRegistrationReplacesEverything) {
   EXPECT_EQ(link.arguments, L"pc");
   std::wstring key = kEntryPath + config.installName;
   EXPECT_EQ(ValueCount(key), 5u);
-  EXPECT_EQ(ReadValue(key, L"DisplayVersion").text, L"2.0");
-  EXPECT_EQ(ReadValue(key, L"DisplayIcon").text, config.installDir + L"wd.exe pc");
-  std::string copy;
-  base::ReadWholeFile(config.installDir + L"Uninstall.exe", copy);
-  EXPECT_EQ(copy, "MZ newer launcher");
+  EXPECT_EQ(ReadValue(key, L"DisplayVersion").Text(), L"2.0");
+  EXPECT_EQ(ReadValue(key, L"DisplayIcon").Text(), config.installDir + L"wd.exe pc");
+  EXPECT_EQ(support::ReadFileBytes(config.installDir + L"Uninstall.exe"), "MZ newer launcher");
   // Rewritten, not appended to.
   EXPECT_EQ(IniBytes(), "[uninstall]\r\n"
                         "desktopLink=" + base::Utf8(LinkPath()) + "\r\n"
@@ -210,13 +177,7 @@ TEST_F(Registration, SecondRegistrationReplacesEverything) {
                         "regPath=Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\r\n");
 
   // One link on the desktop carries the name.
-  WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW((DesktopFolder() + L"\\Vorn Reg Unit Shell*").c_str(), &fd);
-  ASSERT_NE(find, INVALID_HANDLE_VALUE);
-  int count = 1;
-  while (FindNextFileW(find, &fd)) ++count;
-  FindClose(find);
-  EXPECT_EQ(count, 1);
+  EXPECT_EQ(support::FileNames(DesktopFolder() + L"\\Vorn Reg Unit Shell*").size(), 1u);
 }
 
 TEST_F(Registration, WithoutAnInstallNameTheSharedListIsLeftAlone) {
@@ -234,10 +195,10 @@ TEST(WriteRegistryValue, CreatesAMissingParentAndWritesEmptyData) {
   std::wstring parent = std::wstring(root) + L"\\Uninstall";
   EXPECT_TRUE(WriteRegistryValue(parent, L"Empty", L"", L"entry"));
   EXPECT_TRUE(WriteRegistryValue(parent, L"Name", L"名字", L"entry"));
-  RegValue empty = ReadValue(parent + L"\\entry", L"Empty");
+  support::RegistryValue empty = ReadValue(parent + L"\\entry", L"Empty");
   EXPECT_TRUE(empty.found);
-  EXPECT_EQ(empty.bytes, 0u);
-  EXPECT_EQ(ReadValue(parent + L"\\entry", L"Name").text, L"名字");
+  EXPECT_EQ(empty.data.size(), 0u);
+  EXPECT_EQ(ReadValue(parent + L"\\entry", L"Name").Text(), L"名字");
   RegDeleteTreeW(HKEY_CURRENT_USER, root);
 }
 

@@ -9,29 +9,19 @@
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/strings.h"
+#include "support/registry.h"
+#include "support/scratch_folder.h"
 
 namespace {
 
 constexpr wchar_t kTestRoot[] = L"Software\\VornRegUnitTest";
 
-std::wstring FreshDir(const std::wstring& name) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring dir = std::wstring(temp) + L"vorn-reg-unit\\" + name;
-  RemoveDirectoryTree(dir);
-  EXPECT_EQ(base::CreateDirectoryTree(dir), 0u);
-  return dir;
-}
-
-bool KeyExists(const std::wstring& path) {
-  base::UniqueKey key;
-  return RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.Put()) == ERROR_SUCCESS;
-}
+bool KeyExists(const std::wstring& path) { return support::KeyExists(HKEY_CURRENT_USER, path); }
 
 }  // namespace
 
 TEST(ReadCfg, DecodesUtf8ValuesFromANonAsciiFolder) {
-  std::wstring dir = FreshDir(L"读取 cfg");
+  std::wstring dir = support::ScratchDir(L"读取 cfg");
   ASSERT_TRUE(base::WriteWholeFile(dir + L"\\Uninstall.ini",
                                    "[uninstall]\r\n"
                                    "desktopLink=C:\\桌面\\游戏.lnk\r\n"
@@ -49,7 +39,7 @@ TEST(ReadCfg, DecodesUtf8ValuesFromANonAsciiFolder) {
 }
 
 TEST(ReadCfg, FailsWithoutTheFileOrAnyOfTheThreeValues) {
-  std::wstring dir = FreshDir(L"cfg missing");
+  std::wstring dir = support::ScratchDir(L"cfg missing");
   UninstallSettings s;
   EXPECT_FALSE(ReadCfg(dir, s));
   const char* incomplete[] = {
@@ -83,7 +73,7 @@ TEST(DeleteUninstallKey, RemovesOnlyTheNamedEntry) {
 }
 
 TEST(RemoveDirectoryTree, RemovesNestedFoldersAndReadOnlyFiles) {
-  std::wstring dir = FreshDir(L"remove all");
+  std::wstring dir = support::ScratchDir(L"remove all");
   ASSERT_EQ(base::CreateDirectoryTree(dir + L"\\a\\b c\\d"), 0u);
   ASSERT_TRUE(base::WriteWholeFile(dir + L"\\top.txt", "x"));
   ASSERT_TRUE(base::WriteWholeFile(dir + L"\\a\\b c\\d\\deep.bin", "y"));
@@ -94,7 +84,7 @@ TEST(RemoveDirectoryTree, RemovesNestedFoldersAndReadOnlyFiles) {
 }
 
 TEST(RemoveDirectoryTree, StopsAtAFileInUseAndReportsIt) {
-  std::wstring dir = FreshDir(L"remove held");
+  std::wstring dir = support::ScratchDir(L"remove held");
   ASSERT_EQ(base::CreateDirectoryTree(dir + L"\\bin"), 0u);
   std::wstring held = dir + L"\\bin\\game.exe";
   ASSERT_TRUE(base::WriteWholeFile(held, "running"));
@@ -109,7 +99,7 @@ TEST(RemoveDirectoryTree, StopsAtAFileInUseAndReportsIt) {
 }
 
 TEST(RemoveDirectoryTree, MissingFolderOrAFileIsAnError) {
-  std::wstring dir = FreshDir(L"remove odd");
+  std::wstring dir = support::ScratchDir(L"remove odd");
   EXPECT_NE(RemoveDirectoryTree(dir + L"\\absent"), 0u);
   ASSERT_TRUE(base::WriteWholeFile(dir + L"\\file", "f"));
   EXPECT_EQ(RemoveDirectoryTree(dir + L"\\file"), static_cast<unsigned long>(ERROR_DIRECTORY));

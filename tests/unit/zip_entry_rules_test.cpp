@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <string>
 #include <vector>
+
+#include "support/zip_writer.h"
 
 using namespace zip_rules;
 
@@ -122,31 +125,18 @@ TEST(ZipEntryTime, UnixSecondsToFileTime) {
 
 namespace {
 
-void Put16(std::vector<unsigned char>& v, unsigned x) {
-  v.push_back(x & 0xFF);
-  v.push_back((x >> 8) & 0xFF);
-}
-void Put32(std::vector<unsigned char>& v, uint32_t x) {
-  for (int i = 0; i < 4; ++i) v.push_back((x >> (8 * i)) & 0xFF);
-}
-void Block(std::vector<unsigned char>& v, unsigned id, const std::vector<unsigned char>& data) {
-  Put16(v, id);
-  Put16(v, static_cast<unsigned>(data.size()));
-  v.insert(v.end(), data.begin(), data.end());
-}
-std::vector<unsigned char> Ut(unsigned flags, std::vector<uint32_t> times) {
-  std::vector<unsigned char> d{static_cast<unsigned char>(flags)};
-  for (uint32_t t : times) Put32(d, t);
-  return d;
+using support::ExtraBlock;
+using support::UtBlock;
+
+bool Parse(const std::string& extra, UtTimes* ut) {
+  return ParseUtExtra(reinterpret_cast<const unsigned char*>(extra.data()), extra.size(), ut);
 }
 
 }  // namespace
 
 TEST(ZipEntryTime, UtBlockWithWriteTimeOnly) {
-  std::vector<unsigned char> extra;
-  Block(extra, 0x5455, Ut(1, {1577836800}));
   UtTimes ut;
-  ASSERT_TRUE(ParseUtExtra(extra.data(), extra.size(), &ut));
+  ASSERT_TRUE(Parse(UtBlock(1, {1577836800}), &ut));
   EXPECT_TRUE(ut.hasWrite);
   EXPECT_FALSE(ut.hasAccess);
   EXPECT_FALSE(ut.hasCreation);
@@ -154,24 +144,21 @@ TEST(ZipEntryTime, UtBlockWithWriteTimeOnly) {
 }
 
 TEST(ZipEntryTime, UtBlockWithWriteAndAccess) {
-  std::vector<unsigned char> extra;
-  Block(extra, 0x5455, Ut(3, {100, 200}));
   UtTimes ut;
-  ASSERT_TRUE(ParseUtExtra(extra.data(), extra.size(), &ut));
+  ASSERT_TRUE(Parse(UtBlock(3, {100, 200}), &ut));
   EXPECT_EQ(ut.writeTime, UnixTimeToFileTime(100));
   EXPECT_EQ(ut.accessTime, UnixTimeToFileTime(200));
   EXPECT_FALSE(ut.hasCreation);
 }
 
 TEST(ZipEntryTime, UtBlockWithAllThreeBetweenOtherBlocks) {
-  std::vector<unsigned char> extra;
-  Block(extra, 0x000A, std::vector<unsigned char>(32, 0xEE));  // NTFS block first
-  Block(extra, 0x5455, Ut(7, {100, 200, 0xFFFFFFFFu}));          // creation: -1 s, signed
-  Block(extra, 0x7875, {1, 4, 0, 0, 0, 0, 4, 0, 0, 0, 0});       // Unix uid/gid after it
+  std::string extra = ExtraBlock(0x000A, std::string(32, '\xEE'));                 // NTFS block first
+  extra += UtBlock(7, {100, 200, -1});                                          // creation: -1 s, signed
+  extra += ExtraBlock(0x7875, std::string("\1\4\0\0\0\0\4\0\0\0\0", 11));  // Unix uid/gid after it
   // A second "UT" block is never looked at.
-  Block(extra, 0x5455, Ut(1, {999}));
+  extra += UtBlock(1, {999});
   UtTimes ut;
-  ASSERT_TRUE(ParseUtExtra(extra.data(), extra.size(), &ut));
+  ASSERT_TRUE(Parse(extra, &ut));
   EXPECT_EQ(ut.writeTime, UnixTimeToFileTime(100));
   EXPECT_EQ(ut.accessTime, UnixTimeToFileTime(200));
   EXPECT_EQ(ut.creationTime, UnixTimeToFileTime(-1));
@@ -180,11 +167,9 @@ TEST(ZipEntryTime, UtBlockWithAllThreeBetweenOtherBlocks) {
 
 TEST(ZipEntryTime, UtFlagsForTimesTheBlockDoesNotHoldAreIgnored) {
   // A central-directory style block: flags 7, only the write time present.
-  std::vector<unsigned char> extra;
-  Block(extra, 0x5455, Ut(7, {100}));
-  Block(extra, 0x7875, {1, 4, 1, 0, 0, 0, 4, 1, 0, 0, 0});
+  std::string extra = UtBlock(7, {100}) + ExtraBlock(0x7875, std::string("\1\4\1\0\0\0\4\1\0\0\0", 11));
   UtTimes ut;
-  ASSERT_TRUE(ParseUtExtra(extra.data(), extra.size(), &ut));
+  ASSERT_TRUE(Parse(extra, &ut));
   EXPECT_TRUE(ut.hasWrite);
   EXPECT_EQ(ut.writeTime, UnixTimeToFileTime(100));
   EXPECT_FALSE(ut.hasAccess);
@@ -204,9 +189,5 @@ TEST(ZipEntryTime, ShortOrTruncatedFieldsAreSafe) {
   const unsigned char overrun[] = {0x0A, 0x00, 0xFF, 0xFF, 1, 2, 3, 0x55, 0x54, 5, 0, 1, 1, 0, 0, 0};
   EXPECT_FALSE(ParseUtExtra(overrun, sizeof overrun, &ut));
   // Exactly four bytes after a block are not enough for another header.
-  std::vector<unsigned char> tail;
-  Block(tail, 0x0001, {0, 0});
-  Put16(tail, 0x5455);
-  Put16(tail, 0);
-  EXPECT_FALSE(ParseUtExtra(tail.data(), tail.size(), &ut));
+  EXPECT_FALSE(Parse(ExtraBlock(0x0001, std::string(2, '\0')) + std::string("\x55\x54\0\0", 4), &ut));
 }

@@ -1,119 +1,81 @@
-#include "launcher_harness.h"
+#include "support/launcher_harness.h"
 
-#include <shlobj.h>
 #include <tlhelp32.h>
 
-#include <fstream>
-#include <sstream>
-
-#include "base/fs.h"
 #include "base/handles.h"
 #include "base/strings.h"
-#include "remove_tree.h"
+#include "support/wine_path.h"
 
-namespace e2e {
+namespace support {
 
-std::wstring UnixToWinePath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
-  return path;
-}
-
-std::wstring LauncherExe() { return UnixToWinePath(VORN_LAUNCHER_EXE); }
-
-
-std::wstring ScratchDir(const std::wstring& name) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  std::wstring dir = std::wstring(temp) + L"vorn-e2e\\" + name;
-  test_fs::RemoveTree(dir);
-  base::CreateDirectoryTree(dir);
-  return dir;
-}
-
-std::wstring RoamingAppData() {
-  wchar_t folder[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, folder);
-  return folder;
-}
-
-std::wstring LogFilePath() { return RoamingAppData() + L"\\kz-vorn-install.log"; }
-
-std::string ReadLog() {
-  std::string bytes;
-  base::ReadWholeFile(LogFilePath(), bytes);
-  return bytes;
-}
-
-bool LogContains(const std::string& text) { return ReadLog().find(text) != std::string::npos; }
-
-bool WaitForLog(const std::string& text, DWORD timeoutMs) {
-  DWORD start = GetTickCount();
-  while (GetTickCount() - start < timeoutMs) {
-    if (LogContains(text)) return true;
-    Sleep(50);
-  }
-  return LogContains(text);
-}
+std::wstring LauncherExe() { return WinePath(VORN_LAUNCHER_EXE); }
 
 LauncherRun::~LauncherRun() {
-  if (process_) {
-    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_, 1);
-      WaitForSingleObject(process_, 5000);
-    }
-    CloseHandle(process_);
+  if (process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.Get(), 1);
+    WaitForSingleObject(process_.Get(), 5000);
   }
 }
 
-bool LauncherRun::Start(const std::wstring& dir, const std::wstring& exeName,
-                        const std::wstring& commandLine) {
+bool LauncherRun::Start(const std::wstring& dir, const std::wstring& exeName, const std::wstring& commandLine,
+                        const std::wstring& sourceExe) {
   std::wstring target = dir + L"\\" + exeName;
-  if (!CopyFileW(LauncherExe().c_str(), target.c_str(), FALSE)) return false;
+  std::wstring source = sourceExe.empty() ? LauncherExe() : sourceExe;
+  if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) return false;
   return StartExisting(target, commandLine);
 }
 
-bool LauncherRun::StartExisting(const std::wstring& exePath, const std::wstring& commandLine) {
+bool LauncherRun::StartExisting(const std::wstring& exePath, const std::wstring& commandLine,
+                                const std::wstring& currentDir) {
   exePath_ = exePath;
   std::wstring line = L"\"" + exePath + L"\"";
   if (!commandLine.empty()) line += L" " + commandLine;
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  std::wstring dir = base::DirectoryPart(exePath);
+  std::wstring dir = currentDir.empty() ? base::DirectoryPart(exePath) : currentDir;
   if (!CreateProcessW(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
                       &si, &pi))
     return false;
   CloseHandle(pi.hThread);
-  process_ = pi.hProcess;
+  process_.Reset(pi.hProcess);
   pid_ = pi.dwProcessId;
   return true;
 }
 
 bool LauncherRun::Attach(DWORD pid) {
-  process_ = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid);
+  process_.Reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
   pid_ = pid;
-  return process_ != nullptr;
+  return process_.Valid();
 }
 
 namespace {
 
-struct FindBox {
+// A top-level window of the process with the class name (and visible, when asked).
+struct FindWindowOf {
   DWORD pid;
+  const wchar_t* className;
+  bool visibleOnly;
   HWND found;
 };
 
-BOOL CALLBACK FindBoxProc(HWND window, LPARAM param) {
-  auto* find = reinterpret_cast<FindBox*>(param);
+BOOL CALLBACK FindWindowProc(HWND window, LPARAM param) {
+  auto* find = reinterpret_cast<FindWindowOf*>(param);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   wchar_t cls[64] = {};
   GetClassNameW(window, cls, 64);
-  if (pid == find->pid && std::wstring(cls) == L"#32770" && IsWindowVisible(window)) {
+  if (pid == find->pid && std::wstring(cls) == find->className && (!find->visibleOnly || IsWindowVisible(window))) {
     find->found = window;
     return FALSE;
   }
   return TRUE;
+}
+
+HWND WindowOf(DWORD pid, const wchar_t* className, bool visibleOnly) {
+  FindWindowOf find{pid, className, visibleOnly, nullptr};
+  EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&find));
+  return find.found;
 }
 
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
@@ -128,41 +90,21 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
   return TRUE;
 }
 
-struct FindMain {
-  DWORD pid;
-  HWND found;
-};
-
-BOOL CALLBACK FindMainProc(HWND window, LPARAM param) {
-  auto* find = reinterpret_cast<FindMain*>(param);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(window, &pid);
-  wchar_t cls[64] = {};
-  GetClassNameW(window, cls, 64);
-  if (pid == find->pid && std::wstring(cls) == L"PALLWICK") {
-    find->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 }  // namespace
 
 MessageBoxInfo LauncherRun::WaitForMessageBox(DWORD timeoutMs) {
   MessageBoxInfo info;
   DWORD start = GetTickCount();
   do {
-    FindBox find{pid_, nullptr};
-    EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&find));
-    if (find.found) {
-      info.window = find.found;
+    if (HWND box = WindowOf(pid_, L"#32770", true)) {
+      info.window = box;
       wchar_t caption[256] = {};
-      GetWindowTextW(find.found, caption, 256);
+      GetWindowTextW(box, caption, 256);
       info.caption = caption;
-      EnumChildWindows(find.found, CollectStaticText, reinterpret_cast<LPARAM>(&info.text));
+      EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&info.text));
       return info;
     }
-    if (process_ && WaitForSingleObject(process_, 0) == WAIT_OBJECT_0) break;
+    if (process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0) break;
     Sleep(50);
   } while (GetTickCount() - start < timeoutMs);
   return info;
@@ -177,9 +119,7 @@ void LauncherRun::PressOk(const MessageBoxInfo& box) {
 HWND LauncherRun::WaitForMainWindow(DWORD timeoutMs) {
   DWORD start = GetTickCount();
   do {
-    FindMain find{pid_, nullptr};
-    EnumWindows(FindMainProc, reinterpret_cast<LPARAM>(&find));
-    if (find.found) return find.found;
+    if (HWND window = WindowOf(pid_, L"PALLWICK", false)) return window;
     Sleep(20);
   } while (GetTickCount() - start < timeoutMs);
   return nullptr;
@@ -187,8 +127,8 @@ HWND LauncherRun::WaitForMainWindow(DWORD timeoutMs) {
 
 bool LauncherRun::WaitExit(DWORD timeoutMs, DWORD* exitCode) {
   if (!process_) return false;
-  if (WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) return false;
-  if (exitCode) GetExitCodeProcess(process_, exitCode);
+  if (WaitForSingleObject(process_.Get(), timeoutMs) != WAIT_OBJECT_0) return false;
+  if (exitCode) GetExitCodeProcess(process_.Get(), exitCode);
   return true;
 }
 
@@ -238,4 +178,4 @@ void KillProcessesNamed(const std::wstring& name) {
   }
 }
 
-}  // namespace e2e
+}  // namespace support

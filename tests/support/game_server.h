@@ -1,10 +1,29 @@
 #pragma once
-// Test-side access to the local game server: publishing files, queueing
-// faults and reading what the server saw.
+// Test-side access to the local game server of the CTest fixture
+// "game_server": publishing files, queueing faults and reading what the
+// server saw. CTest hands its port and folders over as VORN_SERVER_PORT,
+// VORN_SERVER_ROOT (publish folder) and VORN_SERVER_LOGS (requests.log,
+// qos.log), the folders as Unix paths.
 #include <string>
 #include <vector>
 
 namespace gameserver {
+
+// A variable the fixture set; empty outside it.
+std::string Env(const char* name);
+// 0 when the test runs outside the fixture.
+int ServerPort();
+// "http://127.0.0.1:<port>" + path.
+std::string ServerUrl(const std::string& path);
+// The HTTPS listener of the same server (VORN_SERVER_TLS_PORT, 0 outside the
+// fixture). Its certificate names "localhost" and comes from a test CA that
+// the fixture makes the wine prefix trust.
+int ServerTlsPort();
+// "https://localhost:<tls port>" + path.
+std::string ServerTlsUrl(const std::string& path);
+// The publish and log folders as the test process reaches them.
+std::wstring ServerRoot();
+std::wstring ServerLogs();
 
 // GET of a path on the server; false when no 2xx answer came.
 bool Get(const std::string& pathAndQuery, std::string* body = nullptr);

@@ -1,12 +1,13 @@
 #pragma once
-// Builds small zip archives in memory for the unpacking tests, with full
-// control over the fields the launcher reads: host, attributes, DOS stamp,
-// extra fields, flags and compression.
+// Builds small zip archives and extra fields in memory for the unpacking
+// tests, with full control over the fields the launcher reads: host,
+// attributes, DOS stamp, extra fields, flags and compression. Free of
+// Windows headers: the native unit tests use it too.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace e2e {
+namespace support {
 
 struct ZipItem {
   std::string name;  // stored bytes (UTF-8 for non-ASCII)
@@ -34,4 +35,4 @@ std::string BuildZip(const std::vector<ZipItem>& items, bool zip64 = false);
 std::string UtBlock(uint8_t flags, const std::vector<int32_t>& times);
 std::string ExtraBlock(uint16_t id, const std::string& data);
 
-}  // namespace e2e
+}  // namespace support

@@ -1,25 +1,24 @@
-#include "e2e/game_server_control.h"
+#include "support/game_server.h"
 
 #include <httplib.h>
 #include <windows.h>
 
-#include <sstream>
+#include <cstdlib>
 
 #include "base/fs.h"
 #include "base/strings.h"
 #include "base/text.h"
-#include "server_env.h"
+#include "support/log_reader.h"
+#include "support/wine_path.h"
 
 namespace gameserver {
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
+std::vector<std::string> NonEmptyLines(const std::string& text) {
   std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line))
-    if (!line.empty()) lines.push_back(line);
+  for (std::string& line : support::Lines(text))
+    if (!line.empty()) lines.push_back(std::move(line));
   return lines;
 }
 
@@ -31,8 +30,28 @@ std::vector<std::string> Fields(const std::string& line) {
 
 }  // namespace
 
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+int ServerPort() { return std::atoi(Env("VORN_SERVER_PORT").c_str()); }
+
+std::string ServerUrl(const std::string& path) {
+  return "http://127.0.0.1:" + std::to_string(ServerPort()) + path;
+}
+
+int ServerTlsPort() { return std::atoi(Env("VORN_SERVER_TLS_PORT").c_str()); }
+
+std::string ServerTlsUrl(const std::string& path) {
+  return "https://localhost:" + std::to_string(ServerTlsPort()) + path;
+}
+
+std::wstring ServerRoot() { return support::WinePath(Env("VORN_SERVER_ROOT")); }
+std::wstring ServerLogs() { return support::WinePath(Env("VORN_SERVER_LOGS")); }
+
 bool Get(const std::string& pathAndQuery, std::string* body) {
-  httplib::Client client("127.0.0.1", testenv::ServerPort());
+  httplib::Client client("127.0.0.1", ServerPort());
   auto res = client.Get(pathAndQuery.c_str());
   if (!res || res->status < 200 || res->status > 299) return false;
   if (body) *body = res->body;
@@ -46,7 +65,7 @@ bool AddFault(const std::string& path, const std::string& fault) {
 bool ResetFaults() { return Get("/__control/reset"); }
 
 bool Publish(const std::string& path, const std::string& bytes) {
-  std::wstring full = testenv::ServerRoot() + base::ToWide(path);
+  std::wstring full = ServerRoot() + base::ToWide(path);
   for (wchar_t& c : full)
     if (c == L'/') c = L'\\';
   if (base::CreateDirectoryTree(base::DirectoryPart(full)) != 0) return false;
@@ -58,7 +77,7 @@ std::vector<RequestLine> Requests(const std::string& pathPrefix) {
   std::vector<RequestLine> out;
   if (!Get("/__control/requests", &text)) return out;
   // time, method, target, status, length=, range=, fault=
-  for (const std::string& line : Lines(text)) {
+  for (const std::string& line : NonEmptyLines(text)) {
     std::vector<std::string> f = Fields(line);
     if (f.size() < 7 || !base::StartsWith(f[2], pathPrefix)) continue;
     RequestLine r;
@@ -74,7 +93,7 @@ std::vector<RequestLine> Requests(const std::string& pathPrefix) {
 std::vector<std::string> QosLines() {
   std::string text;
   if (!Get("/__control/qos", &text)) return {};
-  return Lines(text);
+  return NonEmptyLines(text);
 }
 
 std::string QosField(const std::string& line, const std::string& key) {

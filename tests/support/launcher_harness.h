@@ -1,25 +1,19 @@
 #pragma once
 // Drives the built launcher the way a player would: copies it under a chosen
-// file name into a scratch folder, starts it, answers its message box and
-// reads its log.
+// file name into a scratch folder, starts it and answers its message boxes.
+// Its log: support/log_reader.h. Other programs the tests start (copies of the
+// stand-in game) run under the same owner.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-namespace e2e {
+#include "base/handles.h"
 
-// Wine sees the Linux file system as drive Z:.
-std::wstring UnixToWinePath(const std::string& unixPath);
+namespace support {
+
+// The built launcher.
 std::wstring LauncherExe();
-// A fresh, empty folder under the temporary directory.
-std::wstring ScratchDir(const std::wstring& name);
-std::wstring RoamingAppData();
-std::wstring LogFilePath();
-std::string ReadLog();
-bool LogContains(const std::string& text);
-// Polls the log until it contains `text`.
-bool WaitForLog(const std::string& text, DWORD timeoutMs);
 
 struct MessageBoxInfo {
   HWND window = nullptr;
@@ -34,11 +28,12 @@ class LauncherRun {
   LauncherRun(const LauncherRun&) = delete;
   LauncherRun& operator=(const LauncherRun&) = delete;
 
-  // Copies the launcher to dir\exeName and starts it with `commandLine`.
-  bool Start(const std::wstring& dir, const std::wstring& exeName,
-             const std::wstring& commandLine = L"");
-  // Starts an existing executable.
-  bool StartExisting(const std::wstring& exePath, const std::wstring& commandLine = L"");
+  // Copies the launcher (or `sourceExe`) to dir\exeName and starts it with `commandLine`.
+  bool Start(const std::wstring& dir, const std::wstring& exeName, const std::wstring& commandLine = L"",
+             const std::wstring& sourceExe = L"");
+  // Starts an existing executable, in its own folder unless `currentDir` is given.
+  bool StartExisting(const std::wstring& exePath, const std::wstring& commandLine = L"",
+                     const std::wstring& currentDir = L"");
 
   // Follows a process started by someone else (for example a web-launch copy).
   bool Attach(DWORD pid);
@@ -57,7 +52,7 @@ class LauncherRun {
   const std::wstring& ExePath() const { return exePath_; }
 
  private:
-  HANDLE process_ = nullptr;
+  base::UniqueHandle process_;
   DWORD pid_ = 0;
   std::wstring exePath_;
 };
@@ -67,4 +62,4 @@ std::vector<DWORD> ProcessesNamed(const std::wstring& name);
 bool WaitNoProcessNamed(const std::wstring& name, DWORD timeoutMs);
 void KillProcessesNamed(const std::wstring& name);
 
-}  // namespace e2e
+}  // namespace support

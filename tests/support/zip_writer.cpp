@@ -1,8 +1,8 @@
-#include "zip_writer.h"
+#include "support/zip_writer.h"
 
 #include <zlib.h>
 
-namespace e2e {
+namespace support {
 namespace {
 
 void Put16(std::string& out, uint32_t v) {
@@ -147,4 +147,4 @@ std::string BuildZip(const std::vector<ZipItem>& items, bool zip64) {
   return out;
 }
 
-}  // namespace e2e
+}  // namespace support
