@@ -26,6 +26,7 @@ std::string Fault::Describe() const {
   if (ignoreRange) add("ignore_range=1");
   if (!redirect.empty()) add("redirect=" + redirect);
   if (rate) add("rate=" + std::to_string(rate));
+  if (stallAfter >= 0) add("stall_after=" + std::to_string(stallAfter));
   add("times=" + std::to_string(times));
   return d;
 }
@@ -56,6 +57,9 @@ bool ParseFault(const std::map<std::string, std::string>& params, Fault& fault,
     } else if (key == "rate") {
       if (!ReadInt(value, 1024, INT64_MAX, n)) return error = "rate must be >= 1024 bytes/s", false;
       fault.rate = n;
+    } else if (key == "stall_after") {
+      if (!ReadInt(value, 0, INT64_MAX, n)) return error = "stall_after must be a byte count", false;
+      fault.stallAfter = n;
     } else if (key == "times") {
       if (!ReadInt(value, 0, kMaxFaultTimes, n))
         return error = "times must be 0.." + std::to_string(kMaxFaultTimes), false;

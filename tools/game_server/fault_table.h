@@ -15,6 +15,7 @@ struct Fault {
   bool ignoreRange = false;  // answer a "Range" request with 200 and the whole body
   std::string redirect;      // answer 302 with this Location
   int64_t rate = 0;          // body bytes per second (0: full speed)
+  int64_t stallAfter = -1;   // go silent after this many body bytes, then close
   int times = 1;             // uses left; 0 = until reset
 
   // "status=404,times=1" etc., for logs and replies.
@@ -22,6 +23,8 @@ struct Fault {
 };
 
 constexpr int kMaxFaultDelayMs = 60000;
+// How long a stalled body stays silent before the server closes the connection.
+constexpr int kStallMs = 7000;
 constexpr int kMaxFaultTimes = 1000;
 
 // Reads a fault from control parameters; false with a message on bad input.

@@ -240,11 +240,21 @@ void GameServer::ServeFile(const httplib::Request& req, httplib::Response& res, 
   auto in = std::make_shared<std::ifstream>(full, std::ios::binary);
   int64_t dropAfter = fault ? fault->dropAfter : -1;
   int64_t rate = fault ? fault->rate : 0;
+  int64_t stallAfter = fault ? fault->stallAfter : -1;
   auto sent = std::make_shared<int64_t>(0);
   res.set_content_provider(
       size, type,
-      [in, sent, dropAfter, rate](size_t offset, size_t length, httplib::DataSink& sink) {
+      [in, sent, dropAfter, rate, stallAfter](size_t offset, size_t length, httplib::DataSink& sink) {
         size_t chunk = std::min<size_t>(length, 64 * 1024);
+        if (stallAfter >= 0) {
+          if (*sent >= stallAfter) {
+            // A server that stops sending without closing: the client's read
+            // time-out has to notice.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kStallMs));
+            return false;
+          }
+          chunk = std::min<size_t>(chunk, static_cast<size_t>(stallAfter - *sent));
+        }
         if (rate > 0) {
           chunk = std::min<size_t>(chunk, static_cast<size_t>(rate / 10 > 0 ? rate / 10 : 1));
           std::this_thread::sleep_for(std::chrono::milliseconds(1000 * chunk / rate));

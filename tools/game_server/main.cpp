@@ -55,6 +55,7 @@ Control (for tests; never logged in requests.log):
           ignore_range=1   answer "Range" requests with 200 and the whole file
           redirect=URL     answer 302 to URL
           rate=B           send the body at B bytes/s (at least 1024)
+          stall_after=N    go silent after N body bytes, close 7 s later
         times=N applies it to the next N requests (default 1, at most 1000);
         times=0 keeps it until reset. Several faults for one path queue up.
   GET /__control/reset[?logs=1]   drop all faults (and empty both logs)
