@@ -1,7 +1,5 @@
 #include "net/download_task.h"
 
-// httplib pulls in winsock2.h, which must come before windows.h.
-#include <httplib.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -15,12 +13,19 @@
 #include "base/strings.h"
 #include "base/text.h"
 #include "net/http_url.h"
+#include "net/transport.h"
+#include "net/transport_errors.h"
 
 namespace {
 
 constexpr size_t kInitialBodyCapacity = 4096;
 constexpr int kMaxRetries = 30;  // so a file request makes at most 31 attempts
 constexpr DWORD kSharingViolation = ERROR_SHARING_VIOLATION;  // 32: never retried
+// As many hops as cpp-httplib followed by itself.
+constexpr int kMaxRedirects = 20;
+// wine's WinHTTP reports an untrusted certificate as this channel error, like
+// a failed handshake: one more try, never a storm of them.
+constexpr int kMaxChannelErrorAttempts = 2;
 
 std::atomic<unsigned> g_retryPauseMs{2000};
 std::atomic<size_t> g_threadStack{0};
@@ -100,7 +105,7 @@ class Request {
       // is something left to fetch and the failure may be passing.
       bool retry = job_->isrun.load() == 1 && status_ < 400 && !task_->localPath.empty() &&
                    task_->received.load() < task_->total.load() &&
-                   task_->errorCode != kSharingViolation && triesLeft > 0;
+                   task_->errorCode != kSharingViolation && triesLeft > 0 && !final_;
       if (!retry) break;
       --triesLeft;
       if (!PauseBeforeRetry(job_)) break;
@@ -123,30 +128,49 @@ class Request {
   // True when a response came back (successful or not): the request is over.
   bool Attempt() {
     status_ = 0;
-    httplib::Headers headers;
+    HeaderList headers;
     if (resumeOffset_ > 0) {
       char range[64];
       snprintf(range, sizeof range, "bytes=%lld-", static_cast<long long>(resumeOffset_));
-      headers.emplace("Range", range);
+      headers.emplace_back("Range", range);
     }
-    httplib::Client client(url_.host, url_.port);
-    client.set_follow_location(true);
+    TransportCallbacks callbacks;
+    callbacks.onResponse = [this](const TransportResponse& r) { return OnResponse(r.status); };
+    callbacks.onData = [this](const char* data, size_t size) { return OnData(data, size); };
+    callbacks.onProgress = [this](uint64_t current, uint64_t length) {
+      return OnProgress(current, length);
+    };
+    callbacks.keepGoing = [this] { return job_->isrun.load() == 1; };
 
-    int code = 0;
-    try {
-      httplib::Result res = client.Get(
-          url_.path, headers,
-          [this](const httplib::Response& r) { return OnResponse(r); },
-          [this](const char* data, size_t size) { return OnData(data, size); },
-          [this](uint64_t current, uint64_t length) { return OnProgress(current, length); });
-      if (!res) return false;
-      code = res->status;
-    } catch (const std::exception& e) {
-      // The library throws on a few malformed answers (a redirect's port);
-      // treat it as a broken attempt rather than let it end the process.
-      Log("request raised an exception: %s, url: %s", e.what(), job_->url.c_str());
-      return false;
+    // Every attempt starts at the job's URL; redirects are followed here, the
+    // same way for both transports.
+    HttpUrl at = url_;
+    TransportResult result;
+    for (int hops = 0;; ++hops) {
+      result = MakeTransport(at)->Get(at, headers, callbacks);
+      if (result.failure != TransportFailure::kNone) return Failed(result);
+      if (result.location.empty()) break;
+      if (hops == kMaxRedirects) {
+        status_ = result.status;
+        task_->error = Log("too many redirects, url: %s", job_->url.c_str());
+        final_ = true;
+        return false;
+      }
+      HttpUrl next;
+      bool downgrade = false;
+      if (!ResolveRedirect(at, result.location, next, downgrade)) {
+        status_ = result.status;
+        task_->error = downgrade
+                           ? Log("redirect from https to http refused, url: %s", job_->url.c_str())
+                           : Log("redirect location refused: %s, url: %s",
+                                 result.location.c_str(), job_->url.c_str());
+        final_ = true;
+        return false;
+      }
+      Log("redirect %d to %s", result.status, result.location.c_str());
+      at = next;
     }
+    int code = result.status;
 
     if (code == 200 || code == 204 || code == 206) {
       task_->error.clear();  // an earlier attempt may have failed
@@ -156,8 +180,24 @@ class Request {
     return true;
   }
 
-  bool OnResponse(const httplib::Response& r) {
-    status_ = r.status;
+  // No usable response. A certificate the system rejects is final; the
+  // channel error that may be one is tried once more at most.
+  bool Failed(const TransportResult& result) {
+    std::string tlsText = TlsFailureText(result, job_->url);
+    if (!tlsText.empty()) {
+      task_->error = tlsError_ = Log("%s", tlsText.c_str());
+      if (result.failure == TransportFailure::kTlsCertificate) final_ = true;
+      if (result.systemCode == winhttp_code::kSecureChannelError &&
+          ++channelErrors_ >= kMaxChannelErrorAttempts)
+        final_ = true;
+    } else if (!tlsError_.empty() && task_->error == tlsError_) {
+      task_->error.clear();  // the last failure was another one; its text stands
+    }
+    return false;
+  }
+
+  bool OnResponse(int status) {
+    status_ = status;
     if (status_ >= 400) return false;
     if (resumeOffset_ > 0 && status_ == 200) {
       // The server ignored "Range" and sends the whole body: appending it to
@@ -202,6 +242,9 @@ class Request {
   HttpUrl url_;
   int64_t resumeOffset_ = 0;
   int status_ = 0;
+  bool final_ = false;     // the failure is not one that a retry can mend
+  int channelErrors_ = 0;  // attempts that ended in WinHTTP's channel error
+  std::string tlsError_;   // the text of the last TLS failure
   base::UniqueFile file_;
 };
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -180,7 +181,16 @@ void RunExchange(std::shared_ptr<Exchange> ex, std::wstring host, int port, std:
         ex->changed.wait(hold, [&] { return ex->abandoned || ex->blocks.size() < kMaxQueuedBlocks; });
         if (ex->abandoned) break;
       }
-      std::vector<char> block(kBlockSize);
+      // Asking what has arrived first makes the read return with it: a read
+      // for a whole block may wait to fill it, and a time-out then loses
+      // what had come.
+      DWORD available = 0;
+      if (!WinHttpQueryDataAvailable(request, &available)) {
+        error = GetLastError();
+        break;
+      }
+      if (available == 0) break;  // the whole body
+      std::vector<char> block(std::min<size_t>(available, kBlockSize));
       DWORD got = 0;
       if (!WinHttpReadData(request, block.data(), static_cast<DWORD>(block.size()), &got)) {
         error = GetLastError();
