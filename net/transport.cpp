@@ -101,7 +101,9 @@ HeaderList ParseRawHeaders(const std::string& raw) {
     size_t colon = line.find(':');
     if (colon == std::string::npos || colon == 0) continue;
     std::string name = line.substr(0, colon);
-    if (name.find_first_of(" \t") != std::string::npos) continue;
+    bool token = true;  // no spaces or control characters in a header name
+    for (unsigned char c : name) token = token && c > 0x20 && c != 0x7f;
+    if (!token) continue;
     headers.emplace_back(name, Trimmed(line.substr(colon + 1)));
   }
   return headers;

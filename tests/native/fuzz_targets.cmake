@@ -4,6 +4,7 @@ set(VORN_FUZZ_TARGETS
   ini_file
   query_pairs
   http_url
+  redirect
   version_number
   package_url
   zip_entry_name

@@ -77,7 +77,8 @@ TEST(ResolveRedirect, UnusableLocationsAreRefused) {
 TEST(ParseRawHeaders, SkipsTheStatusLineAndMalformedLines) {
   HeaderList h = ParseRawHeaders(
       "HTTP/1.1 206 Partial Content\r\nContent-Length:  12 \r\nbad line\r\n: empty name\r\n"
-      "Content-Range: bytes 5-16/17\r\nX Space: no\r\nlocation: /next\r\n\r\n");
+      "Content-Range: bytes 5-16/17\r\nX Space: no\r\nT\rdLocation: /elsewhere\r\n"
+      "location: /next\r\n\r\n");
   ASSERT_EQ(h.size(), 3u);
   EXPECT_EQ(h[0], (std::pair<std::string, std::string>("Content-Length", "12")));
   TransportResponse r;
