@@ -80,12 +80,16 @@ def main():
     rounds = len({r["round"] for v in rows.values() for r in v})
     out = [f"Machine: {machine()}. Rounds: {rounds}; figures are medians over the rounds.", ""]
 
-    dl = {t: rows.get(("download", t), []) for t in ("launcher", "httplib", "curl")}
+    dl = {t: rows.get(("download", t), [])
+          for t in ("launcher", "httplib", "curl", "launcher-https", "curl-https")}
     out += ["## Download: 1 GiB from the local game server to disk", "",
             "| program | seconds | MB/s | peak RSS (MiB) |", "|---|---|---|---|"]
     names = {"launcher": "launcher's download task (wine)", "httplib": "minimal cpp-httplib client (wine)",
-             "curl": "curl (native)"}
+             "curl": "curl (native)", "launcher-https": "launcher's download task over HTTPS (WinHTTP, wine)",
+             "curl-https": "curl over HTTPS (native, --cacert)"}
     for tool, r in dl.items():
+        if not r and tool.endswith("-https"):
+            continue
         sec = median(r, "seconds")
         out.append(f"| {names[tool]} | {fmt(sec)} | {fmt(GIB / 1e6 / sec if sec else None, '{:.0f}')} | "
                    f"{fmt((median(r, 'rss') or 0) / 1024 if r else None, '{:.1f}')} |")
@@ -99,7 +103,14 @@ def main():
             f"- Launcher speed / curl speed: {fmt(vs_curl)}",
             f"- Launcher's memory growth during the job (peak working set minus the working set before it): "
             f"**{fmt(growth, '{:.1f}')} MiB** (target below 32 MiB: {verdict(growth, 32, at_least=False)})",
-            f"- Longest gap between two 20 ms UI ticks while it ran: {fmt(gap, '{:.0f}')} ms", ""]
+            f"- Longest gap between two 20 ms UI ticks while it ran: {fmt(gap, '{:.0f}')} ms"]
+    if dl["launcher-https"]:
+        tls_cost = per_round_ratio(dl["launcher-https"], dl["launcher"], "seconds")
+        vs_curl_tls = per_round_ratio(dl["launcher-https"], dl["curl-https"], "seconds")
+        gap_tls = max((r["gap"] for r in dl["launcher-https"] if r["gap"] is not None), default=None)
+        out += [f"- Launcher over HTTPS: speed / its own http speed: {fmt(tls_cost)}; "
+                f"speed / curl's HTTPS speed: {fmt(vs_curl_tls)}; longest UI tick gap {fmt(gap_tls, '{:.0f}')} ms"]
+    out += [""]
 
     up = {t: rows.get(("unpack", t), []) for t in ("launcher", "miniunz", "unzip")}
     out += ["## Unpack: seeded package (bench/make_package.py), about 600 MB in 6,000 files", "",

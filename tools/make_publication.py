@@ -17,19 +17,19 @@ CONFIG = """; install configuration of the sample publication
 [common]
 installName={install_name}
 weiduanName={install_name}
-tokensvr=http://127.0.0.1:{port}/token?token=
-minverUrl=http://127.0.0.1:{port}/pkg/pkg.ver
-pkgUrl=http://127.0.0.1:{port}/pkg/vorn-game-%d.zip
+tokensvr={base}/token?token=
+minverUrl={base}/pkg/pkg.ver
+pkgUrl={base}/pkg/vorn-game-%d.zip
 pkgName=VornGame
 weiduanShell=vorn-shell.exe
 weiduanVer={weiduan_version}
 weiduanCfg=vorn-shell.cfg
-weiduanUrl=http://127.0.0.1:{port}/weiduan/vorn-shell.exe
-weiduanCfgUrl=http://127.0.0.1:{port}/weiduan/vorn-shell.cfg
+weiduanUrl={base}/weiduan/vorn-shell.exe
+weiduanCfgUrl={base}/weiduan/vorn-shell.cfg
 weiduanShortcut=0
 weiduanNeedAdmin=0
-qosUrl=http://127.0.0.1:{port}/qos
-launcherLogo=http://127.0.0.1:{port}/pkg/logo.png
+qosUrl={base}/qos
+launcherLogo={base}/pkg/logo.png
 
 [{platform}]
 weiduanShortcut={shortcut}
@@ -73,6 +73,8 @@ def main():
     ap.add_argument("--out", required=True, help="publish folder to fill")
     ap.add_argument("--game-exe", required=True, help="the stand-in game client (.exe)")
     ap.add_argument("--port", type=int, default=8080)
+    ap.add_argument("--base", help="where the configuration sends the launcher for everything "
+                    "else, e.g. https://localhost:8081 (default http://127.0.0.1:PORT)")
     ap.add_argument("--version", type=int, default=105, help="package version")
     ap.add_argument("--platform", default="pc")
     ap.add_argument("--token", default="demotoken")
@@ -87,7 +89,8 @@ def main():
     os.makedirs(pkg, exist_ok=True)
     os.makedirs(weiduan, exist_ok=True)
     with open(os.path.join(pkg, "vorn_install_cfg.ini"), "w", newline="\n", encoding="utf-8") as f:
-        f.write(CONFIG.format(port=a.port, platform=a.platform, install_name=a.install_name,
+        f.write(CONFIG.format(base=(a.base or f"http://127.0.0.1:{a.port}").rstrip("/"),
+                              platform=a.platform, install_name=a.install_name,
                               weiduan_version="1.0.3", shortcut="1" if a.micro_client else "0"))
     with open(os.path.join(pkg, "pkg.ver"), "w", newline="\n") as f:
         f.write(f"{a.version}\n")
