@@ -37,11 +37,12 @@ struct InternetTraits {
 using UniqueInternet = base::UniqueOwner<HINTERNET, InternetTraits>;
 
 // One exchange, shared by the job thread and the thread that makes the
-// blocking WinHTTP calls. The job thread can walk away at any time (a stop):
-// it closes the request handle, which cancels a blocked call on Windows, and
-// leaves; the exchange thread ends on its own once its call returns (under
-// wine after the receive time-out at the latest) and the last owner frees
-// this record.
+// blocking WinHTTP calls. The job thread can walk away at any time (a stop)
+// and returns at once; the exchange thread ends on its own once its current
+// call returns (after the receive time-out at the latest), and the last
+// owner frees this record. The job thread never closes a handle the exchange
+// thread may still use: WinHTTP reuses handle values, and a call made with a
+// closed one could act on another request.
 struct Exchange {
   std::mutex lock;
   std::condition_variable changed;
@@ -58,20 +59,7 @@ struct Exchange {
 
   // Written by the job thread.
   bool abandoned = false;
-
-  // The request handle; whoever takes it out under the lock closes it.
-  HINTERNET request = nullptr;
 };
-
-void CloseRequest(Exchange& ex) {
-  HINTERNET request = nullptr;
-  {
-    std::lock_guard<std::mutex> hold(ex.lock);
-    request = ex.request;
-    ex.request = nullptr;
-  }
-  if (request) WinHttpCloseHandle(request);
-}
 
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info, DWORD infoLength) {
   if (status != WINHTTP_CALLBACK_STATUS_SECURE_FAILURE || !context || !info ||
@@ -90,6 +78,11 @@ HINTERNET OpenSession() {
     session = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                           WINHTTP_NO_PROXY_BYPASS, 0);
   return session;
+}
+
+bool Abandoned(Exchange& ex) {
+  std::lock_guard<std::mutex> hold(ex.lock);
+  return ex.abandoned;
 }
 
 void End(Exchange& ex, DWORD error) {
@@ -125,18 +118,11 @@ void RunExchange(std::shared_ptr<Exchange> ex, std::wstring host, int port, std:
   UniqueInternet connection(WinHttpConnect(session.Get(), host.c_str(),
                                            static_cast<INTERNET_PORT>(port), 0));
   if (!connection) return End(*ex, GetLastError());
-  HINTERNET request = WinHttpOpenRequest(connection.Get(), L"GET", path.c_str(), nullptr,
-                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                         WINHTTP_FLAG_SECURE);
-  if (!request) return End(*ex, GetLastError());
-  {
-    std::lock_guard<std::mutex> hold(ex->lock);
-    if (ex->abandoned) {
-      WinHttpCloseHandle(request);
-      return;
-    }
-    ex->request = request;
-  }
+  UniqueInternet requestHandle(WinHttpOpenRequest(connection.Get(), L"GET", path.c_str(), nullptr,
+                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                                 WINHTTP_FLAG_SECURE));
+  if (!requestHandle) return End(*ex, GetLastError());
+  HINTERNET request = requestHandle.Get();
 
   // Redirects come back to the download, which refuses https to http; wine
   // would refuse that one by itself, Windows would not.
@@ -151,6 +137,7 @@ void RunExchange(std::shared_ptr<Exchange> ex, std::wstring host, int port, std:
   WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
 
   DWORD error = 0;
+  if (Abandoned(*ex)) return End(*ex, ERROR_WINHTTP_OPERATION_CANCELLED);
   if (!WinHttpSendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                           static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
     error = GetLastError();
@@ -206,7 +193,6 @@ void RunExchange(std::shared_ptr<Exchange> ex, std::wstring host, int port, std:
     }
   }
   End(*ex, error);
-  CloseRequest(*ex);
 }
 
 std::wstring RequestHeaders(const HeaderList& headers) {
@@ -249,7 +235,6 @@ TransportResult WinHttpTransport::Get(const HttpUrl& url, const HeaderList& head
       ex->abandoned = true;
     }
     ex->changed.notify_all();
-    CloseRequest(*ex);
     result.failure = failure;
     return result;
   };
