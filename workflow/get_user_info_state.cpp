@@ -10,6 +10,7 @@
 #include "install/install_config.h"
 #include "workflow/load_state.h"
 #include "workflow/query_pairs.h"
+#include "workflow/user_info_rules.h"
 
 GetUserInfoFromTokenState::GetUserInfoFromTokenState(LauncherContext* context) : State(context) {}
 
@@ -46,7 +47,13 @@ void GetUserInfoFromTokenState::Update() {
     return;
   }
   std::string reply = task->BodyText();
-  if (reply.empty() || base::StartsWith(reply, "error")) {
+  // The reply goes onto the game's command line; one that could split or
+  // forge its words fails like an error reply.
+  std::string problem = reply.empty() || base::StartsWith(reply, "error")
+                            ? std::string()
+                            : launch::UserInfoProblem(base::ToWide(reply));
+  if (!problem.empty()) reply = "bad user info (" + problem + ")";
+  if (reply.empty() || base::StartsWith(reply, "error") || !problem.empty()) {
     std::string message = Log("get user info failed! %s", reply.c_str());
     // In micro-client mode the shell still starts, only without a user.
     if (config.weiduanShortcut)
