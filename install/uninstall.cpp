@@ -10,6 +10,7 @@
 #include "base/strings.h"
 #include "base/text.h"
 #include "install/registration.h"
+#include "install/uninstall_guard.h"
 #include "install/uninstall_ini.h"
 
 namespace {
@@ -37,14 +38,6 @@ std::wstring WithoutTrailingSeparators(std::wstring path) {
 bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-// "C:", "C:\" or "\\server\share": never a folder to remove whole.
-bool IsRootFolder(const std::wstring& path) {
-  std::wstring p = WithoutTrailingSeparators(path);
-  if (p.size() <= 2) return true;
-  if (p.compare(0, 2, L"\\\\") == 0) return p.find(L'\\', 2) == p.rfind(L'\\');
-  return p.find(L'\\') == std::wstring::npos;
 }
 
 // Windows cannot remove a process's current folder, so the second stage steps
@@ -82,26 +75,47 @@ void LeaveFolder(const std::wstring& installDir) {
   ExitProcess(0);
 }
 
-void RunSecondStage(const std::wstring& installDir) {
+void RunSecondStage(const std::wstring& commandLine) {
   Log("从temp拉起的uninstall，开始真正的删除操作");
+  // The command line and Uninstall.ini can come from anyone: the folder is
+  // removed only when it looks like our installation, the shortcut only when
+  // it is one on the desktop, the key only when it is in the uninstall list.
+  std::wstring installDir = FullFolderPath(commandLine);
+  if (installDir.empty()) {
+    Log("uninstall refused for %s: not a folder path", base::Utf8(commandLine).c_str());
+    return;
+  }
   UninstallSettings settings;
   if (!ReadCfg(installDir, settings)) {
     Log("读取uninstall.ini失败");
+    return;
+  }
+  std::string refusal = InstallFolderRefusal(installDir, settings.installName);
+  if (!refusal.empty()) {
+    Log("uninstall refused for %s: %s", base::Utf8(installDir).c_str(), refusal.c_str());
     return;
   }
   Sleep(kFirstStageExitWaitMs);
   LeaveFolder(installDir);
 
   Log("开始删除installpath: %s", base::Utf8(installDir).c_str());
-  unsigned long rc = IsRootFolder(installDir) ? ERROR_ACCESS_DENIED : RemoveDirectoryTree(installDir);
+  unsigned long rc = RemoveDirectoryTree(installDir);
   Log("删除installpath result: %s", base::ErrorText(rc).c_str());
 
   Log("删除桌面link: %s", base::Utf8(settings.desktopLink).c_str());
-  DeleteFileW(settings.desktopLink.c_str());
+  refusal = DesktopLinkRefusal(settings.desktopLink);
+  if (refusal.empty())
+    DeleteFileW(settings.desktopLink.c_str());
+  else
+    Log("desktop link left alone: %s", refusal.c_str());
 
   Log("删除注册表: %s, sub: %s", base::Utf8(settings.regPath).c_str(),
       base::Utf8(settings.installName).c_str());
-  DeleteUninstallKey(settings);
+  refusal = UninstallKeyRefusal(settings.regPath, settings.installName);
+  if (refusal.empty())
+    DeleteUninstallKey(settings);
+  else
+    Log("uninstall entry left alone: %s", refusal.c_str());
 }
 
 }  // namespace
@@ -111,7 +125,8 @@ std::wstring SecondStageName() { return std::wstring(kSecondStagePrefix) + kUnin
 void RunUninstall(const std::wstring& modulePath, const std::wstring& commandLine,
                   const std::function<void()>& releaseInstanceLock) {
   std::wstring name = base::FileNamePart(modulePath);
-  if (name == kUninstallerName && commandLine.empty()) RunFirstStage(modulePath, releaseInstanceLock);
+  if (name == kUninstallerName && (commandLine.empty() || IsRestOfOwnPath(modulePath, commandLine)))
+    RunFirstStage(modulePath, releaseInstanceLock);
   if (name == SecondStageName() && !commandLine.empty()) RunSecondStage(commandLine);
   // Any other name and command line: not ours to act on.
 }
@@ -133,8 +148,9 @@ bool ReadCfg(const std::wstring& installDir, UninstallSettings& settings) {
   settings.desktopLink = base::ToWide(ini.desktopLink);
   settings.installName = base::ToWide(ini.installName);
   settings.regPath = base::ToWide(ini.regPath);
-  return !settings.desktopLink.empty() && !settings.installName.empty() &&
-         !settings.regPath.empty();
+  // An empty desktopLink only means that no shortcut could be made at install
+  // time; the rest of the installation is still to be removed.
+  return !settings.installName.empty() && !settings.regPath.empty();
 }
 
 void DeleteUninstallKey(const UninstallSettings& settings) {
@@ -148,11 +164,11 @@ void DeleteUninstallKey(const UninstallSettings& settings) {
   Log("DeleteUninstallKey: delete result=%ld", static_cast<long>(rc));
 }
 
-unsigned long RemoveDirectoryTree(const std::wstring& dir) {
-  std::wstring root = WithoutTrailingSeparators(dir);
-  DWORD attributes = GetFileAttributesW(root.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+namespace {
+
+// `root` is an extended-length path ("\\?\..."), so entries deeper than
+// MAX_PATH (the unpacker writes them that way) are reached too.
+unsigned long RemoveTreeBelow(const std::wstring& root, DWORD attributes) {
   {
     WIN32_FIND_DATAW entry;
     UniqueFind find(FindFirstFileW((root + L"\\*").c_str(), &entry));
@@ -165,7 +181,7 @@ unsigned long RemoveDirectoryTree(const std::wstring& dir) {
       // Read-only files belong to the installation as much as any other.
       if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(full.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
       if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        unsigned long rc = RemoveDirectoryTree(full);
+        unsigned long rc = RemoveTreeBelow(full, a);
         if (rc != 0) return rc;
       } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
         // A junction or folder link: remove the link, never what it points at.
@@ -181,6 +197,28 @@ unsigned long RemoveDirectoryTree(const std::wstring& dir) {
     SetFileAttributesW(root.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
   if (!RemoveDirectoryW(root.c_str())) return GetLastError();
   return 0;
+}
+
+}  // namespace
+
+unsigned long RemoveDirectoryTree(const std::wstring& dir) {
+  std::wstring full = FullFolderPath(dir);
+  if (full.empty()) return ERROR_INVALID_NAME;
+  std::wstring root = ExtendedLengthPath(full);
+  DWORD attributes = GetFileAttributesW(root.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+  // Walking into a link at the top would empty the folder it points at.
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return ERROR_ACCESS_DENIED;
+  return RemoveTreeBelow(root, attributes);
+}
+
+bool IsRestOfOwnPath(const std::wstring& modulePath, const std::wstring& commandLine) {
+  std::wstring rest = commandLine;
+  while (!rest.empty() && (rest.back() == L' ' || rest.back() == L'\t')) rest.pop_back();
+  if (rest.empty() || rest.size() + 1 >= modulePath.size()) return false;
+  size_t at = modulePath.size() - rest.size();
+  return modulePath[at - 1] == L' ' && modulePath.compare(at, rest.size(), rest) == 0;
 }
 
 bool IsSameOrInsideFolder(const std::wstring& path, const std::wstring& folder) {

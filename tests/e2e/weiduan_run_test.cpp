@@ -118,8 +118,12 @@ TEST_F(MicroClientRun, InstallThenUninstallLeavesTheMachineAsItWas) {
   ASSERT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, Entry(), L"UninstallString", &type, &data));
   std::wstring uninstaller(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
   uninstaller.resize(wcsnlen(uninstaller.c_str(), uninstaller.size()));
+  // Quoted like any command with a path that may hold blanks.
+  ASSERT_GE(uninstaller.size(), 2u);
+  EXPECT_EQ(uninstaller.front(), L'"');
+  EXPECT_EQ(uninstaller.back(), L'"');
   LauncherRun first;
-  ASSERT_TRUE(first.StartExisting(uninstaller));
+  ASSERT_TRUE(first.StartExisting(uninstaller.substr(1, uninstaller.size() - 2)));
   DWORD code = 1;
   ASSERT_TRUE(first.WaitExit(20000, &code));
   EXPECT_EQ(code, 0u);
