@@ -104,8 +104,9 @@ void RunSecondStage(const std::wstring& commandLine) {
 
   Log("删除桌面link: %s", base::Utf8(settings.desktopLink).c_str());
   refusal = DesktopLinkRefusal(settings.desktopLink);
+  // The very path that was checked, not the text as written.
   if (refusal.empty())
-    DeleteFileW(settings.desktopLink.c_str());
+    DeleteFileW(FullFolderPath(settings.desktopLink).c_str());
   else
     Log("desktop link left alone: %s", refusal.c_str());
 
