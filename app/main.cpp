@@ -15,6 +15,7 @@
 #include "net/qos_reporter.h"
 #include "resource.h"
 #include "install/install_config.h"
+#include "workflow/user_info_rules.h"
 
 namespace {
 
@@ -91,6 +92,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
     config.userInfo = WebLaunchUserInfo(cmd);
     Log("user token: [%s]", base::Utf8(config.token).c_str());
     Log("user info: [%s]", base::Utf8(config.userInfo).c_str());
+    // Any web page can open our URL protocol, so what it hands us goes onto
+    // the game's command line only when it cannot forge or split its words.
+    std::string problem = launch::UserInfoProblem(config.userInfo);
+    if (!problem.empty()) {
+      std::string message = Log("网页登录信息无效，请重新从网页启动游戏！[error:%s]", problem.c_str());
+      MessageBoxW(nullptr, base::ToWide(message).c_str(), L"提示", MB_OK);
+      return -1;
+    }
   }
 
   LauncherContext& ctx = TheContext();

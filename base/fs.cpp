@@ -17,6 +17,13 @@ bool DirectoryExists(const std::wstring& path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsReparsePoint(const std::wstring& path) {
+  std::wstring p = path;
+  while (p.size() > 3 && (p.back() == L'\\' || p.back() == L'/')) p.pop_back();
+  DWORD a = GetFileAttributesW(p.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 unsigned long CreateDirectoryTree(const std::wstring& path, bool* created) {
   if (created) *created = false;
   std::wstring p = path;

@@ -7,6 +7,8 @@ namespace base {
 // True for an existing file or directory; a trailing separator is allowed.
 bool PathExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
+// True for an existing junction, symbolic link or other reparse point.
+bool IsReparsePoint(const std::wstring& path);
 
 // Creates `path` and every missing parent. Returns 0 when the directory exists
 // afterwards, else the Win32 error; `created` tells whether the last component

@@ -18,6 +18,7 @@ class Win32DriveQueries : public IDriveQueries {
     return true;
   }
   bool FolderExists(const std::wstring& path) override { return base::DirectoryExists(path); }
+  bool IsReparsePoint(const std::wstring& path) override { return base::IsReparsePoint(path); }
   unsigned long CreateFolderTree(const std::wstring& path, bool& created) override {
     return base::CreateDirectoryTree(path, &created);
   }

@@ -15,6 +15,8 @@ class IDriveQueries {
   virtual bool FreeBytes(const std::wstring& path, uint64_t& bytes) = 0;
   // True when `path` (a trailing separator allowed) is an existing folder.
   virtual bool FolderExists(const std::wstring& path) = 0;
+  // True when `path` is a junction, a symbolic link or another reparse point.
+  virtual bool IsReparsePoint(const std::wstring& path) { (void)path; return false; }
   // Creates `path` with every missing parent: 0 or the Win32 error; `created`
   // tells whether the last component was made by this call.
   virtual unsigned long CreateFolderTree(const std::wstring& path, bool& created) = 0;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/file_name_rules.h"
 #include "base/log.h"
 #include "base/text.h"
 #include "install/drive_queries.h"
@@ -45,10 +46,7 @@ std::wstring CreateUnderFixedDrive(IDriveQueries& drives, const std::vector<std:
 // The folder name must be one path component: an empty name or ".." would
 // make a drive root or the whole application-data folder the install folder,
 // which the uninstaller later deletes with everything in it.
-bool IsSingleFolderName(const std::wstring& name) {
-  return !name.empty() && name != L"." && name != L".." &&
-         name.find_first_of(L"\\/") == std::wstring::npos;
-}
+bool IsSingleFolderName(const std::wstring& name) { return base::IsPlainFileName(name); }
 
 }  // namespace
 
@@ -65,6 +63,12 @@ bool InstallConfig::InitInstallDir() {
   for (const std::wstring& root : roots) {
     std::wstring dir = root + installName + L"\\";
     if (drives.FolderExists(dir)) {
+      // A junction or link there could point the installation, and later
+      // the uninstaller, at any folder of the machine.
+      if (drives.IsReparsePoint(dir)) {
+        Log("InitInstallDir :: %s is a link, not used", base::Utf8(dir).c_str());
+        continue;
+      }
       Log("exist: %s", base::Utf8(dir).c_str());
       SetInstallDir(dir);
       return true;

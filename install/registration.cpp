@@ -134,7 +134,9 @@ void InstallConfig::RegisterInstallation() {
     WriteRegistryValue(kUninstallRegPath, L"DisplayName", weiduanName, installName);
     WriteRegistryValue(kUninstallRegPath, L"DisplayVersion", weiduanVer, installName);
     WriteRegistryValue(kUninstallRegPath, L"Publisher", kPublisher, installName);
-    WriteRegistryValue(kUninstallRegPath, L"UninstallString", uninstaller, installName);
+    // Quoted, as the system expects of a path with blanks: unquoted, the
+    // uninstaller would be handed the rest of its own path as a command line.
+    WriteRegistryValue(kUninstallRegPath, L"UninstallString", L"\"" + uninstaller + L"\"", installName);
   }
 
   if (!modulePath.empty() && !CopyFileW(modulePath.c_str(), uninstaller.c_str(), FALSE))

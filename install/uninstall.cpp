@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/log.h"
+#include "base/paths.h"
 #include "base/start_process.h"
 #include "base/error_text.h"
 #include "base/fs.h"
@@ -10,6 +11,7 @@
 #include "base/strings.h"
 #include "base/text.h"
 #include "install/registration.h"
+#include "install/uninstall_guard.h"
 #include "install/uninstall_ini.h"
 
 namespace {
@@ -21,30 +23,11 @@ constexpr wchar_t kSecondStagePrefix[] = L"tmp567pbq3cas9190aewdqw634_";
 constexpr DWORD kFirstStageExitWaitMs = 2000;
 constexpr REGSAM kDeleteAccess = KEY_WRITE | KEY_QUERY_VALUE;  // 0x20007
 
-struct FindTraits {
-  static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
-  static void Close(HANDLE h) { FindClose(h); }
-};
-using UniqueFind = base::UniqueOwner<HANDLE, FindTraits>;
-
-std::wstring WithoutTrailingSeparators(std::wstring path) {
+// Backslashes only, and no trailing separator but a root's.
+std::wstring CanonicalSeparators(std::wstring path) {
   for (auto& c : path)
     if (c == L'/') c = L'\\';
-  while (path.size() > 1 && path.back() == L'\\') path.pop_back();
-  return path;
-}
-
-bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-// "C:", "C:\" or "\\server\share": never a folder to remove whole.
-bool IsRootFolder(const std::wstring& path) {
-  std::wstring p = WithoutTrailingSeparators(path);
-  if (p.size() <= 2) return true;
-  if (p.compare(0, 2, L"\\\\") == 0) return p.find(L'\\', 2) == p.rfind(L'\\');
-  return p.find(L'\\') == std::wstring::npos;
+  return base::WithoutTrailingSeparators(path);
 }
 
 // Windows cannot remove a process's current folder, so the second stage steps
@@ -54,7 +37,7 @@ void LeaveFolder(const std::wstring& installDir) {
   wchar_t current[1024] = {};
   DWORD n = GetCurrentDirectoryW(1024, current);
   if (n == 0 || n >= 1024 || !IsSameOrInsideFolder(current, installDir)) return;
-  std::wstring parent = base::DirectoryPart(WithoutTrailingSeparators(installDir));
+  std::wstring parent = base::DirectoryPart(CanonicalSeparators(installDir));
   if (parent.size() == 2 && parent[1] == L':') parent += L'\\';
   if (!SetCurrentDirectoryW(parent.c_str()))
     Log("leaving the install folder failed: %s", base::ErrorText(GetLastError()).c_str());
@@ -82,26 +65,48 @@ void LeaveFolder(const std::wstring& installDir) {
   ExitProcess(0);
 }
 
-void RunSecondStage(const std::wstring& installDir) {
+void RunSecondStage(const std::wstring& commandLine) {
   Log("从temp拉起的uninstall，开始真正的删除操作");
+  // The command line and Uninstall.ini can come from anyone: the folder is
+  // removed only when it looks like our installation, the shortcut only when
+  // it is one on the desktop, the key only when it is in the uninstall list.
+  std::wstring installDir = FullFolderPath(commandLine);
+  if (installDir.empty()) {
+    Log("uninstall refused for %s: not a folder path", base::Utf8(commandLine).c_str());
+    return;
+  }
   UninstallSettings settings;
   if (!ReadCfg(installDir, settings)) {
     Log("读取uninstall.ini失败");
+    return;
+  }
+  std::string refusal = InstallFolderRefusal(installDir, settings.installName);
+  if (!refusal.empty()) {
+    Log("uninstall refused for %s: %s", base::Utf8(installDir).c_str(), refusal.c_str());
     return;
   }
   Sleep(kFirstStageExitWaitMs);
   LeaveFolder(installDir);
 
   Log("开始删除installpath: %s", base::Utf8(installDir).c_str());
-  unsigned long rc = IsRootFolder(installDir) ? ERROR_ACCESS_DENIED : RemoveDirectoryTree(installDir);
+  unsigned long rc = RemoveDirectoryTree(installDir);
   Log("删除installpath result: %s", base::ErrorText(rc).c_str());
 
   Log("删除桌面link: %s", base::Utf8(settings.desktopLink).c_str());
-  DeleteFileW(settings.desktopLink.c_str());
+  refusal = DesktopLinkRefusal(settings.desktopLink);
+  // The very path that was checked, not the text as written.
+  if (refusal.empty())
+    DeleteFileW(FullFolderPath(settings.desktopLink).c_str());
+  else
+    Log("desktop link left alone: %s", refusal.c_str());
 
   Log("删除注册表: %s, sub: %s", base::Utf8(settings.regPath).c_str(),
       base::Utf8(settings.installName).c_str());
-  DeleteUninstallKey(settings);
+  refusal = UninstallKeyRefusal(settings.regPath, settings.installName);
+  if (refusal.empty())
+    DeleteUninstallKey(settings);
+  else
+    Log("uninstall entry left alone: %s", refusal.c_str());
 }
 
 }  // namespace
@@ -111,7 +116,8 @@ std::wstring SecondStageName() { return std::wstring(kSecondStagePrefix) + kUnin
 void RunUninstall(const std::wstring& modulePath, const std::wstring& commandLine,
                   const std::function<void()>& releaseInstanceLock) {
   std::wstring name = base::FileNamePart(modulePath);
-  if (name == kUninstallerName && commandLine.empty()) RunFirstStage(modulePath, releaseInstanceLock);
+  if (name == kUninstallerName && (commandLine.empty() || IsRestOfOwnPath(modulePath, commandLine)))
+    RunFirstStage(modulePath, releaseInstanceLock);
   if (name == SecondStageName() && !commandLine.empty()) RunSecondStage(commandLine);
   // Any other name and command line: not ours to act on.
 }
@@ -133,8 +139,9 @@ bool ReadCfg(const std::wstring& installDir, UninstallSettings& settings) {
   settings.desktopLink = base::ToWide(ini.desktopLink);
   settings.installName = base::ToWide(ini.installName);
   settings.regPath = base::ToWide(ini.regPath);
-  return !settings.desktopLink.empty() && !settings.installName.empty() &&
-         !settings.regPath.empty();
+  // An empty desktopLink only means that no shortcut could be made at install
+  // time; the rest of the installation is still to be removed.
+  return !settings.installName.empty() && !settings.regPath.empty();
 }
 
 void DeleteUninstallKey(const UninstallSettings& settings) {
@@ -148,14 +155,14 @@ void DeleteUninstallKey(const UninstallSettings& settings) {
   Log("DeleteUninstallKey: delete result=%ld", static_cast<long>(rc));
 }
 
-unsigned long RemoveDirectoryTree(const std::wstring& dir) {
-  std::wstring root = WithoutTrailingSeparators(dir);
-  DWORD attributes = GetFileAttributesW(root.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+namespace {
+
+// `root` is an extended-length path ("\\?\..."), so entries deeper than
+// MAX_PATH (the unpacker writes them that way) are reached too.
+unsigned long RemoveTreeBelow(const std::wstring& root, DWORD attributes) {
   {
     WIN32_FIND_DATAW entry;
-    UniqueFind find(FindFirstFileW((root + L"\\*").c_str(), &entry));
+    base::UniqueFind find(FindFirstFileW((root + L"\\*").c_str(), &entry));
     if (!find) return GetLastError();
     do {
       std::wstring name = entry.cFileName;
@@ -165,7 +172,7 @@ unsigned long RemoveDirectoryTree(const std::wstring& dir) {
       // Read-only files belong to the installation as much as any other.
       if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(full.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
       if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        unsigned long rc = RemoveDirectoryTree(full);
+        unsigned long rc = RemoveTreeBelow(full, a);
         if (rc != 0) return rc;
       } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
         // A junction or folder link: remove the link, never what it points at.
@@ -183,10 +190,34 @@ unsigned long RemoveDirectoryTree(const std::wstring& dir) {
   return 0;
 }
 
+}  // namespace
+
+unsigned long RemoveDirectoryTree(const std::wstring& dir) {
+  std::wstring full = FullFolderPath(dir);
+  if (full.empty()) return ERROR_INVALID_NAME;
+  std::wstring root = ExtendedLengthPath(full);
+  DWORD attributes = GetFileAttributesW(root.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
+  // Walking into a link at the top would empty the folder it points at.
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return ERROR_ACCESS_DENIED;
+  return RemoveTreeBelow(root, attributes);
+}
+
+bool IsRestOfOwnPath(const std::wstring& modulePath, const std::wstring& commandLine) {
+  std::wstring rest = commandLine;
+  while (!rest.empty() && (rest.back() == L' ' || rest.back() == L'\t')) rest.pop_back();
+  if (rest.empty() || rest.size() + 1 >= modulePath.size()) return false;
+  size_t at = modulePath.size() - rest.size();
+  return modulePath[at - 1] == L' ' && modulePath.compare(at, rest.size(), rest) == 0;
+}
+
 bool IsSameOrInsideFolder(const std::wstring& path, const std::wstring& folder) {
-  std::wstring p = WithoutTrailingSeparators(path);
-  std::wstring f = WithoutTrailingSeparators(folder);
+  std::wstring p = CanonicalSeparators(path);
+  std::wstring f = CanonicalSeparators(folder);
   if (f.empty()) return false;
-  if (p.size() == f.size()) return EqualIgnoringCase(p, f);
-  return p.size() > f.size() && p[f.size()] == L'\\' && EqualIgnoringCase(p.substr(0, f.size()), f);
+  if (p.size() == f.size()) return base::SamePathText(p, f);
+  if (p.size() < f.size()) return false;
+  bool boundary = f.back() == L'\\' || p[f.size()] == L'\\';  // a root keeps its separator
+  return boundary && base::StartsWithPathText(p, f);
 }

@@ -22,16 +22,24 @@ std::wstring SecondStageName();
 void RunUninstall(const std::wstring& modulePath, const std::wstring& commandLine,
                   const std::function<void()>& releaseInstanceLock);
 
-// Reads installDir\Uninstall.ini; true when it exists and names all three things.
+// Reads installDir\Uninstall.ini; true when it exists and names installName
+// and regPath (desktopLink is empty when no shortcut could be made).
 bool ReadCfg(const std::wstring& installDir, UninstallSettings& settings);
 
 // Deletes the entry's key `installName` below HKEY_CURRENT_USER\regPath.
 void DeleteUninstallKey(const UninstallSettings& settings);
 
 // Removes a folder with everything in it, depth first, stopping at the first
-// entry that cannot be removed. Links to folders are removed, not entered.
-// Returns 0 or the Win32 error of the entry that stopped it.
+// entry that cannot be removed. Links to folders are removed, not entered; a
+// folder that is itself a link is not touched (ERROR_ACCESS_DENIED). Paths
+// longer than MAX_PATH are reached. Returns 0 or the Win32 error of the
+// entry that stopped it.
 unsigned long RemoveDirectoryTree(const std::wstring& dir);
+
+// True when the uninstaller, started from an unquoted path with blanks (an
+// older uninstall entry), was handed the rest of its own path as its command
+// line: "C:\My Games\x\Uninstall.exe" run unquoted gives "Games\x\Uninstall.exe".
+bool IsRestOfOwnPath(const std::wstring& modulePath, const std::wstring& commandLine);
 
 // True when `path` is `folder` or lies below it (letter case ignored).
 bool IsSameOrInsideFolder(const std::wstring& path, const std::wstring& folder);

@@ -3,15 +3,19 @@
 #include <cstdio>
 
 #include "net/qos_reporter.h"
+#include "net/qos_value.h"
 
 std::string FormatQosUrl(const QosReporter& r, int eventId, const std::string& eventName,
                          const std::string& osName, int32_t elapsedSeconds) {
+  // uid and skey come from a web page or the token server: unescaped, a "#"
+  // would cut the report and a ";" or "}" would forge its items.
   char buffer[4096];
   int n = snprintf(buffer, sizeof buffer,
                    "%s?data=KZ={G:1;S:%s;W:%s;U:0;N:%s;T:%d;%s;AGENT:;OS:%s;J:%d;V:%s;PLAT:%s;}",
-                   r.url.c_str(), r.sQosSeq.c_str(), r.skey.c_str(), r.uid.c_str(), eventId,
-                   eventName.c_str(), osName.c_str(), static_cast<int>(elapsedSeconds),
-                   r.version.c_str(), r.plat.c_str());
+                   r.url.c_str(), EncodeQosValue(r.sQosSeq).c_str(), EncodeQosValue(r.skey).c_str(),
+                   EncodeQosValue(r.uid).c_str(), eventId, EncodeQosValue(eventName).c_str(),
+                   EncodeQosValue(osName).c_str(), static_cast<int>(elapsedSeconds),
+                   EncodeQosValue(r.version).c_str(), EncodeQosValue(r.plat).c_str());
   return n < 0 ? std::string() : std::string(buffer);
 }
 

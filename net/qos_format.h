@@ -7,7 +7,7 @@
 struct QosReporter;
 
 // The report URL of one event, cut to 4095 bytes like the fixed buffer it is
-// formatted into. Nothing is escaped.
+// formatted into. Every value is escaped with EncodeQosValue.
 std::string FormatQosUrl(const QosReporter& reporter, int eventId, const std::string& eventName,
                          const std::string& osName, int32_t elapsedSeconds);
 

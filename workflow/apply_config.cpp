@@ -1,5 +1,8 @@
 #include "workflow/apply_config.h"
 
+#include <utility>
+
+#include "base/file_name_rules.h"
 #include "base/text.h"
 #include "workflow/ini_file.h"
 #include "install/install_config.h"
@@ -59,4 +62,20 @@ void ApplyConfig(const IniFile& ini, const std::string& platformUtf8, InstallCon
         config.*key.flag = value == "1";
     }
   }
+}
+
+std::string BadConfigName(const InstallConfig& config) {
+  // Each of these is appended to the install folder (or the desktop folder)
+  // as it stands: a separator or ".." would write, start or later delete
+  // files elsewhere.
+  const std::pair<const char*, const std::wstring*> names[] = {
+      {"installName", &config.installName}, {"pkgName", &config.pkgName},
+      {"weiduanShell", &config.weiduanShell}, {"weiduanCfg", &config.weiduanCfg},
+      {"weiduanName", &config.weiduanName},
+  };
+  for (const auto& name : names) {
+    if (name.second->empty() || base::IsPlainFileName(*name.second)) continue;
+    return std::string("bad ") + name.first + ": " + base::ToNarrow(*name.second, base::kCodePageUtf8);
+  }
+  return std::string();
 }

@@ -37,6 +37,11 @@ void DownloadInstallCfgState::Succeeded(DownloadTask& task) {
 
   InstallConfig& config = *context->config;
   ApplyConfig(ini, base::ToNarrow(config.platform, base::kCodePageUtf8), config);
+  std::string badName = BadConfigName(config);
+  if (!badName.empty()) {
+    TransitionTo<ErrorState>(context, Log("解析安装配置失败！[error:%s]", badName.c_str()));
+    return;
+  }
   if (!config.qosUrl.empty()) {
     Log("qosUrl: %s", config.qosUrl.c_str());
     QosReporter& qos = context->qos ? *context->qos : TheQosReporter();

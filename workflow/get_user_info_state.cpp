@@ -10,6 +10,7 @@
 #include "install/install_config.h"
 #include "workflow/load_state.h"
 #include "workflow/query_pairs.h"
+#include "workflow/user_info_rules.h"
 
 GetUserInfoFromTokenState::GetUserInfoFromTokenState(LauncherContext* context)
     : DownloadingState(context, PageWhileRunning::kRedraw) {}
@@ -37,7 +38,13 @@ void GetUserInfoFromTokenState::Failed(DownloadTask& task) {
 
 void GetUserInfoFromTokenState::Succeeded(DownloadTask& task) {
   std::string reply = task.BodyText();
-  if (reply.empty() || base::StartsWith(reply, "error")) {
+  // The reply goes onto the game's command line; one that could split or
+  // forge its words fails like an error reply.
+  std::string problem = reply.empty() || base::StartsWith(reply, "error")
+                            ? std::string()
+                            : launch::UserInfoProblem(base::ToWide(reply));
+  if (!problem.empty()) reply = "bad user info (" + problem + ")";
+  if (reply.empty() || base::StartsWith(reply, "error") || !problem.empty()) {
     task.error = Log("get user info failed! %s", reply.c_str());
     Failed(task);
     return;

@@ -197,3 +197,28 @@ TEST_F(InstallCfg, WeiduanShortcutOnlyForExactlyOne) {
   }
   RemoveTree(L"d:\\VornCfgWeiduan");
 }
+
+TEST_F(InstallCfg, NamesThatWouldLeaveTheInstallFolderAreRefused) {
+  // Each is pasted into a path below the install folder (or the desktop);
+  // none may point elsewhere, and nothing is chosen, written or started.
+  struct Case {
+    const char* key;
+    const char* value;
+  } cases[] = {
+      {"weiduanShell", "..\\..\\Users\\Public\\x.exe"},
+      {"pkgName", "..\\pkg"},
+      {"weiduanCfg", "C:\\Windows\\win.ini"},
+      {"weiduanName", "..\\Game"},
+      {"installName", "nul"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    Publish(std::string("[common]\ninstallName=VornCfgNames\n[pc]\n") + c.key + "=" + c.value + "\n");
+    std::vector<std::wstring> boxes = Run(L"vorn-pc-tok.exe");
+    ASSERT_EQ(boxes.size(), 1u) << log;
+    EXPECT_EQ(base::Utf8(boxes[0]),
+              std::string("解析安装配置失败！[error:bad ") + c.key + ": " + c.value + "]");
+    EXPECT_EQ(log.find("InitInstallDir"), std::string::npos) << log;
+  }
+  EXPECT_FALSE(base::PathExists(L"d:\\VornCfgNames"));
+}

@@ -114,3 +114,31 @@ TEST(QosReports, VersionComesFromTheLauncherResource) {
 }
 
 }  // namespace
+
+TEST(QosReports, ValuesFromAPageOrServerStayInsideTheirItems) {
+  // "skey=a#b;T:99}" used to cut the report at "#" and could forge items.
+  ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
+  const std::string path = "/qos/net-test-hostile";
+  ResetQosReporterForTesting();
+  QosReporter& r = TheQosReporter();
+  r.url = gameserver::ServerUrl(path.c_str());
+  r.plat = "pc";
+  r.skey = "a#b;T:99};N:1&x=%41 \xE7\x8E\xA9";
+  r.uid = "9;W:forged}";
+  reportQos(25, "LaunchGameStart");
+  std::vector<std::string> mine;
+  for (int i = 0; i < 500 && mine.empty(); ++i) {
+    for (const std::string& line : gameserver::QosLines())
+      if (gameserver::QosField(line, "path") == path && gameserver::QosField(line, "S") == r.sQosSeq)
+        mine.push_back(line);
+    if (mine.empty()) Sleep(20);
+  }
+  ASSERT_EQ(mine.size(), 1u);
+  EXPECT_EQ(gameserver::QosField(mine[0], "W"), r.skey);
+  EXPECT_EQ(gameserver::QosField(mine[0], "N"), r.uid);
+  EXPECT_EQ(gameserver::QosField(mine[0], "T"), "25");
+  EXPECT_EQ(gameserver::QosField(mine[0], "EVENT"), "LaunchGameStart");
+  EXPECT_EQ(gameserver::QosField(mine[0], "PLAT"), "pc");
+  StopQosReports(3000);
+  ResetQosReporterForTesting();
+}

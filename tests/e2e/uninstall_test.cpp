@@ -3,6 +3,8 @@
 // folder, the desktop shortcut and the uninstall entry.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <cwctype>
 
 #include "base/error_text.h"
@@ -26,14 +28,21 @@ std::wstring TempCopy() { return support::TempFolder() + kSecondStage; }
 
 bool KeyExists() { return support::KeyExists(HKEY_CURRENT_USER, kRegPath + L"\\" + kEntry); }
 
+std::wstring Desktop() {
+  wchar_t folder[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, folder);
+  return folder;
+}
+
 // What a micro-client installation leaves behind, minus the real shell.
 struct FakeInstall {
-  std::wstring dir;   // the install folder, with a blank in its name
+  std::wstring dir;   // the install folder, named after the entry, with a blank in its path
   std::wstring link;  // stands in for the desktop shortcut
 
-  FakeInstall(const std::wstring& scratch, const char* linkLine = nullptr, bool withIni = true) {
-    dir = support::ScratchDir(scratch + L"\\Vorn Game");
-    link = support::ScratchDir(scratch + L" desktop") + L"\\Vorn Game.lnk";
+  FakeInstall(const std::wstring& scratch, const char* linkLine = nullptr, bool withIni = true,
+              const std::wstring& regPath = kRegPath) {
+    dir = support::ScratchDir(scratch + L"\\" + kEntry);
+    link = Desktop() + L"\\Vorn E2E Uninstall.lnk";
     base::CreateDirectoryTree(dir + L"\\bin");
     base::CreateDirectoryTree(dir + L"\\data\\maps");
     base::WriteWholeFile(dir + L"\\bin\\game.exe", "MZ game");
@@ -49,9 +58,12 @@ struct FakeInstall {
     std::string linkText = linkLine ? linkLine : "desktopLink=" + base::Utf8(link);
     base::WriteWholeFile(dir + L"\\Uninstall.ini",
                          "[uninstall]\r\n" + linkText + "\r\ninstallName=" + base::Utf8(kEntry) +
-                             "\r\nregPath=" + base::Utf8(kRegPath) + "\r\n");
+                             "\r\nregPath=" + base::Utf8(regPath) + "\r\n");
   }
-  ~FakeInstall() { RegDeleteKeyW(HKEY_CURRENT_USER, (kRegPath + L"\\" + kEntry).c_str()); }
+  ~FakeInstall() {
+    RegDeleteKeyW(HKEY_CURRENT_USER, (kRegPath + L"\\" + kEntry).c_str());
+    DeleteFileW(link.c_str());
+  }
   bool Untouched() const {
     return base::PathExists(dir + L"\\bin\\game.exe") && base::PathExists(dir + L"\\data\\maps\\a.map") &&
            base::PathExists(link) && KeyExists();
@@ -124,8 +136,6 @@ TEST_F(Uninstall, MissingOrIncompleteIniRemovesNothing) {
     bool withIni;
   } cases[] = {
       {"no Uninstall.ini", nullptr, false},
-      {"empty desktopLink", "desktopLink=", true},
-      {"no desktopLink line", "", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -190,4 +200,93 @@ TEST_F(Uninstall, SecondStageStepsOutOfTheInstallFolderInAnyLetterCase) {
     EXPECT_FALSE(base::PathExists(install.dir)) << support::ReadLog();
     EXPECT_FALSE(KeyExists());
   }
+}
+
+TEST_F(Uninstall, WithoutAShortcutTheRestIsStillRemoved) {
+  // Making the shortcut can fail at install time; that must not make the
+  // installation impossible to remove.
+  for (const char* linkLine : {"desktopLink=", ""}) {
+    SCOPED_TRACE(linkLine);
+    FakeInstall install(L"uninstall no link", linkLine);
+    LauncherRun run;
+    DWORD code = 1;
+    ASSERT_TRUE(RunSecondStage(run, install.dir, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(base::PathExists(install.dir)) << support::ReadLog();
+    EXPECT_FALSE(KeyExists());
+    EXPECT_TRUE(base::PathExists(install.link));  // not named, so not touched
+    EXPECT_TRUE(support::LogContains("desktop link left alone: no shortcut was made")) << support::ReadLog();
+  }
+}
+
+// Route of attack: the second stage's command line names another folder.
+TEST_F(Uninstall, AFolderThatIsNotTheInstallationIsLeftAlone) {
+  FakeInstall install(L"uninstall sibling");
+  // A sibling full of the user's files, with a planted Uninstall.ini naming the entry.
+  std::wstring photos = install.dir.substr(0, install.dir.rfind(L'\\')) + L"\\Photos";
+  ASSERT_EQ(base::CreateDirectoryTree(photos), 0u);
+  ASSERT_TRUE(base::WriteWholeFile(photos + L"\\holiday.jpg", "jpg"));
+  CopyFileW((install.dir + L"\\Uninstall.ini").c_str(), (photos + L"\\Uninstall.ini").c_str(), FALSE);
+  std::wstring parent = install.dir + L"\\..";
+  CopyFileW((install.dir + L"\\Uninstall.ini").c_str(), (parent + L"\\Uninstall.ini").c_str(), FALSE);
+  for (const std::wstring& target : {photos, install.dir + L"\\..\\Photos", parent}) {
+    SCOPED_TRACE(base::Utf8(target));
+    LauncherRun run;
+    DWORD code = 1;
+    ASSERT_TRUE(RunSecondStage(run, target, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_NE(LastLogLine().find("uninstall refused for "), std::string::npos) << support::ReadLog();
+    EXPECT_TRUE(base::PathExists(photos + L"\\holiday.jpg"));
+    EXPECT_TRUE(install.Untouched());
+  }
+}
+
+// Route of attack: Uninstall.ini names a file or key that is not ours.
+TEST_F(Uninstall, ShortcutAndKeyOutsideTheirPlacesAreLeftAlone) {
+  std::wstring notes = support::ScratchDir(L"uninstall user files") + L"\\notes.lnk";
+  ASSERT_TRUE(base::WriteWholeFile(notes, "mine"));
+  const std::wstring otherParent = L"Software\\VornE2EOther";
+  base::UniqueKey other;
+  ASSERT_EQ(RegCreateKeyW(HKEY_CURRENT_USER, (otherParent + L"\\" + kEntry).c_str(), other.Put()),
+            ERROR_SUCCESS);
+  other.Reset();
+  FakeInstall install(L"uninstall forged ini", ("desktopLink=" + base::Utf8(notes)).c_str(), true,
+                      otherParent);
+  LauncherRun run;
+  DWORD code = 1;
+  ASSERT_TRUE(RunSecondStage(run, install.dir, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_FALSE(base::PathExists(install.dir));
+  EXPECT_TRUE(base::PathExists(notes));
+  base::UniqueKey still;
+  EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, (otherParent + L"\\" + kEntry).c_str(), 0, KEY_READ,
+                          still.Put()),
+            ERROR_SUCCESS);
+  std::string log = support::ReadLog();
+  EXPECT_NE(log.find("desktop link left alone: not in the desktop folder"), std::string::npos) << log;
+  EXPECT_NE(log.find("uninstall entry left alone: not the uninstall list key"), std::string::npos) << log;
+  still.Reset();
+  RegDeleteTreeW(HKEY_CURRENT_USER, otherParent.c_str());
+}
+
+TEST_F(Uninstall, AnUnquotedCommandWithBlanksStillStartsTheFirstStage) {
+  // Entries written before the command was quoted: the system hands the
+  // uninstaller the rest of its own path as its command line.
+  FakeInstall install(L"uninstall unquoted path");
+  std::wstring exe = install.dir + L"\\Uninstall.exe";
+  ASSERT_TRUE(CopyFileW(support::LauncherExe().c_str(), exe.c_str(), FALSE));
+  std::wstring line = exe;  // no quotes
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, install.dir.c_str(),
+                             &si, &pi));
+  base::UniqueHandle thread(pi.hThread);
+  base::UniqueHandle process(pi.hProcess);
+  ASSERT_EQ(WaitForSingleObject(process.Get(), 20000), WAIT_OBJECT_0);
+  ASSERT_TRUE(support::WaitForLog("删除注册表", 30000)) << support::ReadLog();
+  ASSERT_TRUE(support::WaitNoProcessNamed(kSecondStage, 30000));
+  EXPECT_FALSE(base::PathExists(install.dir)) << support::ReadLog();
+  EXPECT_FALSE(base::PathExists(install.link));
+  EXPECT_FALSE(KeyExists());
 }

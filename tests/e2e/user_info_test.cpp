@@ -147,5 +147,92 @@ TEST_F(UserInfo, MicroClientModeLaunchesWithoutUserWhenTheLookupFails) {
   }
 }
 
+
+// Route of attack: a web page opens the URL protocol with its own text.
+TEST_F(UserInfo, WebPageCannotForgeOrSplitTheGamesWords) {
+  struct Case {
+    const wchar_t* commandLine;
+    const char* problem;
+  } cases[] = {
+      {L"vorn://x?uid=9 shell:C:\\evil.exe&skey=s/", "blank in piece 1"},
+      {L"vorn://x?uid=9&cmdKey=1&skey=s/", "reserved word cmdKey in piece 2"},
+      {L"vorn://x?uid=9&QOSSEQ:x/", "reserved word QOSSEQ in piece 2"},
+      {L"vorn://x?uid=9&skey=a\"b/", "quote in piece 2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.problem);
+    LauncherRun run;
+    // The web-launch copy itself, as the first process would start it.
+    ASSERT_TRUE(run.Start(ScratchDir(L"webforge"), L"vorn-pc.run.exe", c.commandLine));
+    MessageBoxInfo box = run.WaitForMessageBox(20000);
+    ASSERT_NE(box.window, nullptr) << ReadLog();
+    EXPECT_EQ(box.caption, L"提示");
+    EXPECT_EQ(base::Utf8(box.text), std::string("网页登录信息无效，请重新从网页启动游戏！[error:") + c.problem + "]");
+    EXPECT_EQ(run.WaitForMainWindow(0), nullptr);
+    LauncherRun::PressOk(box);
+    DWORD code = 0;
+    ASSERT_TRUE(run.WaitExit(10000, &code));
+    EXPECT_EQ(code, static_cast<DWORD>(-1));
+    EXPECT_EQ(ReadLog().find("enter "), std::string::npos) << ReadLog();
+  }
+  EXPECT_FALSE(base::PathExists(InstallDir() + L"game\\game.exe.cmdline.txt"));
+}
+
+// Route of attack: the token server's reply.
+TEST_F(UserInfo, RepliesThatWouldForgeWordsFailLikeErrorReplies) {
+  struct Case {
+    const char* token;
+    const char* reply;
+    const char* problem;
+  } cases[] = {
+      {"forge", "uid=1&cmdKey=2", "reserved word cmdKey in piece 2"},
+      {"split", "uid=1 shell:C:\\evil.exe", "blank in piece 1"},
+      {"quote", "uid=1&skey=a\"b", "quote in piece 2"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.token);
+    ASSERT_TRUE(ResetServer());
+    PublishReply(c.token, c.reply);
+    PublishConfig();
+    RunResult run = Run(base::ToWide(std::string("vorn-pc-") + c.token + ".exe"));
+    ASSERT_TRUE(run.ended);
+    ASSERT_EQ(run.boxes.size(), 1u) << run.log;
+    EXPECT_EQ(base::Utf8(run.boxes[0]), std::string("get user info failed! bad user info (") + c.problem + ")");
+    EXPECT_EQ(run.log.find("enter DownloadPkgVerState"), std::string::npos);
+    EXPECT_FALSE(base::PathExists(InstallDir() + L"game\\game.exe.cmdline.txt"));
+  }
+  // In micro-client mode the shell still starts, without the refused user.
+  UseMicroClientMode();
+  ASSERT_TRUE(ResetServer());
+  PublishReply("forgewd", "uid=1&shell=C:\\evil.exe");
+  PublishConfig();
+  DeleteFileW((InstallDir() + L"shell.exe.cmdline.txt").c_str());
+  RunResult run = Run(L"vorn-pc-forgewd.exe");
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_EQ(run.log.find("LaunchGameStart"), std::string::npos) << run.log;
+  ASSERT_TRUE(WaitForFileContaining(InstallDir() + L"shell.exe.cmdline.txt", "\n"));
+  EXPECT_EQ(ShellCommandLines(), "5\tpc\n");
+}
+
+TEST_F(UserInfo, RealTokensReachTheGameAndTheReportsUnchanged) {
+  // URL-safe punctuation, escapes and "=" padding; "#", ";" and "}" are
+  // harmless on the command line and must not cut or forge a report.
+  const std::string skey = "AbC-_.~:/+=%2F==#;T:99}";
+  PublishReply("real", "uid=123&skey=" + skey);
+  PublishConfig();
+  RunResult run = Run(L"vorn-pc-real.exe");
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
+  ASSERT_TRUE(WaitForFileContaining(InstallDir() + L"game\\game.exe.cmdline.txt", "\n"));
+  EXPECT_NE(GameCommandLines().find("uid:123 skey:AbC-_.~:/+:%2F::#;T:99} shell:"), std::string::npos)
+      << GameCommandLines();
+  std::vector<std::string> starts = ReportsWithId(25);
+  ASSERT_EQ(starts.size(), 1u) << run.log;
+  EXPECT_EQ(gameserver::QosField(starts[0], "N"), "123");
+  EXPECT_EQ(gameserver::QosField(starts[0], "W"), skey);
+  EXPECT_EQ(gameserver::QosField(starts[0], "EVENT"), "LaunchGameStart");
+}
+
 }  // namespace
 }  // namespace e2e

@@ -89,8 +89,12 @@ TEST_F(MicroClientRun, InstallThenUninstallLeavesTheMachineAsItWas) {
   ASSERT_TRUE(command.found);
   std::wstring uninstaller = command.Text();
   uninstaller.resize(wcsnlen(uninstaller.c_str(), uninstaller.size()));
+  // Quoted like any command with a path that may hold blanks.
+  ASSERT_GE(uninstaller.size(), 2u);
+  EXPECT_EQ(uninstaller.front(), L'"');
+  EXPECT_EQ(uninstaller.back(), L'"');
   LauncherRun first;
-  ASSERT_TRUE(first.StartExisting(uninstaller));
+  ASSERT_TRUE(first.StartExisting(uninstaller.substr(1, uninstaller.size() - 2)));
   DWORD code = 1;
   ASSERT_TRUE(first.WaitExit(20000, &code));
   EXPECT_EQ(code, 0u);

@@ -86,3 +86,30 @@ TEST(ApplyConfig, PlatformSectionIsNamedInUtf8) {
   EXPECT_EQ(c.installName, L"P");
   EXPECT_EQ(Apply("[common]\ninstallName=C\n", "平台").installName, L"C");
 }
+
+TEST(ConfigNames, NamesPastedIntoPathsMustBeOnePlainFileName) {
+  // weiduanShell=..\..\Users\Public\x.exe used to write and start a program
+  // outside the install folder.
+  struct Case {
+    const char* key;
+    const char* value;
+  } cases[] = {
+      {"weiduanShell", "..\\..\\Users\\Public\\x.exe"}, {"pkgName", "../pkg"},
+      {"weiduanCfg", "C:\\cfg.ini"},                       {"weiduanName", "sub\\Game"},
+      {"installName", ".."},                                {"weiduanShell", "NUL.exe"},
+      {"pkgName", "game."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    InstallConfig config = Apply(std::string("[common]\n") + c.key + "=" + c.value + "\n");
+    EXPECT_EQ(BadConfigName(config), std::string("bad ") + c.key + ": " + c.value);
+  }
+}
+
+TEST(ConfigNames, PlainAndUnsetNamesPass) {
+  InstallConfig config = Apply(
+      "[common]\ninstallName=VornGame\npkgName=game\nweiduanShell=wd.exe\n"
+      "weiduanCfg=wd.cfg\nweiduanName=\xE6\xB8\xB8\xE6\x88\x8F\n");
+  EXPECT_EQ(BadConfigName(config), "");
+  EXPECT_EQ(BadConfigName(InstallConfig()), "");
+}

@@ -46,6 +46,7 @@ class FakeDrives : public IDriveQueries {
     return true;
   }
   bool FolderExists(const std::wstring& path) override { return folders.count(Lower(path)) > 0; }
+  bool IsReparsePoint(const std::wstring& path) override { return links.count(Lower(path)) > 0; }
   unsigned long CreateFolderTree(const std::wstring& path, bool& created) override {
     createCalls.push_back(path);
     created = false;
@@ -65,6 +66,7 @@ class FakeDrives : public IDriveQueries {
   std::wstring appData;
   std::map<std::wstring, Drive> drives;
   std::set<std::wstring> folders;
+  std::set<std::wstring> links;  // folders that are junctions or links
   std::map<std::wstring, unsigned long> createErrors;
   std::vector<std::wstring> createCalls;
   std::vector<std::wstring> typeQueries;
@@ -191,7 +193,7 @@ TEST_F(InstallDir, NameThatIsNotOneFolderIsRefused) {
   // the install folder, which uninstalling deletes as a whole.
   fake.drives[L"d:\\"] = {DRIVE_FIXED, 5 * kGiB};
   fake.folders = {L"d:\\", L"d:\\\\", L"c:\\users\\p\\appdata\\"};
-  for (const wchar_t* name : {L"", L".", L"..", L"a\\b", L"..\\..", L"x/y"}) {
+  for (const wchar_t* name : {L"", L".", L"..", L"a\\b", L"..\\..", L"x/y", L"C:x", L"nul", L"x."}) {
     InstallConfig c;
     c.installName = name;
     EXPECT_FALSE(c.InitInstallDir());
@@ -252,4 +254,22 @@ TEST(InstallDirReal, AFileIsNotAnExistingInstallation) {
   EXPECT_NE(real.CreateFolderTree(file + L"\\", created), 0ul);
   EXPECT_FALSE(created);
   DeleteFileW(file.c_str());
+}
+
+TEST_F(InstallDir, ExistingFolderThatIsALinkIsPassedOver) {
+  // A junction named like the installation could point it, and later the
+  // uninstaller, anywhere; the next existing folder is taken instead.
+  fake.drives[L"d:\\"] = {DRIVE_FIXED, 5 * kGiB};
+  fake.drives[L"c:\\"] = {DRIVE_FIXED, 5 * kGiB};
+  fake.folders = {L"d:\\vorngame\\", FakeDrives::Lower(kAppDataDir)};
+  fake.links = {L"d:\\vorngame\\"};
+  ASSERT_TRUE(config.InitInstallDir());
+  EXPECT_EQ(config.installDir, kAppDataDir);
+  EXPECT_TRUE(Logged("InitInstallDir :: d:\\VornGame\\ is a link, not used")) << support::ReadTestLog();
+  // Alone, it is not created over either: creation reports it as existing.
+  fake.folders = {L"d:\\vorngame\\"};
+  InstallConfig again;
+  again.installName = L"VornGame";
+  ASSERT_TRUE(again.InitInstallDir());
+  EXPECT_EQ(again.installDir, kAppDataDir);
 }

@@ -109,7 +109,8 @@ TEST_F(Registration, FiveValuesOfTheEntry) {
       {L"DisplayName", L"Vorn Reg Unit Shell"},
       {L"DisplayVersion", L"1.2.3"},
       {L"Publisher", L"Tarnfeld"},
-      {L"UninstallString", config.installDir + L"Uninstall.exe"},
+      // Quoted: the install folder may hold blanks.
+      {L"UninstallString", L"\"" + config.installDir + L"Uninstall.exe\""},
   };
   for (const Expected& e : expected) {
     SCOPED_TRACE(base::Utf8(e.name));

@@ -38,12 +38,16 @@ TEST(ReadCfg, DecodesUtf8ValuesFromANonAsciiFolder) {
   EXPECT_EQ(again.installName, L"游戏");
 }
 
-TEST(ReadCfg, FailsWithoutTheFileOrAnyOfTheThreeValues) {
+TEST(ReadCfg, FailsWithoutTheFileOrItsNameOrRegistryPath) {
   std::wstring dir = support::ScratchDir(L"cfg missing");
   UninstallSettings s;
   EXPECT_FALSE(ReadCfg(dir, s));
+  // No shortcut could be made at install time: the rest is still removable.
+  ASSERT_TRUE(base::WriteWholeFile(dir + L"\\Uninstall.ini",
+                                   "[uninstall]\r\ndesktopLink=\r\ninstallName=g\r\nregPath=r\r\n"));
+  EXPECT_TRUE(ReadCfg(dir, s));
+  EXPECT_EQ(s.desktopLink, L"");
   const char* incomplete[] = {
-      "[uninstall]\r\ndesktopLink=\r\ninstallName=g\r\nregPath=r\r\n",
       "[uninstall]\r\ndesktopLink=l\r\nregPath=r\r\n",
       "[uninstall]\r\ndesktopLink=l\r\ninstallName=g\r\n",
       "[other]\r\ndesktopLink=l\r\ninstallName=g\r\nregPath=r\r\n",

@@ -45,8 +45,8 @@ std::string ContentTypeFor(const std::string& path) {
 // The raw value of `key` in the request's query, percent-decoded ("+" stays
 // "+"). The library's own parameter map keeps only the text after the last
 // "=" of a pair, which would cut "data=KZ={...}" and tokens holding "=".
-// With `toEnd` the value runs to the end of the query, "&"s included: the
-// launcher does not escape report values.
+// With `toEnd` the value runs to the end of the query, "&"s included, as
+// older launchers did not escape report values.
 std::string RawQueryValue(const httplib::Request& req, const std::string& key, bool toEnd) {
   size_t q = req.target.find('?');
   if (q == std::string::npos) return std::string();

@@ -29,6 +29,35 @@ void LineLog::Clear() {
   if (FILE* f = std::fopen(path_.c_str(), "wb")) std::fclose(f);
 }
 
+namespace {
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// One value of the record: "%XX" back to its byte; anything else as it is.
+std::string PercentDecode(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    int hi = -1, lo = -1;
+    if (text[i] == '%' && i + 2 < text.size() &&
+        (hi = HexValue(text[i + 1])) >= 0 && (lo = HexValue(text[i + 2])) >= 0) {
+      out += static_cast<char>(hi * 16 + lo);
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+// The record is split at its own ";" first; only then is each value decoded,
+// so a value's escaped ";" or "}" stays inside that value.
 std::string DecodeQosRecord(const std::string& data) {
   const std::string prefix = "KZ={";
   if (data.size() < prefix.size() + 1 || data.compare(0, prefix.size(), prefix) != 0 ||
@@ -42,8 +71,9 @@ std::string DecodeQosRecord(const std::string& data) {
     if (end == std::string::npos) end = inner.size();
     std::string item = inner.substr(start, end - start);
     size_t colon = item.find(':');
-    fields += colon == std::string::npos ? "EVENT=" + item
-                                         : item.substr(0, colon) + "=" + item.substr(colon + 1);
+    fields += colon == std::string::npos
+                  ? "EVENT=" + PercentDecode(item)
+                  : item.substr(0, colon) + "=" + PercentDecode(item.substr(colon + 1));
     fields += '\t';
     start = end + 1;
   }
