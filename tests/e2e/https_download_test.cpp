@@ -15,7 +15,11 @@
 #include "support/files.h"
 #include "support/game_server.h"
 #include "support/scratch_folder.h"
+#include "state_driver.h"
+#include "support/remove_tree.h"
 #include "test_game.h"
+#include "workflow/download_install_cfg_state.h"
+#include "workflow/download_launcher_logo.h"
 
 namespace {
 
@@ -161,6 +165,26 @@ TEST_F(HttpsDownload, StopAllEndsAJobWaitingOnASilentServer) {
 }  // namespace
 
 namespace e2e {
+namespace {
+
+// A launcher built with an https configuration URL fetches it over TLS too.
+TEST(HttpsConfig, ConfigurationUrlMayBeHttps) {
+  ASSERT_NE(gameserver::ServerTlsPort(), 0);
+  ASSERT_TRUE(gameserver::Publish("/tls/cfg/vorn_install_cfg.ini",
+                                  "[common]\ninstallName=VornE2E_HttpsCfg\npkgName=g\n"));
+  StateDriver driver(L"https-cfg");
+  driver.config.cfgUrl = gameserver::ServerTlsUrl("/tls/cfg/vorn_install_cfg.ini");
+  ASSERT_TRUE(driver.RunUntilReplaced(new DownloadInstallCfgState(&driver.context), 30000));
+  EXPECT_NE(dynamic_cast<DownloadLauncherLogo*>(driver.context.state.get()), nullptr)
+      << support::ReadTestLog();
+  EXPECT_EQ(driver.config.installName, L"VornE2E_HttpsCfg");
+  auto seen = gameserver::Requests("/tls/cfg/vorn_install_cfg.ini?v=");
+  EXPECT_EQ(seen.size(), 1u);
+  if (!driver.config.installDir.empty())
+    support::RemoveTree(driver.config.installDir.substr(0, driver.config.installDir.size() - 1));
+}
+
+}  // namespace
 namespace {
 
 constexpr DWORD kStartTimeoutMs = 20000;
