@@ -199,13 +199,16 @@ void SetKey(std::vector<std::string>& lines, const std::string& section, const s
     return;
   }
   const std::string cr = (!lines[header].empty() && lines[header].back() == '\r') ? "\r" : "";
-  for (size_t i = header + 1; i < lines.size() && lines[i].rfind("[", 0) != 0; ++i) {
-    if (lines[i].rfind(key + "=", 0) == 0) {
-      lines[i] = key + "=" + value + cr;
+  size_t end = header + 1;
+  for (; end < lines.size() && lines[end].rfind("[", 0) != 0; ++end) {
+    if (lines[end].rfind(key + "=", 0) == 0) {
+      lines[end] = key + "=" + value + cr;
       return;
     }
   }
-  lines.insert(lines.begin() + static_cast<long>(header) + 1, key + "=" + value + cr);
+  // After the section's last line that is not blank.
+  while (end > header + 1 && trimmed(lines[end - 1]).empty()) --end;
+  lines.insert(lines.begin() + static_cast<long>(end), key + "=" + value + cr);
 }
 
 // One platform's view of the configuration: "common", overridden key by key.
