@@ -13,6 +13,15 @@
 #include "workflow/ini_file.h"
 #include "install/install_config.h"
 
+namespace {
+
+// The bytes exactly as received, zero bytes included.
+std::string BodyBytes(const DownloadTask& task) {
+  return task.body ? std::string(task.body, task.bodySize) : std::string();
+}
+
+}  // namespace
+
 DownloadInstallCfgState::DownloadInstallCfgState(LauncherContext* context)
     : DownloadingState(context, PageWhileRunning::kRedraw) {}
 
@@ -25,14 +34,6 @@ void DownloadInstallCfgState::Begin(DownloadTask& task) {
   Log("url: %s", url.c_str());
   Fetch("download config", url, task);
 }
-
-namespace {
-
-std::string BodyBytes(const DownloadTask& task) {
-  return task.body ? std::string(task.body, task.bodySize) : std::string();
-}
-
-}  // namespace
 
 void DownloadInstallCfgState::Failed(DownloadTask& task) {
   if (fetchingSignature) {

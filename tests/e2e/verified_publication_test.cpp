@@ -234,8 +234,9 @@ TEST_F(VerifiedPublication, TamperedOtherKeyAndMissingSignatureAreRefused) {
     EXPECT_EQ(gameserver::Requests(kConfigPath).size(), 2u);
     EXPECT_TRUE(gameserver::Requests("/" + installName).empty());
     EXPECT_TRUE(ReportIds().empty());
-    EXPECT_EQ(run.log.find("enter DownloadConfig succ\n") == std::string::npos, false);
+    EXPECT_NE(run.log.find("enter DownloadConfig succ\n"), std::string::npos);
     EXPECT_EQ(run.log.find("qosUrl"), std::string::npos);
+    EXPECT_EQ(run.log.find("enter download launcher logo state"), std::string::npos);
   }
 }
 
