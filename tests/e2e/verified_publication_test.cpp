@@ -149,6 +149,29 @@ TEST_F(VerifiedPublication, PackageChecksumMismatchDeletesTheArchiveAndUnpacksNo
   EXPECT_EQ(package, (std::vector<int>{10, 12}));
 }
 
+TEST_F(VerifiedPublication, PackageMismatchInMicroClientModeLaunchesTheShellWithoutUser) {
+  UseMicroClientMode();
+  std::string older = "104";
+  PrepareInstallFolder(&older);
+  PublishServerVersion("105");
+  PublishPackage(105);
+  config["pkgSha256"] = Sha256Hex("another package");
+  PublishConfig();
+  RunResult run = Run(L"vorn-pc-tok.exe");
+  ASSERT_TRUE(run.ended);
+  // Like a failed package download in this mode: no box, the shell alone.
+  EXPECT_TRUE(run.boxes.empty()) << Narrow(run.boxes.front());
+  EXPECT_NE(run.log.find("下载游戏包失败！[error:package checksum mismatch, expected " + config["pkgSha256"]),
+            std::string::npos)
+      << run.log;
+  EXPECT_EQ(run.log.find("enter DecompressState"), std::string::npos);
+  EXPECT_EQ(run.log.find("LaunchGameStart"), std::string::npos);
+  ASSERT_TRUE(WaitForFileContaining(InstallDir() + L"shell.exe.cmdline.txt", "\n"));
+  EXPECT_EQ(ReadFileBytes(InstallDir() + L"shell.exe.cmdline.txt"), "5\tpc\n");
+  EXPECT_EQ(ReadFileBytes(InstallDir() + L"pkg.ver"), "104");
+  EXPECT_EQ(GetFileAttributesW((InstallDir() + L"game.pkg.downloading").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 TEST_F(VerifiedPublication, BadChecksumValueRefusesTheConfiguration) {
   for (const char* key : {"pkgSha256", "weiduanSha256", "weiduanCfgSha256"}) {
     SCOPED_TRACE(key);
