@@ -10,4 +10,5 @@ set(VORN_FUZZ_TARGETS
   zip_entry_extra
   launch_params
   user_info
+  ecdsa_encoding
 )
