@@ -16,6 +16,11 @@
 #include "resource.h"
 #include "install/install_config.h"
 #include "workflow/user_info_rules.h"
+// A build with -DVORN_PUBLISHER_KEY_FILE carries the publisher's public key
+// as VORN_PUBLISHER_KEY_PEM (cmake/publisher_key.cmake writes the header).
+#ifdef VORN_PUBLISHER_KEY_HEADER
+#include VORN_PUBLISHER_KEY_HEADER
+#endif
 
 namespace {
 
@@ -105,6 +110,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
   LauncherContext& ctx = TheContext();
   ctx.qos = &TheQosReporter();
   ctx.qos->plat = base::Utf8(config.platform);
+#ifdef VORN_PUBLISHER_KEY_PEM
+  ctx.publisherKey = VORN_PUBLISHER_KEY_PEM;
+#endif
 
   LoadStringW(instance, IDS_APP_TITLE, WindowTitle(), 100);
   LoadStringW(instance, IDC_LAUNCHER, WindowClassName(), 100);

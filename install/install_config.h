@@ -28,6 +28,11 @@ struct InstallConfig {
   std::wstring pkgName;
   std::wstring modulePath;
   std::string launcherLogo;
+  // SHA-256 of the package, the micro-client shell and its configuration
+  // (64 lower-case hex digits); empty when the configuration names none.
+  std::string pkgSha256;
+  std::string weiduanSha256;
+  std::string weiduanCfgSha256;
   std::wstring installDir;  // ends with a backslash once chosen
 
   // Install folder choice and the fixed names inside it.

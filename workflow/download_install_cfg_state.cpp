@@ -1,6 +1,8 @@
 #include "workflow/download_install_cfg_state.h"
 
 #include "base/log.h"
+#include "base/signature.h"
+#include "workflow/checksum_keys.h"
 #include "workflow/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
@@ -11,6 +13,15 @@
 #include "workflow/ini_file.h"
 #include "install/install_config.h"
 
+namespace {
+
+// The bytes exactly as received, zero bytes included.
+std::string BodyBytes(const DownloadTask& task) {
+  return task.body ? std::string(task.body, task.bodySize) : std::string();
+}
+
+}  // namespace
+
 DownloadInstallCfgState::DownloadInstallCfgState(LauncherContext* context)
     : DownloadingState(context, PageWhileRunning::kRedraw) {}
 
@@ -18,25 +29,70 @@ void DownloadInstallCfgState::Begin(DownloadTask& task) {
   if (context->page) context->page->SetStatusText(L"正在检查版本资源，请稍后...");
   Log("enter DownloadConfig ... ");
   // The time parameter keeps caches between us and the server from serving an old file.
-  std::string url = context->config->cfgUrl + "?v=" + base::TimestampText();
+  query = "?v=" + base::TimestampText();
+  std::string url = context->config->cfgUrl + query;
   Log("url: %s", url.c_str());
   Fetch("download config", url, task);
 }
 
 void DownloadInstallCfgState::Failed(DownloadTask& task) {
+  if (fetchingSignature) {
+    TransitionTo<ErrorState>(context, Log("验证安装配置失败！[error:signature not fetched: %s]", task.error.c_str()));
+    return;
+  }
   TransitionTo<ErrorState>(context, Log("下载配置失败！[error:%s]", task.error.c_str()));
 }
 
 void DownloadInstallCfgState::Succeeded(DownloadTask& task) {
-  Log("enter DownloadConfig succ");
-  IniFile ini(task.BodyText());
+  if (!fetchingSignature) {
+    Log("enter DownloadConfig succ");
+    if (context->publisherKey.empty()) {
+      Apply(BodyBytes(task));
+      return;
+    }
+    configBytes = BodyBytes(task);
+    FetchSignature(task);
+    return;
+  }
+  // The signature covers the exact bytes received, so it is checked before
+  // anything reads them.
+  std::string reason;
+  if (!VerifyP256Signature(context->publisherKey, configBytes, BodyBytes(task), &reason)) {
+    TransitionTo<ErrorState>(context, Log("验证安装配置失败！[error:%s]", reason.c_str()));
+    return;
+  }
+  Log("install configuration signature verified");
+  Apply(configBytes);
+}
+
+void DownloadInstallCfgState::FetchSignature(DownloadTask& task) {
+  fetchingSignature = true;
+  task.Reset();
+  std::string url = context->config->cfgUrl + ".sig" + query;
+  Log("signature url: %s", url.c_str());
+  Fetch("download config signature", url, task);
+}
+
+void DownloadInstallCfgState::Apply(const std::string& bytes) {
+  // The text ends at the first zero byte, as a C string would.
+  IniFile ini(bytes.substr(0, bytes.find('\0')));
   if (!ini.error.empty()) {
     TransitionTo<ErrorState>(context, Log("解析安装配置失败！[error:%s]", ini.error.c_str()));
     return;
   }
+  std::string platform = base::ToNarrow(context->config->platform, base::kCodePageUtf8);
+  ChecksumKeys checksums;
+  std::string error;
+  if (!ReadChecksumKeys(ini, platform, &checksums, &error)) {
+    TransitionTo<ErrorState>(context, Log("解析安装配置失败！[error:%s]", error.c_str()));
+    return;
+  }
 
   InstallConfig& config = *context->config;
-  ApplyConfig(ini, base::ToNarrow(config.platform, base::kCodePageUtf8), config);
+  ApplyConfig(ini, platform, config);
+  if (!checksums.pkgSha256.empty()) config.pkgSha256 = checksums.pkgSha256;
+  if (!checksums.weiduanSha256.empty()) config.weiduanSha256 = checksums.weiduanSha256;
+  if (!checksums.weiduanCfgSha256.empty()) config.weiduanCfgSha256 = checksums.weiduanCfgSha256;
   std::string badName = BadConfigName(config);
   if (!badName.empty()) {
     TransitionTo<ErrorState>(context, Log("解析安装配置失败！[error:%s]", badName.c_str()));

@@ -1,7 +1,11 @@
 #pragma once
+#include <string>
+
 #include "workflow/downloading_state.h"
 
-// First state of a run: fetches and applies the install configuration.
+// First state of a run: fetches and applies the install configuration. A
+// launcher with a built-in publisher key also fetches the configuration's
+// signature and uses the configuration only when it verifies.
 class DownloadInstallCfgState : public DownloadingState {
  public:
   explicit DownloadInstallCfgState(LauncherContext* context);
@@ -10,4 +14,12 @@ class DownloadInstallCfgState : public DownloadingState {
   void Begin(DownloadTask& task) override;
   void Succeeded(DownloadTask& task) override;
   void Failed(DownloadTask& task) override;
+
+ private:
+  void FetchSignature(DownloadTask& task);
+  void Apply(const std::string& configBytes);
+
+  std::string query;        // "?v=<time>", the same for the configuration and its signature
+  std::string configBytes;  // the configuration as received, while its signature is fetched
+  bool fetchingSignature = false;
 };

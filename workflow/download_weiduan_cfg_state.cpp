@@ -5,6 +5,7 @@
 #include "base/fs.h"
 #include "base/text.h"
 #include "ui/loading_page.h"
+#include "workflow/downloaded_file.h"
 #include "workflow/get_user_info_state.h"
 #include "install/install_config.h"
 #include "workflow/load_state.h"
@@ -15,14 +16,19 @@ DownloadWeiduanCfgState::DownloadWeiduanCfgState(LauncherContext* context)
 void DownloadWeiduanCfgState::Begin(DownloadTask& task) {
   context->page->SetStatusText(L"正在下载微端配置，请稍后...");
   Log("enter download weiduan cfg state");
-  task.localPath = context->config->GetWeiduanCfgPath();
+  task.localPath = DownloadingPath(context->config->GetWeiduanCfgPath());
   Fetch("download weiduan cfg", context->config->weiduanCfgUrl, task);
 }
 
 void DownloadWeiduanCfgState::Failed(DownloadTask&) { OnFailed(); }
 
-void DownloadWeiduanCfgState::Succeeded(DownloadTask&) {
+void DownloadWeiduanCfgState::Succeeded(DownloadTask& task) {
   InstallConfig& config = *context->config;
+  if (!PlaceDownloadedFile(task.localPath, config.GetWeiduanCfgPath(), config.weiduanCfgSha256,
+                           config.weiduanCfgUrl, &task.error, &task.errorCode)) {
+    OnFailed();
+    return;
+  }
   // Nothing in this program reads the version file back, so a failure to
   // write it does not stop the run.
   if (!base::WriteWholeFile(config.GetWeiduanVerPath(), base::Utf8(config.weiduanVer)))

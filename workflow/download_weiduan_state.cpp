@@ -6,6 +6,7 @@
 #include "install/kill_process.h"
 #include "ui/loading_page.h"
 #include "workflow/download_weiduan_cfg_state.h"
+#include "workflow/downloaded_file.h"
 #include "install/install_config.h"
 
 DownloadWeiduanState::DownloadWeiduanState(LauncherContext* context)
@@ -17,18 +18,27 @@ void DownloadWeiduanState::Begin(DownloadTask& task) {
   context->page->SetStatusText(L"正在下载微端资源，请稍后...");
   // A shell still running from that file would keep it from being replaced.
   KillProcessByPath(base::Utf8(config.GetWeiduanShellPath()));
-  task.localPath = config.GetWeiduanShellPath();
+  // The installed shell stays whole until the new one is complete and checked.
+  task.localPath = DownloadingPath(config.GetWeiduanShellPath());
   Fetch("download weiduan", config.weiduanUrl, task);
 }
 
 void DownloadWeiduanState::Failed(DownloadTask&) { OnFailed(); }
 
-void DownloadWeiduanState::Succeeded(DownloadTask&) { NextState(); }
+void DownloadWeiduanState::Succeeded(DownloadTask& task) {
+  const InstallConfig& config = *context->config;
+  if (!PlaceDownloadedFile(task.localPath, config.GetWeiduanShellPath(), config.weiduanSha256, config.weiduanUrl,
+                           &task.error, &task.errorCode)) {
+    OnFailed();
+    return;
+  }
+  NextState();
+}
 
 void DownloadWeiduanState::OnFailed() {
   LauncherContext* ctx = context;
-  // The download could not create the local file because another process has
-  // it open: a micro-client shell that survived KillProcessByPath.
+  // The new shell could not replace the installed one because another
+  // process has it open: a micro-client shell that survived KillProcessByPath.
   if (ctx->download->errorCode == ERROR_SHARING_VIOLATION) {
     // The shell on disk stays as it is; the run goes on with it.
     NextState();

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 struct InstallConfig;
 struct DownloadTask;
@@ -23,6 +24,9 @@ struct LauncherContext {
   HINSTANCE instance = nullptr;           // for embedded resources
   std::unique_ptr<State> state;           // the current state
   QosReporter* qos = nullptr;             // the process-wide statistics reporter
+  // The publisher's P-256 public key (PEM) built into this launcher; when set,
+  // the install configuration is used only with a valid signature.
+  std::string publisherKey;
 };
 
 // The launcher's one context.

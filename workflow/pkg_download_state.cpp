@@ -7,6 +7,7 @@
 #include "install/install_config.h"
 #include "workflow/load_state.h"
 #include "workflow/package_url.h"
+#include "workflow/pkg_checksum_state.h"
 #include "workflow/pkg_decompress_state.h"
 #include "workflow/version_number.h"
 
@@ -37,6 +38,12 @@ void PkgDownloadState::Failed(DownloadTask&) {
 }
 
 void PkgDownloadState::Succeeded(DownloadTask&) {
+  // With a published checksum the package counts as downloaded only once it
+  // matches; the checksum step reports the outcome.
+  if (!context->config->pkgSha256.empty()) {
+    TransitionTo<PkgChecksumState>(context);
+    return;
+  }
   reportQos(11, "DownloadPkgOk");
   NextState();
 }

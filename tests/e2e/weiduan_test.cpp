@@ -6,6 +6,7 @@
 #include "workflow/terminal_states.h"
 #include "base/fs.h"
 #include "base/handles.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "install/registration.h"
 #include "net/download_task.h"
@@ -34,7 +35,7 @@ struct MicroClient : e2e::StateDriver {
     config.platform = L"pc";
     config.weiduanUrl = gameserver::ServerUrl(kShellPath);
     config.weiduanCfgUrl = gameserver::ServerUrl(kCfgPath);
-    e2e::OpenTestLog(scratch);
+    support::OpenTestLog(scratch);
   }
   ~MicroClient() {
     RegDeleteKeyW(HKEY_CURRENT_USER, kUninstallEntry.c_str());
@@ -184,4 +185,84 @@ TEST_F(Weiduan, ConfigFailureShowsItsMessageEvenForAFileInUse) {
     EXPECT_FALSE(m.Registered());
     EXPECT_EQ(GetFileAttributesW(m.config.GetWeiduanVerPath().c_str()), INVALID_FILE_ATTRIBUTES);
   }
+}
+
+namespace {
+
+std::string Sha256Hex(const std::string& bytes) {
+  Sha256Digest digest;
+  std::string error;
+  EXPECT_TRUE(Sha256OfBytes(bytes, &digest, &error)) << error;
+  return Sha256Text(digest);
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+TEST_F(Weiduan, ChecksumsDecideWhetherTheNewFilesReplaceTheInstalledOnes) {
+  {
+    SCOPED_TRACE("matching shell and configuration");
+    MicroClient m(L"weiduan sums match");
+    ASSERT_TRUE(support::WriteFileBytes(m.Shell(), "old shell"));
+    m.config.weiduanSha256 = Sha256Hex(shellBytes);
+    m.config.weiduanCfgSha256 = Sha256Hex(cfgBytes);
+    ASSERT_TRUE(m.RunShellStep()) << m.ErrorMessage();
+    EXPECT_EQ(support::ReadFileBytes(m.Shell()), shellBytes);
+    ASSERT_TRUE(m.Step());
+    ASSERT_NE(dynamic_cast<LoadState*>(m.context.state.get()), nullptr) << m.ErrorMessage();
+    EXPECT_EQ(support::ReadFileBytes(m.config.GetWeiduanCfgPath()), cfgBytes);
+    std::string log = support::ReadTestLog();
+    EXPECT_NE(log.find("checksum verified: sha256 " + m.config.weiduanSha256 + ", url: " + m.config.weiduanUrl),
+              std::string::npos) << log;
+  }
+  {
+    SCOPED_TRACE("wrong shell");
+    MicroClient m(L"weiduan shell sum");
+    ASSERT_TRUE(support::WriteFileBytes(m.Shell(), "old shell"));
+    m.config.weiduanSha256 = Sha256Hex("the published shell");
+    ASSERT_TRUE(m.RunUntilReplaced(new DownloadWeiduanState(&m.context), kStepTimeoutMs));
+    EXPECT_EQ(m.ErrorMessage(), "下载微端失败！[error:checksum mismatch, expected " + m.config.weiduanSha256 +
+                                    ", got " + Sha256Hex(shellBytes) + ", url: " + m.config.weiduanUrl + "]");
+    EXPECT_EQ(support::ReadFileBytes(m.Shell()), "old shell");
+    EXPECT_FALSE(Exists(m.Shell() + L".downloading"));
+    EXPECT_FALSE(m.Registered());
+  }
+  {
+    SCOPED_TRACE("wrong configuration");
+    MicroClient m(L"weiduan cfg sum");
+    ASSERT_TRUE(support::WriteFileBytes(m.config.GetWeiduanCfgPath(), "old cfg"));
+    m.config.weiduanCfgSha256 = Sha256Hex("the published cfg");
+    ASSERT_TRUE(m.RunShellStep());
+    ASSERT_TRUE(m.Step());
+    EXPECT_EQ(m.ErrorMessage(), "下载微端配置失败！[error:checksum mismatch, expected " + m.config.weiduanCfgSha256 +
+                                    ", got " + Sha256Hex(cfgBytes) + ", url: " + m.config.weiduanCfgUrl + "]");
+    EXPECT_EQ(support::ReadFileBytes(m.config.GetWeiduanCfgPath()), "old cfg");
+    EXPECT_FALSE(Exists(m.config.GetWeiduanCfgPath() + L".downloading"));
+    EXPECT_FALSE(Exists(m.config.GetWeiduanVerPath()));
+    EXPECT_FALSE(m.Registered());
+  }
+}
+
+TEST_F(Weiduan, InterruptedShellDownloadKeepsTheOldShell) {
+  MicroClient m(L"weiduan interrupted");
+  ASSERT_TRUE(support::WriteFileBytes(m.Shell(), "old shell"));
+  // About three seconds for the whole shell: time to stop it half-way, as a
+  // player who closes the launcher does.
+  ASSERT_TRUE(gameserver::AddFault(kShellPath, "rate=100000"));
+  m.context.state.reset(new DownloadWeiduanState(&m.context));
+  DWORD start = GetTickCount();
+  while (m.task.received.load() < 50000 && GetTickCount() - start < kStepTimeoutMs) {
+    m.Tick();
+    Sleep(5);
+  }
+  ASSERT_GE(m.task.received.load(), 50000);
+  ASSERT_EQ(m.task.finished.load(), 0u);
+  m.context.state.reset();  // stops the request and waits for it
+  EXPECT_EQ(support::ReadFileBytes(m.Shell()), "old shell");
+
+  // The next run replaces it whole.
+  ASSERT_TRUE(m.RunShellStep()) << m.ErrorMessage();
+  EXPECT_EQ(support::ReadFileBytes(m.Shell()), shellBytes);
+  EXPECT_FALSE(Exists(m.Shell() + L".downloading"));
 }

@@ -11,4 +11,5 @@ set(VORN_FUZZ_TARGETS
   zip_entry_extra
   launch_params
   user_info
+  ecdsa_encoding
 )

@@ -1,0 +1,408 @@
+#include "publication.h"
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
+#include <cstdio>
+#include <codecvt>
+#include <fstream>
+#include <locale>
+#include <map>
+#include <memory>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "base/digest_text.h"
+#include "base/file_name_rules.h"
+#include "base/ecdsa_encoding.h"
+#include "workflow/checksum_keys.h"
+#include "workflow/ini_file.h"
+#include "workflow/package_url.h"
+#include "workflow/version_number.h"
+
+namespace {
+
+const char kConfigName[] = "vorn_install_cfg.ini";
+
+class Report {
+ public:
+  explicit Report(std::vector<Finding>& out) : out_(out) {}
+  void Ok(const std::string& text) { out_.push_back({Finding::kOk, text}); }
+  void Note(const std::string& text) { out_.push_back({Finding::kNote, text}); }
+  void Error(const std::string& text) { out_.push_back({Finding::kError, text}); }
+  void AtLine(int line, const std::string& text) { Error(std::string(kConfigName) + ":" + std::to_string(line) + ": " + text); }
+
+ private:
+  std::vector<Finding>& out_;
+};
+
+bool ReadFile(const std::string& path, std::string* bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  *bytes = s.str();
+  return true;
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  return static_cast<bool>(out);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t lf; (lf = text.find('\n', start)) != std::string::npos; start = lf + 1)
+    lines.push_back(text.substr(start, lf - start));
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (size_t i = 0; i < lines.size(); ++i) text += (i ? "\n" : "") + lines[i];
+  return text;
+}
+
+// Why the launcher's parser refused one line, in an operator's words.
+std::string Trap(const std::string& line, const std::string& parserError) {
+  if (parserError.rfind("must start with section", 0) == 0) return "a key before any [section] header";
+  if (!line.empty() && line.back() == '\r' && line.find(';') != std::string::npos)
+    return "a comment in a file with CRLF line ends (save it with LF line ends, or drop the comment)";
+  if (line.find('^') != std::string::npos) return "\"^\" in a value";
+  // ([\s\S] rather than ".", which stops at the CR of a CRLF line.)
+  static const std::regex blanks(R"(^\s*[\w.-]+\s+=[\s\S]*|^\s*[\w.-]+=\s[\s\S]*)");
+  if (std::regex_match(line, blanks)) return "blanks around \"=\"";
+  if (!line.empty() && (line[0] == ' ' || line[0] == '\t')) return "blank before a header or key";
+  return "not a [section], key=value or ; comment line";
+}
+
+// A file or folder name the launcher joins to its install folder. The
+// launcher's own rule decides; the text only tells the operator why.
+std::string BadFileName(const std::string& name) {
+  std::wstring wide;
+  try {
+    wide = std::wstring_convert<std::codecvt_utf8<wchar_t>>().from_bytes(name);
+  } catch (const std::range_error&) {
+    return "not UTF-8 text";
+  }
+  if (base::IsPlainFileName(wide)) return "";
+  if (name.find_first_of("\\/:*?\"<>|") != std::string::npos) return "a path or a character Windows refuses";
+  for (unsigned char c : name)
+    if (c < 0x20) return "a control character";
+  if (name == "." || name == "..") return "a relative folder";
+  if (name.back() == '.' || name.back() == ' ') return "a trailing dot or blank (Windows drops it)";
+  return "a device name Windows reserves, or not one plain file name";
+}
+
+// The file under the publish folder that a URL of this publication names.
+bool UrlToFile(const std::string& url, const std::string& folder, std::string* file) {
+  size_t scheme = url.find("://");
+  if (scheme == std::string::npos) return false;
+  size_t slash = url.find('/', scheme + 3);
+  if (slash == std::string::npos) return false;
+  std::string path = url.substr(slash, url.find_first_of("?#", slash) - slash);
+  if (path.find("/../") != std::string::npos || path.size() < 2) return false;
+  *file = folder + path;
+  return true;
+}
+
+bool Sha256OfFile(const std::string& path, std::string* hex) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+  if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) return false;
+  std::vector<char> block(1 << 20);
+  while (in) {
+    in.read(block.data(), block.size());
+    if (in.gcount() > 0) EVP_DigestUpdate(ctx.get(), block.data(), static_cast<size_t>(in.gcount()));
+  }
+  Sha256Digest digest;
+  unsigned int size = 0;
+  if (EVP_DigestFinal_ex(ctx.get(), digest.data(), &size) != 1 || size != digest.size()) return false;
+  *hex = Sha256Text(digest);
+  return true;
+}
+
+using Key = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
+
+// A PEM private or public key on P-256.
+Key LoadKey(const std::string& path, bool wantPrivate, std::string* error) {
+  Key key(nullptr, EVP_PKEY_free);
+  std::string pem;
+  if (!ReadFile(path, &pem)) {
+    *error = "cannot read " + path;
+    return key;
+  }
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())), BIO_free);
+  key.reset(PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr));
+  if (!key && !wantPrivate) {
+    bio.reset(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    key.reset(PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr));
+  }
+  if (!key) {
+    *error = path + " is not a PEM " + (wantPrivate ? "private key" : "key");
+    return key;
+  }
+  char group[64] = {};
+  if (EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_EC ||
+      EVP_PKEY_get_group_name(key.get(), group, sizeof group, nullptr) != 1 || std::string(group) != "prime256v1") {
+    *error = path + " is not an ECDSA P-256 (prime256v1) key";
+    key.reset();
+  }
+  return key;
+}
+
+std::string PublicPem(EVP_PKEY* key) {
+  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), BIO_free);
+  PEM_write_bio_PUBKEY(bio.get(), key);
+  char* data = nullptr;
+  long size = BIO_get_mem_data(bio.get(), &data);
+  return std::string(data, static_cast<size_t>(size));
+}
+
+bool Sign(EVP_PKEY* key, const std::string& data, std::string* signature) {
+  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+  size_t size = 0;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+  if (EVP_DigestSignInit(ctx.get(), nullptr, EVP_sha256(), nullptr, key) != 1 ||
+      EVP_DigestSign(ctx.get(), nullptr, &size, bytes, data.size()) != 1)
+    return false;
+  signature->assign(size, '\0');
+  if (EVP_DigestSign(ctx.get(), reinterpret_cast<unsigned char*>(&(*signature)[0]), &size, bytes, data.size()) != 1)
+    return false;
+  signature->resize(size);
+  return true;
+}
+
+bool Verify(EVP_PKEY* key, const std::string& data, const std::string& signature) {
+  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
+  return EVP_DigestVerifyInit(ctx.get(), nullptr, EVP_sha256(), nullptr, key) == 1 &&
+         EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(signature.data()), signature.size(),
+                          reinterpret_cast<const unsigned char*>(data.data()), data.size()) == 1;
+}
+
+// Sets `key` in `section`, replacing its line or adding one after the header.
+void SetKey(std::vector<std::string>& lines, const std::string& section, const std::string& key,
+            const std::string& value) {
+  auto trimmed = [](std::string s) {
+    while (!s.empty() && isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
+    return s;
+  };
+  size_t header = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (trimmed(lines[i]) == "[" + section + "]") header = i;
+  if (header == lines.size()) {
+    if (!lines.empty() && lines.back().empty()) lines.pop_back();
+    lines.push_back("[" + section + "]");
+    lines.push_back(key + "=" + value);
+    lines.push_back("");
+    return;
+  }
+  const std::string cr = (!lines[header].empty() && lines[header].back() == '\r') ? "\r" : "";
+  size_t end = header + 1;
+  for (; end < lines.size() && lines[end].rfind("[", 0) != 0; ++end) {
+    if (lines[end].rfind(key + "=", 0) == 0) {
+      lines[end] = key + "=" + value + cr;
+      return;
+    }
+  }
+  // After the section's last line that is not blank.
+  while (end > header + 1 && trimmed(lines[end - 1]).empty()) --end;
+  lines.insert(lines.begin() + static_cast<long>(end), key + "=" + value + cr);
+}
+
+// One platform's view of the configuration: "common", overridden key by key.
+struct View {
+  const IniFile& ini;
+  std::string platform;
+  std::string Get(const std::string& key) const {
+    std::string value = platform.empty() ? "" : ini.Get(platform, key, "");
+    return value.empty() ? ini.Get("common", key, "") : value;
+  }
+  std::string From(const std::string& key) const {
+    return !platform.empty() && !ini.Get(platform, key, "").empty() ? platform : "common";
+  }
+};
+
+}  // namespace
+
+std::vector<Finding> CheckPublication(const CheckOptions& options) {
+  std::vector<Finding> findings;
+  Report report(findings);
+  const std::string configPath = options.folder + "/pkg/" + kConfigName;
+  std::string text;
+  if (!ReadFile(configPath, &text)) {
+    report.Error("no configuration at " + configPath);
+    return findings;
+  }
+  std::vector<std::string> lines = SplitLines(text);
+
+  // Every line on its own, so that all traps are named, not only the first.
+  std::map<std::pair<std::string, std::string>, int> keyLines;
+  std::string section;
+  int traps = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    IniFile probe;
+    probe.currentSection = section;
+    if (!probe.ParseLine(lines[i])) {
+      report.AtLine(static_cast<int>(i + 1), Trap(lines[i], probe.error));
+      ++traps;
+      continue;
+    }
+    section = probe.currentSection;
+    for (const auto& s : probe.sections)
+      for (const auto& kv : s.second) keyLines[{s.first, kv.first}] = static_cast<int>(i + 1);
+  }
+  IniFile ini(text.substr(0, text.find('\0')));
+  if (!ini.error.empty()) {
+    report.Error("the launcher refuses this configuration: " + ini.error);
+    return findings;
+  }
+  if (text.find('\0') != std::string::npos) report.Error("a zero byte: the launcher reads the text only up to it");
+  if (traps == 0) report.Ok("the configuration parses under the launcher's rules");
+
+  std::vector<std::string> platforms;
+  if (!options.platform.empty()) {
+    platforms.push_back(options.platform);
+  } else {
+    platforms.push_back("");
+    for (const auto& s : ini.sections)
+      if (s.first != "common") platforms.push_back(s.first);
+  }
+
+  bool changed = false;
+  for (const std::string& platform : platforms) {
+    const std::string where = platform.empty() ? "[common]" : "[" + platform + "]";
+    View view{ini, platform};
+    ChecksumKeys sums;
+    std::string error;
+    if (!ReadChecksumKeys(ini, platform.empty() ? "common" : platform, &sums, &error)) {
+      std::string key = error.substr(4, error.find(':') - 4);
+      report.AtLine(keyLines[{view.From(key), key}], error);
+      continue;
+    }
+    for (const char* key : {"installName", "pkgName", "weiduanShell", "weiduanCfg", "weiduanName"}) {
+      std::string value = view.Get(key);
+      if (value.empty()) continue;
+      std::string why = BadFileName(value);
+      if (!why.empty()) report.AtLine(keyLines[{view.From(key), key}], std::string("bad ") + key + ": " + value + ": " + why);
+    }
+
+    // The files a launcher of this platform will fetch, and their checksums.
+    struct Fetched {
+      const char* urlKey;
+      const char* sumKey;  // nullptr: no checksum key
+      std::string url;
+    };
+    std::vector<Fetched> fetched;
+    std::string minverUrl = view.Get("minverUrl");
+    int32_t version = 0;
+    if (minverUrl.empty()) {
+      report.Error(where + ": no minverUrl");
+    } else {
+      std::string file, body;
+      if (UrlToFile(minverUrl, options.folder, &file) && ReadFile(file, &body)) {
+        version = ReadVersionNumber(body);
+        report.Ok(where + ": package version " + std::to_string(version) + " from " + minverUrl);
+      } else {
+        report.Error(where + ": minverUrl names no file of the publication: " + minverUrl);
+      }
+    }
+    std::string pkgUrl = view.Get("pkgUrl");
+    std::string packageUrl;
+    if (!pkgUrl.empty() && !FormatPackageUrl(pkgUrl, version, packageUrl, error)) {
+      report.AtLine(keyLines[{view.From("pkgUrl"), "pkgUrl"}], error);
+    } else if (!pkgUrl.empty()) {
+      fetched.push_back({"pkgUrl", "pkgSha256", packageUrl});
+    } else {
+      report.Error(where + ": no pkgUrl");
+    }
+    if (view.Get("weiduanShortcut") == "1" || !view.Get("weiduanUrl").empty()) {
+      fetched.push_back({"weiduanUrl", "weiduanSha256", view.Get("weiduanUrl")});
+      fetched.push_back({"weiduanCfgUrl", "weiduanCfgSha256", view.Get("weiduanCfgUrl")});
+    }
+    if (!view.Get("launcherLogo").empty()) fetched.push_back({"launcherLogo", nullptr, view.Get("launcherLogo")});
+
+    for (const Fetched& f : fetched) {
+      std::string file, sum;
+      if (f.url.empty() || !UrlToFile(f.url, options.folder, &file) || !Sha256OfFile(file, &sum)) {
+        report.Error(where + ": " + f.urlKey + " names no file of the publication: " + f.url);
+        continue;
+      }
+      if (!f.sumKey) {
+        report.Ok(where + ": " + f.urlKey + " " + f.url);
+        continue;
+      }
+      std::string expected = f.sumKey == std::string("pkgSha256")       ? sums.pkgSha256
+                             : f.sumKey == std::string("weiduanSha256") ? sums.weiduanSha256
+                                                                         : sums.weiduanCfgSha256;
+      if (expected == sum) {
+        report.Ok(where + ": " + f.sumKey + " matches " + f.url);
+      } else if (options.write) {
+        SetKey(lines, view.From(f.urlKey), f.sumKey, sum);
+        changed = true;
+        report.Ok(where + ": " + f.sumKey + "=" + sum + " written for " + f.url);
+      } else if (expected.empty()) {
+        report.Note(where + ": no " + f.sumKey + ": launchers will not check " + f.url + " (--write fills it in)");
+      } else {
+        report.AtLine(keyLines[{view.From(f.sumKey), f.sumKey}],
+                      std::string(f.sumKey) + " does not match " + f.url + ": the file has " + sum);
+      }
+    }
+    for (const char* service : {"tokensvr", "qosUrl"}) {
+      std::string url = view.Get(service);
+      if (!url.empty()) report.Note(where + ": " + service + " " + url + " is a service the operator runs");
+    }
+  }
+
+  if (changed) {
+    text = JoinLines(lines);
+    if (!WriteFile(configPath, text)) report.Error("cannot write " + configPath);
+  }
+
+  // The signature covers the exact bytes the launcher receives.
+  const std::string sigPath = configPath + ".sig";
+  std::string error;
+  Key key(nullptr, EVP_PKEY_free);
+  if (!options.signKey.empty()) {
+    key = LoadKey(options.signKey, true, &error);
+    std::string signature;
+    if (!key || !Sign(key.get(), text, &signature) || !WriteFile(sigPath, signature)) {
+      report.Error(error.empty() ? "cannot write the signature " + sigPath : error);
+      return findings;
+    }
+    report.Ok("signature written to " + sigPath);
+  } else if (!options.verifyKey.empty()) {
+    key = LoadKey(options.verifyKey, false, &error);
+    if (!key) {
+      report.Error(error);
+      return findings;
+    }
+  }
+  std::string signature;
+  bool haveSignature = ReadFile(sigPath, &signature);
+  if (!key) {
+    if (haveSignature)
+      report.Note("a signature is present; give --key to check it");
+    else
+      report.Note("no signature: only launchers built without a publisher key accept this publication");
+    return findings;
+  }
+  P256PublicKey point;
+  if (!ParseP256PublicKeyPem(PublicPem(key.get()), &point, &error)) report.Error("the launcher cannot use this key: " + error);
+  std::array<uint8_t, 64> raw;
+  if (!haveSignature) {
+    report.Error("no signature " + sigPath + ": launchers built with the key refuse the publication");
+  } else if (!EcdsaDerToRaw(signature, &raw, &error)) {
+    report.Error("the launcher cannot read the signature: " + error);
+  } else if (!Verify(key.get(), text, signature)) {
+    report.Error("the signature does not match the configuration under this key");
+  } else {
+    report.Ok("the signature verifies");
+  }
+  return findings;
+}

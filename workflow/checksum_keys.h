@@ -1,0 +1,23 @@
+#pragma once
+// The optional checksum keys of the install configuration: the SHA-256 of
+// the package archive, the micro-client shell and its configuration file.
+// Free of windows.h (the publication checker shares it).
+#include <string>
+
+struct IniFile;
+
+struct ChecksumKeys {
+  std::string pkgSha256;         // 64 lower-case hex digits, or empty when not set
+  std::string weiduanSha256;
+  std::string weiduanCfgSha256;
+};
+
+// The key names, in the order of ChecksumKeys.
+extern const char* const kChecksumKeyNames[3];
+
+// Reads the three keys with the same "common"-then-platform merge as the
+// other keys. A non-empty value in either section that is not exactly 64
+// hexadecimal digits refuses the configuration: false, `error` =
+// "bad <key>: <value>".
+bool ReadChecksumKeys(const IniFile& ini, const std::string& platformUtf8, ChecksumKeys* keys,
+                      std::string* error);

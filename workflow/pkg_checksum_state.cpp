@@ -1,0 +1,101 @@
+#include "workflow/pkg_checksum_state.h"
+
+#include "base/error_text.h"
+#include "base/handles.h"
+#include "base/log.h"
+#include "base/sha256.h"
+#include "base/text.h"
+#include "install/install_config.h"
+#include "net/qos_reporter.h"
+#include "ui/loading_page.h"
+#include "workflow/load_state.h"
+#include "workflow/package_url.h"
+#include "workflow/pkg_decompress_state.h"
+#include "workflow/terminal_states.h"
+#include "workflow/version_number.h"
+
+DWORD WINAPI ChecksumWorker(LPVOID param) {
+  std::unique_ptr<std::shared_ptr<ChecksumJob>> hold(static_cast<std::shared_ptr<ChecksumJob>*>(param));
+  ChecksumJob& job = **hold;
+  job.ok = Sha256OfFile(job.path, &job.digest, &job.error, [&job](int64_t done, int64_t total) {
+    job.total.exchange(total > 0 ? total : 1);
+    job.done.exchange(done);
+    return !job.stop.load();
+  });
+  job.finished.exchange(true);
+  return 0;
+}
+
+PkgChecksumState::PkgChecksumState(LauncherContext* context)
+    : State(context), job(std::make_shared<ChecksumJob>()) {}
+
+PkgChecksumState::~PkgChecksumState() { job->stop.exchange(true); }
+
+void PkgChecksumState::Update() {
+  if (!started) {
+    Start();
+    return;
+  }
+  if (!job->finished.load()) {
+    if (context->page) context->page->SetProgress(job->done.load(), job->total.load());
+    return;
+  }
+  Finish();
+}
+
+void PkgChecksumState::Start() {
+  started = true;
+  if (context->page) context->page->SetStatusText(L"正在校验客户端资源，请稍后...");
+  Log("enter PkgChecksumState");
+  job->path = context->config->GetPkgDownloadPath();
+  // Hashing a large package takes seconds: off the timer thread, so the page keeps painting.
+  auto* workerRef = new std::shared_ptr<ChecksumJob>(job);
+  base::UniqueHandle thread(CreateThread(nullptr, 0, ChecksumWorker, workerRef, 0, nullptr));
+  if (!thread) {
+    delete workerRef;
+    job->error = "the hashing thread cannot start: " + base::ErrorText(GetLastError());
+    job->finished.exchange(true);
+  }
+}
+
+void PkgChecksumState::Finish() {
+  const InstallConfig& config = *context->config;
+  std::string url;
+  std::string urlError;
+  FormatPackageUrl(config.pkgUrl, ReadVersionNumber(config.serverVersion), url, urlError);
+  std::string got = job->ok ? Sha256Text(job->digest) : std::string();
+  if (job->ok && got == config.pkgSha256) {
+    Log("package checksum verified: sha256 %s, url: %s", got.c_str(), url.c_str());
+    reportQos(11, "DownloadPkgOk");
+    NextState();
+    return;
+  }
+  // A package that is not the one published is never unpacked, nor kept to
+  // be unpacked by a later run.
+  std::wstring archive = config.GetPkgDownloadPath();
+  if (!DeleteFileW(archive.c_str())) {
+    DWORD code = GetLastError();
+    if (code != ERROR_FILE_NOT_FOUND)
+      Log("PkgChecksumState: the archive %s cannot be deleted: %s", base::Utf8(archive).c_str(),
+          base::ErrorText(code).c_str());
+  }
+  reportQos(12, "DownloadPkgFailed");
+  if (job->ok)
+    OnFailed("package checksum mismatch, expected " + config.pkgSha256 + ", got " + got + ", url: " + url);
+  else
+    OnFailed("package checksum not computed: " + job->error + ", url: " + url);
+}
+
+void PkgChecksumState::OnFailed(const std::string& error) {
+  LauncherContext* ctx = context;
+  // The same way on as a failed package download.
+  std::string text = Log("下载游戏包失败！[error:%s]", error.c_str());
+  if (ctx->config->weiduanShortcut) {
+    ctx->config->userInfo.clear();
+    TransitionTo<LoadState>(ctx);
+    return;
+  }
+  TransitionTo<ErrorState>(ctx, text);
+}
+
+void PkgChecksumState::NextState() { TransitionTo<PkgDecompressState>(context); }
