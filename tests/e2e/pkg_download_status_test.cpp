@@ -1,0 +1,112 @@
+// The package download state in the test process: the figures and the retry
+// notice on its status line, and the stop for a drive without room.
+#include <gtest/gtest.h>
+
+#include "base/fs.h"
+#include "base/text.h"
+#include "e2e/game_server_control.h"
+#include "install/drive_queries.h"
+#include "server_env.h"
+#include "state_driver.h"
+#include "workflow/pkg_decompress_state.h"
+#include "workflow/pkg_download_state.h"
+#include "workflow/terminal_states.h"
+
+namespace {
+
+constexpr DWORD kStepTimeoutMs = 60000;
+constexpr wchar_t kOwnText[] = L"正在准备客户端资源，请稍后...";
+
+// The real drive queries, except for the free space.
+class SmallDrive : public IDriveQueries {
+ public:
+  explicit SmallDrive(uint64_t free) : free_(free) {}
+  bool AppDataFolder(std::wstring& folder) override { return real_.AppDataFolder(folder); }
+  unsigned DriveType(const std::wstring& root) override { return real_.DriveType(root); }
+  bool FreeBytes(const std::wstring& path, uint64_t& bytes) override {
+    asked = path;
+    bytes = free_;
+    return true;
+  }
+  bool FolderExists(const std::wstring& path) override { return real_.FolderExists(path); }
+  unsigned long CreateFolderTree(const std::wstring& path, bool& created) override {
+    return real_.CreateFolderTree(path, created);
+  }
+  std::wstring asked;
+
+ private:
+  IDriveQueries& real_ = CurrentDriveQueries();
+  uint64_t free_;
+};
+
+struct PackageStep : e2e::StateDriver {
+  explicit PackageStep(const std::wstring& name, const std::string& path) : StateDriver(name) {
+    config.pkgUrl = testenv::ServerUrl(path + "-%d.zip");
+    config.serverVersion = "105";
+    e2e::OpenTestLog(scratch);
+  }
+  ~PackageStep() {
+    SetDriveQueriesForTest(nullptr);
+    SetRetryPauseForTesting(2000);
+  }
+  std::wstring Archive() const { return config.GetPkgDownloadPath(); }
+};
+
+std::string FileBytes(const std::wstring& path) {
+  std::string bytes;
+  base::ReadWholeFile(path, bytes);
+  return bytes;
+}
+
+}  // namespace
+
+TEST(PkgDownloadStatus, FiguresAndRetryNoticeFollowTheStateText) {
+  ASSERT_TRUE(gameserver::ResetFaults());
+  PackageStep step(L"pkg-status", "/status-e2e/game");
+  std::string package = gameserver::TestBytes(1536 * 1024, 31);
+  ASSERT_TRUE(gameserver::Publish("/status-e2e/game-105.zip", package));
+  ASSERT_TRUE(gameserver::AddFault("/status-e2e/game-105.zip", "rate=400000&drop_after=600000"));
+  ASSERT_TRUE(gameserver::AddFault("/status-e2e/game-105.zip", "rate=400000"));
+  SetRetryPauseForTesting(400);
+  ASSERT_TRUE(step.RunUntilReplaced(new PkgDownloadState(&step.context), kStepTimeoutMs));
+  ASSERT_NE(dynamic_cast<PkgDecompressState*>(step.context.state.get()), nullptr);
+  EXPECT_TRUE(FileBytes(step.Archive()) == package);
+
+  const std::vector<std::wstring>& texts = step.page.statusTexts;
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.front(), kOwnText);
+  bool figures = false, retry = false, timeLeft = false;
+  for (const std::wstring& t : texts) {
+    SCOPED_TRACE(e2e::Narrow(t));
+    EXPECT_EQ(t.compare(0, wcslen(kOwnText), kOwnText), 0) << "the state's own text stays first";
+    if (t.find(L"/1.5M ") != std::wstring::npos && t.find(L"K/s") != std::wstring::npos) figures = true;
+    if (t.find(L"剩余") != std::wstring::npos) timeLeft = true;
+    if (t == std::wstring(kOwnText) + L" 网络中断，正在第1次重试...") retry = true;
+  }
+  EXPECT_TRUE(figures);
+  EXPECT_TRUE(timeLeft);
+  EXPECT_TRUE(retry) << "the broken connection is announced while it is retried";
+  // The bar is fed with the bytes, resume offset included.
+  ASSERT_FALSE(step.page.progress.empty());
+  EXPECT_EQ(step.page.progress.back().second, static_cast<int64_t>(package.size()));
+}
+
+TEST(PkgDownloadStatus, TooLittleSpaceStopsAtOnceNamingBothSizes) {
+  ASSERT_TRUE(gameserver::ResetFaults());
+  PackageStep step(L"pkg-disk", "/disk-e2e/game");
+  ASSERT_TRUE(gameserver::Publish("/disk-e2e/game-105.zip", gameserver::TestBytes(3 * 1024 * 1024, 32)));
+  ASSERT_TRUE(gameserver::AddFault("/disk-e2e/game-105.zip", "rate=300000"));
+  SmallDrive drive(1024 * 1024);
+  SetDriveQueriesForTest(&drive);
+  ASSERT_TRUE(step.RunUntilReplaced(new PkgDownloadState(&step.context), kStepTimeoutMs));
+  auto* error = dynamic_cast<ErrorState*>(step.context.state.get());
+  ASSERT_NE(error, nullptr);
+  EXPECT_NE(error->Message().find("3.0 MB"), std::string::npos) << error->Message();
+  EXPECT_NE(error->Message().find("1.0 MB"), std::string::npos) << error->Message();
+  EXPECT_EQ(drive.asked, step.config.installDir);
+  // Stopped long before the package was there, and not retried.
+  EXPECT_LT(FileBytes(step.Archive()).size(), 1024u * 1024u);
+  std::string log = e2e::ReadTestLog();
+  EXPECT_NE(log.find("still to download, 1048576 free on the install drive"), std::string::npos) << log;
+  EXPECT_EQ(log.find("request broken, retry"), std::string::npos) << log;
+}
