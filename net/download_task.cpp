@@ -31,16 +31,6 @@ bool FinalError(uint32_t code) {
   return code == kSharingViolation || code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL;
 }
 
-int64_t ReadLength(const std::string& text) {
-  if (text.empty() || text.size() > 18) return -1;
-  int64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return -1;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
-
 std::atomic<unsigned> g_retryPauseMs{2000};
 std::atomic<size_t> g_threadStack{0};
 
@@ -239,41 +229,36 @@ class Request {
 
   bool OnResponse(const httplib::Response& r) {
     status_ = r.status;
-    if (resumeOffset_ > 0) {
-      switch (JudgeRangeAnswer(status_, resumeOffset_, r.get_header_value("Content-Range"))) {
-        case RangeAnswer::kAlreadyComplete:
-          complete_ = true;  // the answer's own body is not the file's
-          return true;
-        case RangeAnswer::kStartOver:
-          Log("range answer %d (%s) does not continue byte %lld, starting over: %s", status_,
-              r.get_header_value("Content-Range").c_str(), static_cast<long long>(resumeOffset_),
-              job_->url.c_str());
-          startOver_ = true;
-          return false;
-        case RangeAnswer::kWholeBody:
-          // The server ignored "Range", or the body changed ("If-Range"):
-          // appending it would corrupt the file, so start over from byte 0.
-          Log("resume answered with the whole body, starting over: %s", job_->url.c_str());
-          resumeOffset_ = 0;
-          task_->received.exchange(0);
-          if (file_ && !TruncateAt(file_.Get(), 0)) return false;
-          break;
-        case RangeAnswer::kAppend:
-        case RangeAnswer::kOther:
-          break;
-      }
+    if (!resume_) return status_ < 400;  // in memory: nothing to resume
+    ResumeHeaders headers{r.get_header_value("ETag"), r.get_header_value("Last-Modified"),
+                          r.get_header_value("Content-Range"), r.get_header_value("Content-Length")};
+    ResumePlan plan = PlanAnswer(status_, resumeOffset_, validator_, headers);
+    switch (plan.answer) {
+      case RangeAnswer::kAlreadyComplete:
+        complete_ = true;  // the answer's own body is not the file's
+        return true;
+      case RangeAnswer::kStartOver:
+        Log("range answer %d (%s) does not continue byte %lld, starting over: %s", status_,
+            headers.contentRange.c_str(), static_cast<long long>(resumeOffset_), job_->url.c_str());
+        startOver_ = true;
+        return false;
+      case RangeAnswer::kWholeBody:
+        // The server ignored "Range", or the body changed ("If-Range"):
+        // appending it would corrupt the file, so start over from byte 0.
+        Log("resume answered with the whole body, starting over: %s", job_->url.c_str());
+        resumeOffset_ = 0;
+        task_->received.exchange(0);
+        if (file_ && !TruncateAt(file_.Get(), 0)) return false;
+        break;
+      case RangeAnswer::kAppend:
+      case RangeAnswer::kOther:
+        break;
     }
     if (status_ >= 400) return false;
-    if (resume_ && (status_ == 200 || status_ == 206)) {
-      std::string validator = PickValidator(r.get_header_value("ETag"), r.get_header_value("Last-Modified"));
-      if (validator.empty() && status_ == 206) validator = validator_;
-      int64_t length = ReadLength(r.get_header_value("Content-Length"));
-      ContentRange range;
-      if (status_ == 206)
-        length = ParseContentRange(r.get_header_value("Content-Range"), &range) ? range.complete : -1;
-      validator_ = validator;
-      pendingValidator_ = validator;
-      pendingLength_ = length;
+    if (plan.remember) {
+      validator_ = plan.validator;
+      pendingValidator_ = plan.validator;
+      pendingLength_ = plan.length;
       pendingRecord_ = true;  // written with the first data, once the folder exists
     }
     return true;

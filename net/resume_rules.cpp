@@ -20,6 +20,13 @@ bool ReadCount(const std::string& text, size_t& at, int64_t& out) {
   return true;
 }
 
+int64_t ReadDecimal(const std::string& text) {
+  size_t at = 0;
+  int64_t value = -1;
+  if (!ReadCount(text, at, value) || at != text.size()) return -1;
+  return value;
+}
+
 }  // namespace
 
 std::string PickValidator(const std::string& etag, const std::string& lastModified) {
@@ -82,4 +89,22 @@ RangeAnswer JudgeRangeAnswer(int status, int64_t offset, const std::string& cont
     default:
       return RangeAnswer::kOther;
   }
+}
+
+ResumePlan PlanAnswer(int status, int64_t offset, const std::string& sentValidator, const ResumeHeaders& headers) {
+  ResumePlan plan;
+  if (offset > 0) plan.answer = JudgeRangeAnswer(status, offset, headers.contentRange);
+  if (plan.answer == RangeAnswer::kAlreadyComplete || plan.answer == RangeAnswer::kStartOver) return plan;
+  if (status != 200 && status != 206) return plan;
+  plan.remember = true;
+  plan.validator = PickValidator(headers.etag, headers.lastModified);
+  // A part answer need not repeat the validator it was checked against.
+  if (plan.validator.empty() && status == 206) plan.validator = sentValidator;
+  if (status == 200) {
+    plan.length = ReadDecimal(headers.contentLength);
+  } else {
+    ContentRange range;
+    if (ParseContentRange(headers.contentRange, &range)) plan.length = range.complete;
+  }
+  return plan;
 }

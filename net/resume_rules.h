@@ -35,3 +35,21 @@ enum class RangeAnswer {
   kOther,            // any other status: handled like an answer to a plain request
 };
 RangeAnswer JudgeRangeAnswer(int status, int64_t offset, const std::string& contentRange);
+
+// The headers of an answer that matter to a file download.
+struct ResumeHeaders {
+  std::string etag;
+  std::string lastModified;
+  std::string contentRange;
+  std::string contentLength;
+};
+
+// What an answer means to a file download that asked from `offset` (0: no
+// "Range" sent), whatever HTTP library received it.
+struct ResumePlan {
+  RangeAnswer answer = RangeAnswer::kOther;  // for offset 0 always kOther
+  bool remember = false;   // a body follows: record its validator and length first
+  std::string validator;   // for the record and the next "If-Range"; "" = none
+  int64_t length = -1;     // the whole body's length; -1 unknown
+};
+ResumePlan PlanAnswer(int status, int64_t offset, const std::string& sentValidator, const ResumeHeaders& headers);

@@ -253,7 +253,7 @@ TEST_F(Download, ThreadThatCannotStartEndsTheJob) {
   ASSERT_EQ(jobs.size(), 1u);
   EXPECT_EQ(jobs[0]->done.load(), 1u);
   EXPECT_EQ(task.finished.load(), 1u);
-  EXPECT_TRUE(base::StartsWith(task.error, "start request thread failed, error code: ")) << task.error;
+  EXPECT_TRUE(base::StartsWith(task.error, "start request thread failed: ")) << task.error;
   StopAll(jobs);
   EXPECT_TRUE(jobs.empty());
 }

@@ -105,3 +105,49 @@ TEST(ResumeRules, AnswersToARangeRequest) {
   EXPECT_EQ(JudgeRangeAnswer(404, 1000, ""), RangeAnswer::kOther);
   EXPECT_EQ(JudgeRangeAnswer(500, 1000, "bytes */1000"), RangeAnswer::kOther);
 }
+
+TEST(ResumeRules, PlanRecordsWhatABodyNeedsToBeResumedLater) {
+  ResumeHeaders h;
+  h.etag = "\"e2\"";
+  h.lastModified = "Tue, 08 Dec 2026 10:00:00 GMT";
+  h.contentLength = "5000";
+  ResumePlan whole = PlanAnswer(200, 0, "", h);
+  EXPECT_EQ(whole.answer, RangeAnswer::kOther);
+  EXPECT_TRUE(whole.remember);
+  EXPECT_EQ(whole.validator, "\"e2\"");
+  EXPECT_EQ(whole.length, 5000);
+
+  // The body changed since the bytes on disk: whole body, new validator.
+  ResumePlan changed = PlanAnswer(200, 1200, "\"e1\"", h);
+  EXPECT_EQ(changed.answer, RangeAnswer::kWholeBody);
+  EXPECT_EQ(changed.validator, "\"e2\"");
+
+  // A part answer: the length from Content-Range, the validator kept when
+  // the server does not repeat it.
+  ResumeHeaders part;
+  part.contentRange = "bytes 1200-4999/5000";
+  part.contentLength = "3800";
+  ResumePlan rest = PlanAnswer(206, 1200, "\"e1\"", part);
+  EXPECT_EQ(rest.answer, RangeAnswer::kAppend);
+  EXPECT_TRUE(rest.remember);
+  EXPECT_EQ(rest.validator, "\"e1\"");
+  EXPECT_EQ(rest.length, 5000);
+
+  // Chunked, without validators: nothing to check a later run against.
+  ResumePlan bare = PlanAnswer(200, 0, "", ResumeHeaders());
+  EXPECT_TRUE(bare.remember);
+  EXPECT_EQ(bare.validator, "");
+  EXPECT_EQ(bare.length, -1);
+
+  ResumeHeaders unsatisfied;
+  unsatisfied.contentRange = "bytes */5000";
+  ResumePlan whole416 = PlanAnswer(416, 5000, "\"e1\"", unsatisfied);
+  EXPECT_EQ(whole416.answer, RangeAnswer::kAlreadyComplete);
+  EXPECT_FALSE(whole416.remember);
+  EXPECT_EQ(PlanAnswer(416, 4000, "\"e1\"", unsatisfied).answer, RangeAnswer::kStartOver);
+
+  // Errors and odd lengths record nothing.
+  EXPECT_FALSE(PlanAnswer(404, 0, "", h).remember);
+  h.contentLength = "12x";
+  EXPECT_EQ(PlanAnswer(200, 0, "", h).length, -1);
+}
