@@ -110,3 +110,37 @@ TEST(PkgDownloadStatus, TooLittleSpaceStopsAtOnceNamingBothSizes) {
   EXPECT_NE(log.find("still to download, 1048576 free on the install drive"), std::string::npos) << log;
   EXPECT_EQ(log.find("request broken, retry"), std::string::npos) << log;
 }
+
+TEST(PkgDownloadStatus, ResumedDownloadStartsTheBarWhereItWas) {
+  ASSERT_TRUE(gameserver::ResetFaults());
+  PackageStep step(L"pkg-resume-bar", "/resume-bar-e2e/game");
+  std::string package = gameserver::TestBytes(1536 * 1024, 33);
+  ASSERT_TRUE(gameserver::Publish("/resume-bar-e2e/game-105.zip", package));
+  ASSERT_TRUE(gameserver::AddFault("/resume-bar-e2e/game-105.zip", "rate=300000"));
+  (new PkgDownloadState(&step.context))->MakeCurrent();
+  for (int i = 0; i < 1500 && FileBytes(step.Archive()).size() < 300000; ++i) {
+    step.Tick();
+    Sleep(20);
+  }
+  step.context.state.reset();  // the run ends here; its download stops with it
+  int64_t partial = static_cast<int64_t>(FileBytes(step.Archive()).size());
+  ASSERT_GE(partial, 300000);
+
+  step.page.progress.clear();
+  ASSERT_TRUE(step.RunUntilReplaced(new PkgDownloadState(&step.context), kStepTimeoutMs));
+  ASSERT_NE(dynamic_cast<PkgDecompressState*>(step.context.state.get()), nullptr);
+  EXPECT_TRUE(FileBytes(step.Archive()) == package);
+  ASSERT_FALSE(step.page.progress.empty());
+  bool resumedSeen = false;
+  for (const auto& [done, total] : step.page.progress) {
+    // Before the job has looked at the disk the bar may still be empty; it
+    // never shows less than the bytes kept from the earlier run.
+    EXPECT_TRUE(done == 0 || done >= partial) << done << " of " << total;
+    if (done >= partial) {
+      resumedSeen = true;
+      EXPECT_EQ(total, static_cast<int64_t>(package.size()));
+    }
+  }
+  EXPECT_TRUE(resumedSeen);
+  EXPECT_NE(e2e::ReadTestLog().find("resuming "), std::string::npos);
+}
