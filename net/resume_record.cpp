@@ -25,13 +25,13 @@ bool TakeValue(const std::string& line, const char* key, std::string& value) {
   return true;
 }
 
-// A decimal count without sign or leading junk; "-1" alone means unknown.
+// A decimal count as written: no sign, no leading zero; "-1" alone means unknown.
 bool ReadLength(const std::string& text, int64_t& out) {
   if (text == "-1") {
     out = -1;
     return true;
   }
-  if (text.empty() || text.size() > 18) return false;
+  if (text.empty() || text.size() > 18 || (text.size() > 1 && text[0] == '0')) return false;
   int64_t value = 0;
   for (char c : text) {
     if (c < '0' || c > '9') return false;

@@ -9,4 +9,5 @@ set(VORN_FUZZ_TARGETS
   zip_entry_name
   zip_entry_extra
   launch_params
+  resume_record
 )

@@ -26,6 +26,7 @@ TEST(ResumeRecord, RoundTripAndDamagedForms) {
   EXPECT_FALSE(ParseResumeRecord("", &out));
   EXPECT_FALSE(ParseResumeRecord("vorn-resume 1\nurl=u\nvalidator=v\nlength=-5\n", &out));
   EXPECT_FALSE(ParseResumeRecord("vorn-resume 1\nurl=u\nvalidator=v\nlength=12x\n", &out));
+  EXPECT_FALSE(ParseResumeRecord("vorn-resume 1\nurl=u\nvalidator=v\nlength=012\n", &out));
   EXPECT_FALSE(ParseResumeRecord("vorn-resume 1\nurl=u\nvalidator=v\nlength=9999999999999999999\n", &out));
   EXPECT_FALSE(ParseResumeRecord("vorn-resume 1\nurl=\nvalidator=v\nlength=1\n", &out));
   EXPECT_FALSE(ParseResumeRecord("vorn-resume 2\nurl=u\nvalidator=v\nlength=1\n", &out));
