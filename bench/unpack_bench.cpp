@@ -35,7 +35,8 @@ int wmain(int argc, wchar_t** argv) {
                                            [&] { return static_cast<int64_t>(job->progress.load()); });
   WaitForSingleObject(thread.Get(), INFINITE);
   bench::Memory after = bench::ReadMemory();
-  bool ok = job->archiveIsZip.load();
+  // Every entry must be in place: a package with failed entries is not installed.
+  bool ok = job->archiveIsZip.load() && job->failedEntries.load() == 0;
   bench::PrintResult("unpack", ticks, before, after, job->total.load(), ok);
   return ok ? 0 : 1;
 }

@@ -12,7 +12,9 @@
 #include "base/handles.h"
 #include "base/strings.h"
 #include "base/text.h"
+#include "net/file_resume.h"
 #include "net/http_url.h"
+#include "net/resume_rules.h"
 #include "net/transport.h"
 #include "net/transport_errors.h"
 
@@ -20,6 +22,8 @@ namespace {
 
 constexpr size_t kInitialBodyCapacity = 4096;
 constexpr int kMaxRetries = 30;  // so a file request makes at most 31 attempts
+constexpr int kMaxInMemoryRetries = 2;  // three attempts for the small requests
+constexpr int kMaxStartOvers = 3;  // fresh starts after a range answer we cannot use
 constexpr DWORD kSharingViolation = ERROR_SHARING_VIOLATION;  // 32: never retried
 // As many hops as cpp-httplib followed by itself.
 constexpr int kMaxRedirects = 20;
@@ -27,14 +31,29 @@ constexpr int kMaxRedirects = 20;
 // a failed handshake: one more try, never a storm of them.
 constexpr int kMaxChannelErrorAttempts = 2;
 
+// Failures another attempt cannot mend.
+bool FinalError(uint32_t code) {
+  return code == kSharingViolation || code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL;
+}
+
 std::atomic<unsigned> g_retryPauseMs{2000};
 std::atomic<size_t> g_threadStack{0};
 
 std::string PathText(const std::wstring& path) { return base::Utf8(path); }
 
+// Cuts the file back to `length` bytes and continues writing there. A retry
+// thus always continues exactly where the counted bytes end, whatever a
+// broken attempt left behind after them.
+bool TruncateAt(HANDLE file, int64_t length) {
+  LARGE_INTEGER at;
+  at.QuadPart = length;
+  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
 // Opens the task's file on the first body data, creating missing folders.
 // Records the Win32 error and the failure text in the task when it cannot.
-bool OpenTargetFile(DownloadTask* task, base::UniqueFile& file) {
+// The file keeps its first `keep` bytes (those a resumed request continues).
+bool OpenTargetFile(DownloadTask* task, base::UniqueFile& file, int64_t keep) {
   std::wstring dir = base::DirectoryPart(task->localPath);
   if (!dir.empty() && !base::DirectoryExists(dir)) {
     unsigned long rc = base::CreateDirectoryTree(dir);
@@ -47,7 +66,7 @@ bool OpenTargetFile(DownloadTask* task, base::UniqueFile& file) {
   }
   // Shared like a C runtime "wb" stream, so readers may watch the file grow.
   HANDLE h = CreateFileW(task->localPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                         nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   DWORD err = GetLastError();
   if (h == INVALID_HANDLE_VALUE) {
     task->errorCode = err;
@@ -56,6 +75,14 @@ bool OpenTargetFile(DownloadTask* task, base::UniqueFile& file) {
     return false;
   }
   file.Reset(h);
+  if (!TruncateAt(h, keep)) {
+    DWORD code = GetLastError();
+    task->errorCode = code;
+    task->error = Log("Create local file failed: %s, error code: %d", PathText(task->localPath).c_str(),
+                      static_cast<int>(code));
+    file.Reset();
+    return false;
+  }
   return true;
 }
 
@@ -70,19 +97,10 @@ bool WriteAll(HANDLE file, const char* data, size_t size) {
   return true;
 }
 
-// Cuts the file back to `length` bytes and continues writing there. A retry
-// thus always continues exactly where the counted bytes end, whatever a
-// broken attempt left behind after them.
-bool TruncateAt(HANDLE file, int64_t length) {
-  LARGE_INTEGER at;
-  at.QuadPart = length;
-  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-}
-
 // Sleeps before a retry, in short slices so a stop request is seen at once.
 // False when the job was told to stop meanwhile.
-bool PauseBeforeRetry(const DownloadJob* job) {
-  unsigned left = g_retryPauseMs.load();
+bool PauseBeforeRetry(const DownloadJob* job, unsigned ms) {
+  unsigned left = ms;
   while (left > 0) {
     if (job->isrun.load() != 1) return false;
     unsigned slice = left < 20 ? left : 20;
@@ -98,25 +116,63 @@ class Request {
   Request(DownloadJob* job, const HttpUrl& url) : job_(job), task_(job->task), url_(url) {}
 
   void Run() {
-    int triesLeft = kMaxRetries;
-    for (;;) {
-      if (Attempt()) return;
-      // No usable response. Only file requests resume, and only while there
-      // is something left to fetch and the failure may be passing.
-      bool retry = job_->isrun.load() == 1 && status_ < 400 && !task_->localPath.empty() &&
-                   task_->received.load() < task_->total.load() &&
-                   task_->errorCode != kSharingViolation && triesLeft > 0 && !final_;
-      if (!retry) break;
-      --triesLeft;
-      if (!PauseBeforeRetry(job_)) break;
-      resumeOffset_ = task_->received.load();
-      if (file_ && !TruncateAt(file_.Get(), resumeOffset_)) {
-        Log("seek in local file failed: %s, %s", PathText(task_->localPath).c_str(),
-            base::ErrorText(GetLastError()).c_str());
-        break;
+    const bool toFile = !task_->localPath.empty();
+    if (toFile) {
+      resume_.reset(new FileResume(task_->localPath, job_->url));
+      resumeOffset_ = resume_->Plan();
+      validator_ = resume_->Validator();
+      if (resumeOffset_ > 0) {
+        // The bar starts where the earlier run left off.
+        task_->received.exchange(resumeOffset_);
+        if (resume_->KnownLength() > 0) task_->total.exchange(resume_->KnownLength());
       }
     }
-    if (task_->error.empty())
+    int triesLeft = toFile ? kMaxRetries : (task_->retryInMemory ? kMaxInMemoryRetries : 0);
+    int retries = 0;
+    int startOvers = 0;
+    for (;;) {
+      if (Attempt()) {
+        if (toFile && task_->error.empty() && !task_->keepResumeRecord) resume_->Forget();
+        break;
+      }
+      if (startOver_ && job_->isrun.load() == 1 && startOvers++ < kMaxStartOvers) {
+        // The server cannot continue the bytes on disk: fetch the whole body.
+        startOver_ = false;
+        resume_->Forget();
+        resumeOffset_ = 0;
+        validator_.clear();
+        task_->received.exchange(0);
+        if (file_ && !TruncateAt(file_.Get(), 0)) break;
+        continue;
+      }
+      // No usable response. Retry only while the failure may be passing and,
+      // for a file, while something is left to fetch.
+      bool retry = job_->isrun.load() == 1 && status_ < 400 && !FinalError(task_->errorCode) &&
+                   !outOfMemory_ && !final_ && triesLeft > 0 &&
+                   (!toFile || task_->received.load() < task_->total.load());
+      if (!retry) break;
+      --triesLeft;
+      ++retries;
+      task_->retrying.exchange(retries);
+      Log("request broken, retry %d: %s", retries, job_->url.c_str());
+      unsigned pause = toFile ? g_retryPauseMs.load() : g_retryPauseMs.load() * retries / 4;
+      if (!PauseBeforeRetry(job_, pause)) break;
+      if (toFile) {
+        resumeOffset_ = task_->received.load();
+        if (file_ && !TruncateAt(file_.Get(), resumeOffset_)) {
+          Log("seek in local file failed: %s, %s", PathText(task_->localPath).c_str(),
+              base::ErrorText(GetLastError()).c_str());
+          break;
+        }
+      } else {
+        // An in-memory body starts over.
+        task_->bodySize = 0;
+        task_->received.exchange(0);
+        task_->total.exchange(1);
+      }
+    }
+    task_->retrying.exchange(0);
+    if (task_->error.empty() && !answered_)
       task_->error = Log("http response failed, isrun:%d, res:NULL, status: %d, url: %s",
                          static_cast<int>(job_->isrun.load()), status_, job_->url.c_str());
   }
@@ -128,14 +184,19 @@ class Request {
   // True when a response came back (successful or not): the request is over.
   bool Attempt() {
     status_ = 0;
+    complete_ = false;
+    startOver_ = false;
+    pendingRecord_ = false;
     HeaderList headers;
     if (resumeOffset_ > 0) {
       char range[64];
       snprintf(range, sizeof range, "bytes=%lld-", static_cast<long long>(resumeOffset_));
       headers.emplace_back("Range", range);
+      // A body that changed on the server comes whole instead of spliced.
+      if (!validator_.empty()) headers.emplace_back("If-Range", validator_);
     }
     TransportCallbacks callbacks;
-    callbacks.onResponse = [this](const TransportResponse& r) { return OnResponse(r.status); };
+    callbacks.onResponse = [this](const TransportResponse& r) { return OnResponse(r); };
     callbacks.onData = [this](const char* data, size_t size) { return OnData(data, size); };
     callbacks.onProgress = [this](uint64_t current, uint64_t length) {
       return OnProgress(current, length);
@@ -171,7 +232,17 @@ class Request {
       at = next;
     }
     int code = result.status;
+    if (complete_) {
+      Log("%s is already complete (%lld bytes)", PathText(task_->localPath).c_str(),
+          static_cast<long long>(resumeOffset_));
+      task_->received.exchange(resumeOffset_);
+      task_->total.exchange(resumeOffset_);
+      task_->error.clear();
+      answered_ = true;
+      return true;
+    }
 
+    answered_ = true;
     if (code == 200 || code == 204 || code == 206) {
       task_->error.clear();  // an earlier attempt may have failed
     } else {
@@ -196,25 +267,54 @@ class Request {
     return false;
   }
 
-  bool OnResponse(int status) {
-    status_ = status;
+  bool OnResponse(const TransportResponse& r) {
+    status_ = r.status;
+    if (!resume_) return status_ < 400;  // in memory: nothing to resume
+    ResumeHeaders headers{r.Header("ETag"), r.Header("Last-Modified"), r.Header("Content-Range"),
+                          r.Header("Content-Length")};
+    ResumePlan plan = PlanAnswer(status_, resumeOffset_, validator_, headers);
+    switch (plan.answer) {
+      case RangeAnswer::kAlreadyComplete:
+        complete_ = true;  // the answer's own body is not the file's
+        return true;
+      case RangeAnswer::kStartOver:
+        Log("range answer %d (%s) does not continue byte %lld, starting over: %s", status_,
+            headers.contentRange.c_str(), static_cast<long long>(resumeOffset_), job_->url.c_str());
+        startOver_ = true;
+        return false;
+      case RangeAnswer::kWholeBody:
+        // The server ignored "Range", or the body changed ("If-Range"):
+        // appending it would corrupt the file, so start over from byte 0.
+        Log("resume answered with the whole body, starting over: %s", job_->url.c_str());
+        resumeOffset_ = 0;
+        task_->received.exchange(0);
+        if (file_ && !TruncateAt(file_.Get(), 0)) return false;
+        break;
+      case RangeAnswer::kAppend:
+      case RangeAnswer::kOther:
+        break;
+    }
     if (status_ >= 400) return false;
-    if (resumeOffset_ > 0 && status_ == 200) {
-      // The server ignored "Range" and sends the whole body: appending it to
-      // the partial file would corrupt it, so start over from byte 0.
-      Log("resume answered with the whole body, starting over: %s", job_->url.c_str());
-      resumeOffset_ = 0;
-      task_->received.exchange(0);
-      if (file_ && !TruncateAt(file_.Get(), 0)) return false;
-      task_->bodySize = 0;
+    if (plan.remember) {
+      validator_ = plan.validator;
+      pendingValidator_ = plan.validator;
+      pendingLength_ = plan.length;
+      pendingRecord_ = true;  // written with the first data, once the folder exists
     }
     return true;
   }
 
   bool OnData(const char* data, size_t size) {
+    if (complete_) return job_->isrun.load() == 1;
     if (!task_->localPath.empty() && !file_) {
-      if (!OpenTargetFile(task_, file_)) return false;
+      if (!OpenTargetFile(task_, file_, resumeOffset_)) return false;
     }
+    if (pendingRecord_) {
+      // Before any of the body's bytes reach the disk.
+      pendingRecord_ = false;
+      resume_->Remember(pendingValidator_, pendingLength_);
+    }
+    if (task_->retrying.load() != 0) task_->retrying.exchange(0);
     if (file_) {
       if (!WriteAll(file_.Get(), data, size)) {
         DWORD err = GetLastError();
@@ -224,6 +324,7 @@ class Request {
         return false;
       }
     } else if (!task_->AppendBody(data, size)) {
+      outOfMemory_ = true;
       task_->error = Log("Receive body failed, out of memory at %lld bytes, url: %s",
                          static_cast<long long>(task_->bodySize), job_->url.c_str());
       return false;
@@ -232,6 +333,7 @@ class Request {
   }
 
   bool OnProgress(uint64_t current, uint64_t length) {
+    if (complete_) return job_->isrun.load() == 1;
     task_->received.exchange(resumeOffset_ + static_cast<int64_t>(current));
     task_->total.exchange(resumeOffset_ + static_cast<int64_t>(length));
     return job_->isrun.load() == 1;
@@ -242,6 +344,15 @@ class Request {
   HttpUrl url_;
   int64_t resumeOffset_ = 0;
   int status_ = 0;
+  bool answered_ = false;  // a response came back (its status decides the outcome)
+  bool complete_ = false;  // this attempt found the file on disk whole (416)
+  bool startOver_ = false;
+  bool outOfMemory_ = false;
+  std::string validator_;  // sent back in "If-Range"
+  bool pendingRecord_ = false;
+  std::string pendingValidator_;
+  int64_t pendingLength_ = -1;
+  std::unique_ptr<FileResume> resume_;  // file requests only
   bool final_ = false;     // the failure is not one that a retry can mend
   int channelErrors_ = 0;  // attempts that ended in WinHTTP's channel error
   std::string tlsError_;   // the text of the last TLS failure
@@ -299,6 +410,9 @@ void DownloadTask::Reset() {
   localPath.clear();
   error.clear();
   errorCode = 0;
+  retryInMemory = false;
+  keepResumeRecord = false;
+  retrying.exchange(0);
 }
 
 bool DownloadTask::AppendBody(const char* data, size_t size) {

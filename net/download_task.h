@@ -36,6 +36,18 @@ struct DownloadTask {
   std::wstring localPath;  // target file; empty keeps the body in memory
   std::string error;       // empty after success
   uint32_t errorCode = 0;  // Win32 error when the local folder or file could not be made
+
+  // Set by the caller after Reset, before the request starts:
+  // an in-memory request is tried up to three times on connection failures
+  // and broken transfers (never on an HTTP status answer);
+  bool retryInMemory = false;
+  // a file request keeps its resume record after success, for the caller to
+  // remove once it has used the file (a later run then sees the file whole).
+  bool keepResumeRecord = false;
+
+  // The retry under way (1 for the first), from the failure until the next
+  // attempt's first data; 0 while the transfer flows.
+  std::atomic<int32_t> retrying{0};
 };
 
 // One running request, handed to its thread.

@@ -57,30 +57,18 @@ std::string UnzipErrorText(int code) {
   }
 }
 
+constexpr wchar_t kPartSuffix[] = L".unpacking";
+
 // Windows refuses to replace a read-only file; saying so here keeps the rule
 // the same wherever the file system would let the write through.
-bool ReadOnlyFileInTheWay(const std::wstring& fullPath) {
-  DWORD existing = GetFileAttributesW(ForFileApi(fullPath).c_str());
-  return existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY) &&
-         !(existing & FILE_ATTRIBUTE_DIRECTORY);
+bool IsReadOnlyFile(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+         !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Creates (or replaces) the entry's file. In a fresh folder the file is
-// created as new; should it exist after all, the usual replace rules apply.
-base::UniqueFile CreateTarget(const std::wstring& fullPath, uint32_t attributes, bool freshFolder,
-                              std::string* error) {
-  std::wstring api = ForFileApi(fullPath);
-  base::UniqueFile file(CreateFileW(api.c_str(), GENERIC_WRITE, 0, nullptr, freshFolder ? CREATE_NEW : CREATE_ALWAYS,
-                                    attributes, nullptr));
-  if (!file && freshFolder && GetLastError() == ERROR_FILE_EXISTS) {
-    if (ReadOnlyFileInTheWay(fullPath)) {
-      *error = "a read-only file is in the way";
-      return file;
-    }
-    file.Reset(CreateFileW(api.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
-  }
-  if (!file) *error = "the file cannot be created: " + base::ErrorText(GetLastError());
-  return file;
+void RemovePartFile(const std::wstring& apiPath) {
+  SetFileAttributesW(apiPath.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(apiPath.c_str());
 }
 
 // The exact times live in the local header's extra field, which minizip hands
@@ -195,28 +183,29 @@ bool ZipArchive::ReadEntry(int32_t index, ZipEntry* entry, std::string* error) {
   return true;
 }
 
-bool ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std::wstring& fullPath, std::string* error) {
+EntryOutcome ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std::wstring& fullPath,
+                                 std::string* error) {
   if (entry.IsDirectory()) {
-    if (folders_.Make(fullPath)) return true;
+    if (folders_.Make(fullPath)) return EntryOutcome::kWritten;
     *error = "the folder cannot be created";
-    return false;
+    return EntryOutcome::kLocalFault;
   }
-  if (!GoTo(index, error)) return false;
+  if (!GoTo(index, error)) return EntryOutcome::kArchiveFault;
   unzFile zip = AsZip(zip_);
   unz_file_info64 info{};
   if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
     *error = "unreadable entry header";
-    return false;
+    return EntryOutcome::kArchiveFault;
   }
   // Both are known before the file is touched: an entry that cannot be
   // decoded must not truncate the file it would replace.
   if (info.flag & 1) {
     *error = "the data are encrypted";
-    return false;
+    return EntryOutcome::kArchiveFault;
   }
   if (info.compression_method != kMethodStored && info.compression_method != kMethodDeflated) {
     *error = "compression method " + std::to_string(info.compression_method) + " is not supported";
-    return false;
+    return EntryOutcome::kArchiveFault;
   }
   size_t cut = fullPath.find_last_of(L"\\/");
   // In a folder this job created, nothing can be in the way but a file the
@@ -227,60 +216,97 @@ bool ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std::wstrin
     folders_.Make(folder);
     freshFolder = folders_.Created(folder);
   }
-  if (!freshFolder && ReadOnlyFileInTheWay(fullPath)) {
-    *error = "a read-only file is in the way";
-    return false;
+  std::wstring api = ForFileApi(fullPath);
+  bool exists = false;
+  if (!freshFolder) {
+    DWORD existing = GetFileAttributesW(api.c_str());
+    if (IsReadOnlyFile(existing)) {
+      *error = "a read-only file is in the way, kept as it is";
+      return EntryOutcome::kKeptReadOnly;
+    }
+    exists = existing != INVALID_FILE_ATTRIBUTES;
   }
 
   int rc = unzOpenCurrentFile(zip);
   if (rc != UNZ_OK) {
     *error = "the data cannot be read: " + UnzipErrorText(rc);
-    return false;
+    return EntryOutcome::kArchiveFault;
   }
-  base::UniqueFile file = CreateTarget(fullPath, entry.attributes, freshFolder, error);
+  // A new file is written in place (and removed should the entry fail); an
+  // existing one is replaced only by complete data, from a name beside it.
+  base::UniqueFile file;
+  std::wstring writePath = api;
+  if (!exists) {
+    file.Reset(CreateFileW(api.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, entry.attributes, nullptr));
+    if (!file && GetLastError() == ERROR_FILE_EXISTS) {
+      if (IsReadOnlyFile(GetFileAttributesW(api.c_str()))) {
+        unzCloseCurrentFile(zip);
+        *error = "a read-only file is in the way, kept as it is";
+        return EntryOutcome::kKeptReadOnly;
+      }
+      exists = true;
+    }
+  }
+  if (exists) {
+    writePath = ForFileApi(fullPath + kPartSuffix);
+    SetFileAttributesW(writePath.c_str(), FILE_ATTRIBUTE_NORMAL);  // a leftover of a broken run
+    file.Reset(CreateFileW(writePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, entry.attributes, nullptr));
+  }
   if (!file) {
+    *error = "the file cannot be created: " + base::ErrorText(GetLastError());
     unzCloseCurrentFile(zip);
-    return false;
+    return EntryOutcome::kLocalFault;
   }
   ZipEntry times = entry;
   ApplyLocalTimes(zip, &times);
   block_.resize(kBlockSize);
-  bool complete = true;
+  EntryOutcome outcome = EntryOutcome::kWritten;
   uint64_t total = 0;
   for (;;) {
     int got = unzReadCurrentFile(zip, block_.data(), kBlockSize);
     if (got == 0) break;
     if (got < 0) {
       *error = "the data cannot be decoded: " + UnzipErrorText(got);
-      complete = false;
+      outcome = EntryOutcome::kArchiveFault;
       break;
     }
     DWORD written = 0;
     if (!WriteFile(file.Get(), block_.data(), static_cast<DWORD>(got), &written, nullptr) ||
         written != static_cast<DWORD>(got)) {
       *error = "writing failed: " + base::ErrorText(GetLastError());
-      complete = false;
+      outcome = EntryOutcome::kLocalFault;
       break;
     }
     total += static_cast<uint64_t>(got);
   }
+  // Closing the entry is where the reader compares the CRC.
   rc = unzCloseCurrentFile(zip);
-  if (complete && rc != UNZ_OK) {
+  if (outcome == EntryOutcome::kWritten && rc != UNZ_OK) {
     *error = "the data cannot be decoded: " + UnzipErrorText(rc);
-    complete = false;
+    outcome = EntryOutcome::kArchiveFault;
   }
   // A damaged stream can end early without an error from the reader, which
   // then also skips its CRC check.
-  if (complete && total != info.uncompressed_size) {
+  if (outcome == EntryOutcome::kWritten && total != info.uncompressed_size) {
     *error = "the data cannot be decoded: " + std::to_string(total) + " of " +
              std::to_string(info.uncompressed_size) + " bytes";
-    complete = false;
+    outcome = EntryOutcome::kArchiveFault;
   }
-  if (!complete) return false;
+  if (outcome != EntryOutcome::kWritten) {
+    file.Reset();
+    RemovePartFile(writePath);  // no half-written bytes stay behind
+    return outcome;
+  }
   // Zero means the time is unknown (a DOS stamp the system could not convert).
   FILETIME creation = ToFileTime(times.creationTime), access = ToFileTime(times.accessTime),
            write = ToFileTime(times.writeTime);
   SetFileTime(file.Get(), times.creationTime ? &creation : nullptr, times.accessTime ? &access : nullptr,
               times.writeTime ? &write : nullptr);
-  return true;
+  file.Reset();
+  if (writePath != api && !MoveFileExW(writePath.c_str(), api.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    *error = "the file cannot be replaced: " + base::ErrorText(GetLastError());
+    RemovePartFile(writePath);
+    return EntryOutcome::kLocalFault;
+  }
+  return EntryOutcome::kWritten;
 }

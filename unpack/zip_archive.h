@@ -19,6 +19,14 @@ struct ZipEntry {
   bool IsDirectory() const { return (attributes & 0x10) != 0; }
 };
 
+// How writing one entry ended.
+enum class EntryOutcome {
+  kWritten,       // the entry's data (CRC checked) or folder are in place
+  kKeptReadOnly,  // a read-only file from an earlier package stays as it is
+  kArchiveFault,  // the archive's data are bad (damaged, CRC, encrypted, method)
+  kLocalFault,    // this machine could not take it (file locked, disk, rights)
+};
+
 class ZipArchive {
  public:
   ZipArchive() = default;
@@ -39,10 +47,13 @@ class ZipArchive {
   bool ReadEntry(int32_t index, ZipEntry* entry, std::string* error);
 
   // Writes entry `index` to `fullPath`: a folder for a directory entry, else
-  // the file's data in 16 KiB blocks, replacing an existing file, with the
-  // entry's attributes and, once all data are written, its times. Folders are
-  // remembered across calls: use one archive object per unpacking job.
-  bool Extract(int32_t index, const ZipEntry& entry, const std::wstring& fullPath, std::string* error);
+  // the file's data in 16 KiB blocks with the entry's attributes and times.
+  // A file that exists is replaced only once the new data are complete and
+  // their CRC checked (they go to a temporary name beside it first); a new
+  // file whose entry fails is removed again. Folders are remembered across
+  // calls: use one archive object per unpacking job. `error` tells why an
+  // entry was not written.
+  EntryOutcome Extract(int32_t index, const ZipEntry& entry, const std::wstring& fullPath, std::string* error);
 
  private:
   bool GoTo(int32_t index, std::string* error);

@@ -26,7 +26,7 @@ DownloadInstallCfgState::DownloadInstallCfgState(LauncherContext* context)
     : DownloadingState(context, PageWhileRunning::kRedraw) {}
 
 void DownloadInstallCfgState::Begin(DownloadTask& task) {
-  if (context->page) context->page->SetStatusText(L"正在检查版本资源，请稍后...");
+  ShowStatus(L"正在检查版本资源，请稍后...");
   Log("enter DownloadConfig ... ");
   // The time parameter keeps caches between us and the server from serving an old file.
   query = "?v=" + base::TimestampText();

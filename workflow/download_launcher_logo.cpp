@@ -24,7 +24,7 @@ DownloadLauncherLogo::DownloadLauncherLogo(LauncherContext* context)
 
 void DownloadLauncherLogo::Begin(DownloadTask& task) {
   Log("enter download launcher logo state");
-  context->page->SetStatusText(L"正在下载微端资源，请稍后...");
+  ShowStatus(L"正在下载微端资源，请稍后...");
   // A configuration without a logo names no server: an empty URL would be
   // fetched from the player's own machine (port 80) and, being a file
   // download, retried for a minute before the run went on.

@@ -15,7 +15,7 @@ DownloadPkgVerState::DownloadPkgVerState(LauncherContext* context)
     : DownloadingState(context, PageWhileRunning::kRedraw) {}  // no bar for a few bytes of text
 
 void DownloadPkgVerState::Begin(DownloadTask& task) {
-  context->page->SetStatusText(L"正在检查客户端版本信息，请稍后...");
+  ShowStatus(L"正在检查客户端版本信息，请稍后...");
   Log("enter DownloadPkgVerState");
   // No local path: the version text stays in memory. The time parameter
   // keeps caches between us and the server from answering with an old version.

@@ -23,6 +23,28 @@ bool HeldOpen(const std::wstring& path) {
   return !file && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+bool Move(const std::wstring& from, const std::wstring& to) {
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+// A program ended just before (KillProcessByPath) can hold its image a
+// little longer while the system tears the process down; a file still held
+// after that is in use for real.
+bool MoveIntoPlace(const std::wstring& from, const std::wstring& to) {
+  constexpr int kTries = 15;
+  constexpr DWORD kPauseMs = 100;
+  for (int attempt = 1;; ++attempt) {
+    if (Move(from, to)) return true;
+    DWORD code = GetLastError();
+    bool held = code == ERROR_SHARING_VIOLATION || (code == ERROR_ACCESS_DENIED && HeldOpen(to));
+    if (!held || attempt == kTries) {
+      SetLastError(code);
+      return false;
+    }
+    Sleep(kPauseMs);
+  }
+}
+
 }  // namespace
 
 std::wstring DownloadingPath(const std::wstring& path) { return path + L".downloading"; }
@@ -49,7 +71,7 @@ bool PlaceDownloadedFile(const std::wstring& tempPath, const std::wstring& path,
     }
     Log("checksum verified: sha256 %s, url: %s", got.c_str(), url.c_str());
   }
-  if (!MoveFileExW(tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!MoveIntoPlace(tempPath, path)) {
     DWORD code = GetLastError();
     if (code == ERROR_ACCESS_DENIED && HeldOpen(path)) code = ERROR_SHARING_VIOLATION;
     *errorCode = code;

@@ -1,8 +1,17 @@
 #include "workflow/downloading_state.h"
 
+#include <windows.h>
+
 #include <memory>
 
 #include "ui/loading_page.h"
+
+namespace {
+
+// The figures change at most this often, so that they can be read.
+constexpr uint64_t kFiguresEveryMs = 500;
+
+}  // namespace
 
 DownloadingState::DownloadingState(LauncherContext* context, PageWhileRunning page)
     : State(context), page(page) {}
@@ -21,7 +30,9 @@ void DownloadingState::Update() {
   }
   DownloadTask& task = *context->download;
   if (!task.finished) {
+    if (!Watch(task)) return;
     if (!context->page) return;
+    UpdateStatusLine(task);
     if (page == PageWhileRunning::kProgress)
       context->page->SetProgress(task.received, task.total);
     else if (page == PageWhileRunning::kRedraw)
@@ -35,5 +46,40 @@ void DownloadingState::Update() {
 }
 
 void DownloadingState::Fetch(const char* agent, const std::string& url, DownloadTask& task) {
+  task.retryInMemory = task.localPath.empty();
   StartDownload(jobs, agent, url, &task);
+}
+
+void DownloadingState::ShowStatus(const std::wstring& text) {
+  ownStatus = true;
+  statusText = shownLine = text;
+  if (context->page) context->page->SetStatusText(text);
+}
+
+void DownloadingState::UpdateStatusLine(DownloadTask& task) {
+  if (!ownStatus) return;
+  uint64_t now = GetTickCount64();
+  int32_t retry = task.retrying.load();
+  int64_t received = task.received.load();
+  std::wstring line = statusText;
+  bool figures = false;
+  if (retry > 0) {
+    meter.Restart();
+    line += RetryText(retry);
+  } else if (page == PageWhileRunning::kProgress && received > 0) {
+    // The first count of a resumed download is no transfer of this run.
+    if (lastReceived <= 0) meter.Restart();
+    meter.Add(now, received);
+    figures = true;
+    if (showingFigures && now - shownAtMs < kFiguresEveryMs)
+      line = shownLine;  // figures that change every tick cannot be read
+    else
+      line += TransferFiguresText(received, task.total.load(), meter.BytesPerSecond());
+  }
+  lastReceived = received;
+  showingFigures = figures;
+  if (line == shownLine) return;
+  shownLine = line;
+  shownAtMs = now;
+  context->page->SetStatusText(line);
 }

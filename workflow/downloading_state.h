@@ -4,6 +4,7 @@
 
 #include "net/download_task.h"
 #include "workflow/state.h"
+#include "workflow/transfer_status.h"
 
 class DownloadingState : public State {
  public:
@@ -26,11 +27,29 @@ class DownloadingState : public State {
   virtual void Succeeded(DownloadTask& task) = 0;
   virtual void Failed(DownloadTask& task) = 0;
 
-  // Starts `url` into the task, into memory or into `task.localPath`.
+  // Starts `url` into the task, into memory or into `task.localPath`. An
+  // in-memory request is retried on connection failures.
   void Fetch(const char* agent, const std::string& url, DownloadTask& task);
 
+  // Sets the page's status text. While the request runs, a retry notice
+  // follows it, and with the progress bar also the transfer's figures.
+  void ShowStatus(const std::wstring& text);
+
+  // Called on every tick while the request runs, before the page is fed.
+  // False when it has moved to another state (then touch nothing).
+  virtual bool Watch(DownloadTask&) { return true; }
+
  private:
+  void UpdateStatusLine(DownloadTask& task);
+
   bool started = false;
   PageWhileRunning page;
   DownloadJobList jobs;
+  bool ownStatus = false;   // ShowStatus was called: the line is ours to extend
+  std::wstring statusText;  // the state's own text
+  std::wstring shownLine;   // what the page shows now
+  uint64_t shownAtMs = 0;
+  bool showingFigures = false;
+  int64_t lastReceived = 0;
+  SpeedMeter meter;
 };

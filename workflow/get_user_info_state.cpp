@@ -22,7 +22,7 @@ void GetUserInfoFromTokenState::Begin(DownloadTask& task) {
     NextState();
     return;
   }
-  context->page->SetStatusText(L"正在检查用户登录信息，请稍后...");
+  ShowStatus(L"正在检查用户登录信息，请稍后...");
   Log("enter get user login info state");
   // The token server's URL carries its own "?" and parameter name.
   Fetch("get user login info state", config.tokensvr + base::Utf8(config.token), task);

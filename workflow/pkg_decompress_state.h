@@ -19,6 +19,11 @@ struct DecompressJob {
   std::atomic<int32_t> progress{0};
   // Set before `total` first changes: the archive could be read as a zip.
   std::atomic<bool> archiveIsZip{false};
+  // Set before `progress` reaches `total`: entries that could not be written
+  // (a read-only file kept from an earlier package is no failure), and
+  // whether any of them failed on the archive's own data.
+  std::atomic<int32_t> failedEntries{0};
+  std::atomic<bool> archiveFault{false};
   // Tests only: called on the worker when it starts and after each entry's
   // progress has been published, to let a test observe every step.
   std::function<void()> stepHook;

@@ -4,6 +4,8 @@
 #include "workflow/terminal_states.h"
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
+#include "base/text.h"
+#include "install/drive_queries.h"
 #include "install/install_config.h"
 #include "workflow/load_state.h"
 #include "workflow/package_url.h"
@@ -16,10 +18,13 @@ PkgDownloadState::PkgDownloadState(LauncherContext* context)
 
 void PkgDownloadState::Begin(DownloadTask& task) {
   const InstallConfig& config = *context->config;
-  context->page->SetStatusText(L"正在准备客户端资源，请稍后...");
+  ShowStatus(L"正在准备客户端资源，请稍后...");
   reportQos(10, "DownloadPkgStart");
   Log("enter download client state");
   task.localPath = config.GetPkgDownloadPath();
+  // The archive's resume record stays until the archive has been unpacked,
+  // so that a later run sees a kept archive whole instead of fetching it again.
+  task.keepResumeRecord = true;
   std::string url;
   std::string error;
   if (!FormatPackageUrl(config.pkgUrl, ReadVersionNumber(config.serverVersion), url, error)) {
@@ -30,6 +35,30 @@ void PkgDownloadState::Begin(DownloadTask& task) {
     return;
   }
   Fetch("download client zip", url, task);
+}
+
+bool PkgDownloadState::Watch(DownloadTask& task) {
+  int64_t total = task.total.load();
+  if (total <= 1 || total == checkedTotal) return true;
+  checkedTotal = total;
+  // What is still to come must fit; the bytes already on disk are counted.
+  int64_t needed = total - task.received.load();
+  uint64_t available = 0;
+  if (needed <= 0 || !CurrentDriveQueries().FreeBytes(context->config->installDir, available) ||
+      static_cast<uint64_t>(needed) <= available)
+    return true;
+  LauncherContext* ctx = context;
+  std::string text = base::Utf8(DiskSpaceText(needed, static_cast<int64_t>(available)));
+  Log("PkgDownloadState: %lld bytes still to download, %llu free on the install drive",
+      static_cast<long long>(needed), static_cast<unsigned long long>(available));
+  reportQos(12, "DownloadPkgFailed");
+  if (ctx->config->weiduanShortcut) {
+    ctx->config->userInfo.clear();
+    TransitionTo<LoadState>(ctx);  // the state and its download end here
+  } else {
+    TransitionTo<ErrorState>(ctx, Log("%s", text.c_str()));
+  }
+  return false;
 }
 
 void PkgDownloadState::Failed(DownloadTask&) {

@@ -11,4 +11,9 @@ class PkgDownloadState : public DownloadingState {
   void Begin(DownloadTask& task) override;
   void Succeeded(DownloadTask& task) override;
   void Failed(DownloadTask& task) override;
+  // Stops the download at once when the package cannot fit on the drive.
+  bool Watch(DownloadTask& task) override;
+
+ private:
+  int64_t checkedTotal = 1;
 };

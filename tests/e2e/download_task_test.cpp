@@ -9,6 +9,7 @@
 #include "base/strings.h"
 #include "base/text.h"
 #include "net/download_task.h"
+#include "net/resume_record.h"
 #include "support/files.h"
 #include "support/game_server.h"
 #include "support/scratch_folder.h"
@@ -246,6 +247,193 @@ TEST_F(Download, ThreadThatCannotStartEndsTheJob) {
   EXPECT_TRUE(base::StartsWith(task.error, "start request thread failed: ")) << task.error;
   StopAll(jobs);
   EXPECT_TRUE(jobs.empty());
+}
+
+// ---- Resume across runs: a record beside the file names the resource ----
+
+class DownloadAcrossRuns : public Download {
+ protected:
+  // A first "run" that is stopped once some bytes are on disk.
+  void Interrupt(const std::string& url, const std::wstring& target) {
+    DownloadTask task;
+    task.localPath = target;
+    DownloadJobList first;
+    StartDownload(first, "test", url, &task);
+    for (int i = 0; i < 3000 && task.received.load() < 100000; ++i) Sleep(10);
+    StopAll(first);
+    ASSERT_GE(task.received.load(), 100000) << task.error;
+    ASSERT_NE(task.error, "");
+  }
+  static int64_t SizeOf(const std::wstring& path) { return static_cast<int64_t>(support::ReadFileBytes(path).size()); }
+};
+
+TEST_F(DownloadAcrossRuns, StoppedDownloadGoesOnFromTheBytesOnDisk) {
+  std::string content = gameserver::TestBytes(800000, 11);
+  ASSERT_TRUE(gameserver::Publish("/net/across.bin", content));
+  ASSERT_TRUE(gameserver::AddFault("/net/across.bin", "rate=100000"));
+  std::string url = gameserver::ServerUrl("/net/across.bin");
+  std::wstring target = Target(L"across.bin");
+  Interrupt(url, target);
+  int64_t onDisk = SizeOf(target);
+  ASSERT_GT(onDisk, 0);
+  ASSERT_LT(onDisk, 800000);
+  EXPECT_TRUE(base::PathExists(ResumeRecordPath(target)));
+
+  DownloadTask task;
+  task.localPath = target;
+  Run(url, task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_EQ(task.received.load(), 800000);
+  EXPECT_EQ(task.total.load(), 800000);
+  EXPECT_TRUE(support::ReadFileBytes(target) == content) << "resumed file differs from the source";
+  EXPECT_FALSE(base::PathExists(ResumeRecordPath(target))) << "the record goes with a complete download";
+  // (The server logs a request once it has answered it: not the one stopped.)
+  auto seen = gameserver::Requests("/net/across.bin");
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back().range, "bytes=" + std::to_string(onDisk) + "-");
+  EXPECT_EQ(seen.back().status, 206);
+}
+
+TEST_F(DownloadAcrossRuns, WholeLeftoverIsAnswered416AndKept) {
+  std::string content = gameserver::TestBytes(300000, 12);
+  ASSERT_TRUE(gameserver::Publish("/net/whole.bin", content));
+  std::string url = gameserver::ServerUrl("/net/whole.bin");
+  std::wstring target = Target(L"whole.bin");
+  {
+    DownloadTask first;
+    first.localPath = target;
+    first.keepResumeRecord = true;  // as the package download does until it is unpacked
+    Run(url, first);
+    ASSERT_EQ(first.error, "");
+    StopAll(jobs);
+  }
+  ASSERT_TRUE(base::PathExists(ResumeRecordPath(target)));
+
+  DownloadTask task;
+  task.localPath = target;
+  Run(url, task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_EQ(task.received.load(), 300000);
+  EXPECT_EQ(task.total.load(), 300000);
+  EXPECT_TRUE(support::ReadFileBytes(target) == content);
+  EXPECT_FALSE(base::PathExists(ResumeRecordPath(target)));
+  auto seen = gameserver::Requests("/net/whole.bin");
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].range, "bytes=300000-");
+  EXPECT_EQ(seen[1].status, 416);
+}
+
+TEST_F(DownloadAcrossRuns, FileChangedOnTheServerStartsOver) {
+  std::string before = gameserver::TestBytes(600000, 13);
+  ASSERT_TRUE(gameserver::Publish("/net/changed.bin", before));
+  ASSERT_TRUE(gameserver::AddFault("/net/changed.bin", "rate=100000"));
+  std::string url = gameserver::ServerUrl("/net/changed.bin");
+  std::wstring target = Target(L"changed.bin");
+  Interrupt(url, target);
+  Sleep(1100);  // a new modification time, whatever the file system's resolution
+  std::string after = gameserver::TestBytes(500000, 14);
+  ASSERT_TRUE(gameserver::Publish("/net/changed.bin", after));
+
+  DownloadTask task;
+  task.localPath = target;
+  Run(url, task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_TRUE(support::ReadFileBytes(target) == after) << "two versions spliced together";
+  auto seen = gameserver::Requests("/net/changed.bin");
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back().range.compare(0, 6, "bytes="), 0) << "asked for the rest, with If-Range";
+  EXPECT_EQ(seen.back().status, 200);
+}
+
+TEST_F(DownloadAcrossRuns, PartialFileWithoutARecordOrForAnotherUrlStartsOver) {
+  std::string content = gameserver::TestBytes(200000, 15);
+  ASSERT_TRUE(gameserver::Publish("/net/norecord.bin", content));
+  std::string url = gameserver::ServerUrl("/net/norecord.bin");
+  std::wstring target = Target(L"norecord.bin");
+  ASSERT_EQ(base::CreateDirectoryTree(base::DirectoryPart(target)), 0u);
+  ASSERT_TRUE(base::WriteWholeFile(target, content.substr(0, 50000)));
+
+  DownloadTask task;
+  task.localPath = target;
+  Run(url, task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_TRUE(support::ReadFileBytes(target) == content);
+
+  // Now a record of another resource beside a partial file.
+  ASSERT_TRUE(base::WriteWholeFile(target, content.substr(0, 50000)));
+  ResumeRecord other;
+  other.url = gameserver::ServerUrl("/net/other.bin");
+  other.validator = "\"x\"";
+  other.length = 200000;
+  ASSERT_TRUE(base::WriteWholeFile(ResumeRecordPath(target), FormatResumeRecord(other)));
+  task.Reset();
+  task.localPath = target;
+  StopAll(jobs);
+  Run(url, task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_TRUE(support::ReadFileBytes(target) == content);
+  auto seen = gameserver::Requests("/net/norecord.bin");
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].range, "-");
+  EXPECT_EQ(seen[1].range, "-");
+}
+
+TEST_F(DownloadAcrossRuns, ServerWithoutValidatorsIsNotResumedLater) {
+  std::string content = gameserver::TestBytes(600000, 16);
+  ASSERT_TRUE(gameserver::Publish("/net/novalidator.bin", content));
+  ASSERT_TRUE(gameserver::AddFault("/net/novalidator.bin", "rate=100000&no_validators=1"));
+  std::string url = gameserver::ServerUrl("/net/novalidator.bin");
+  std::wstring target = Target(L"novalidator.bin");
+  Interrupt(url, target);
+  EXPECT_FALSE(base::PathExists(ResumeRecordPath(target)));
+  DownloadTask task;
+  task.localPath = target;
+  Run(url, task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_TRUE(support::ReadFileBytes(target) == content);
+  auto seen = gameserver::Requests("/net/novalidator.bin");
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back().range, "-");
+}
+
+// ---- Small in-memory requests ----
+
+TEST_F(Download, SmallRequestIsRetriedAfterABrokenTransferButNotAfterAStatus) {
+  ASSERT_TRUE(gameserver::Publish("/net/small.txt", "small body"));
+  ASSERT_TRUE(gameserver::AddFault("/net/small.txt", "drop_after=4"));
+  DownloadTask task;
+  task.retryInMemory = true;
+  Run(gameserver::ServerUrl("/net/small.txt"), task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_EQ(task.BodyText(), "small body") << "the broken attempt's bytes are not kept";
+  EXPECT_EQ(gameserver::Requests("/net/small.txt").size(), 2u);
+
+  // Three attempts at most.
+  ASSERT_TRUE(gameserver::AddFault("/net/small2.txt", "drop_after=0&times=0"));
+  ASSERT_TRUE(gameserver::Publish("/net/small2.txt", "x"));
+  DownloadTask broken;
+  broken.retryInMemory = true;
+  std::string url2 = gameserver::ServerUrl("/net/small2.txt");
+  Run(url2, broken);
+  EXPECT_EQ(broken.error, "http response failed, isrun:1, res:NULL, status: 200, url: " + url2);
+  EXPECT_EQ(gameserver::Requests("/net/small2.txt").size(), 3u);
+
+  // An answer with a status is an answer: never retried.
+  ASSERT_TRUE(gameserver::AddFault("/net/small3.txt", "status=503"));
+  ASSERT_TRUE(gameserver::Publish("/net/small3.txt", "x"));
+  DownloadTask refused;
+  refused.retryInMemory = true;
+  Run(gameserver::ServerUrl("/net/small3.txt"), refused);
+  EXPECT_NE(refused.error, "");
+  EXPECT_EQ(gameserver::Requests("/net/small3.txt").size(), 1u);
+
+  // Without the flag (statistics reports) there is no retry at all.
+  ASSERT_TRUE(gameserver::AddFault("/net/small4.txt", "drop_after=0"));
+  ASSERT_TRUE(gameserver::Publish("/net/small4.txt", "x"));
+  DownloadTask plain;
+  Run(gameserver::ServerUrl("/net/small4.txt"), plain);
+  EXPECT_NE(plain.error, "");
+  EXPECT_EQ(gameserver::Requests("/net/small4.txt").size(), 1u);
 }
 
 }  // namespace

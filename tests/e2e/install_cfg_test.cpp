@@ -127,6 +127,27 @@ TEST_F(InstallCfg, MissingConfigurationShowsTheDownloadError) {
   EXPECT_EQ(log.find("InitInstallDir"), std::string::npos);
 }
 
+TEST_F(InstallCfg, ConnectionDroppedOnceIsRetriedButAStatusIsNot) {
+  ASSERT_TRUE(gameserver::ResetFaults());
+  Publish("[common]\ninstallName=VornCfgRetry\n");
+  ASSERT_TRUE(gameserver::AddFault("/pkg/vorn_install_cfg.ini", "drop_after=3"));
+  std::vector<std::wstring> boxes = Run(L"vorn-pc-tok.exe");
+  EXPECT_NE(log.find("enter DownloadConfig succ"), std::string::npos) << log;
+  EXPECT_EQ(gameserver::Requests("/pkg/vorn_install_cfg.ini").size(), 2u);
+  for (const std::wstring& box : boxes)
+    EXPECT_EQ(base::Utf8(box).find("下载配置失败"), std::string::npos) << base::Utf8(box);
+
+  // An answer with an error status ends the run at once, as before.
+  ASSERT_TRUE(base::WriteWholeFile(ServerLog(L"requests.log"), ""));
+  ASSERT_TRUE(gameserver::AddFault("/pkg/vorn_install_cfg.ini", "status=503"));
+  boxes = Run(L"vorn-pc-tok.exe");
+  ASSERT_EQ(boxes.size(), 1u) << log;
+  EXPECT_EQ(base::Utf8(boxes[0]).rfind("下载配置失败！[error:http response failed", 0), 0u)
+      << base::Utf8(boxes[0]);
+  EXPECT_EQ(gameserver::Requests("/pkg/vorn_install_cfg.ini").size(), 1u);
+  RemoveTree(L"d:\\VornCfgRetry");
+}
+
 TEST_F(InstallCfg, BadLineShowsTheParseError) {
   Publish("[common]\ninstallName=VornCfgBad\nqosUrl = " + QosUrl() + "\n");
   std::vector<std::wstring> boxes = Run(L"vorn-pc-tok.exe");

@@ -201,7 +201,9 @@ TEST(PkgDecompress, ReadOnlyFileOfAFirstPackageSurvivesTheSecond) {
   // The version is recorded all the same, so the package is not fetched again.
   EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
   std::string log = support::ReadTestLog();
-  EXPECT_NE(log.find("entry vorn/config.ini failed: a read-only file is in the way"), std::string::npos) << log;
+  EXPECT_NE(log.find("entry vorn/config.ini skipped: a read-only file is in the way, kept as it is"),
+            std::string::npos)
+      << log;
   EXPECT_NE(log.find("1 of 2 entries unpacked"), std::string::npos) << log;
 }
 
@@ -218,8 +220,9 @@ TEST(PkgDecompress, RepeatedNamesInAFreshFolderFollowTheReplaceRules) {
   EXPECT_EQ(support::ReadFileBytes(u.Inst(L"fresh\\locked.ini")), "first");
   EXPECT_EQ(support::ReadFileBytes(u.Inst(L"fresh\\sub\\b.txt")), "b");
   std::string log = support::ReadTestLog();
-  EXPECT_NE(log.find("entry fresh/locked.ini failed: a read-only file is in the way"), std::string::npos) << log;
+  EXPECT_NE(log.find("entry fresh/locked.ini skipped: a read-only file is in the way"), std::string::npos) << log;
   EXPECT_NE(log.find("4 of 5 entries unpacked"), std::string::npos) << log;
+  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105") << "a kept read-only file is no failure";
 }
 
 namespace {
@@ -300,7 +303,40 @@ TEST(PkgDecompress, BadEntriesFailAloneAndKeepWhatTheyWouldReplace) {
   EXPECT_NE(log.find("entry damaged.txt failed: the data cannot be decoded: CRC mismatch"), std::string::npos) << log;
   EXPECT_NE(log.find("entry lzma.bin failed: compression method 14 is not supported"), std::string::npos) << log;
   EXPECT_FALSE(base::PathExists(u.Inst(L"lzma.bin")));
+  // Entries that fail half-way leave no bytes behind, neither under their
+  // own name nor under the name they were written to first.
+  EXPECT_FALSE(base::PathExists(u.Inst(L"damaged.bin")));
+  EXPECT_FALSE(base::PathExists(u.Inst(L"damaged.txt")));
+  EXPECT_FALSE(base::PathExists(u.Inst(L"secret.dat.unpacking")));
   EXPECT_NE(log.find("1 of 5 entries unpacked"), std::string::npos) << log;
+  // Not installed: no version, and the archive stays for the next run; its
+  // resume record goes, since its own data are bad and must be fetched again.
+  EXPECT_FALSE(base::PathExists(u.config.GetPkgVerPath()));
+  EXPECT_TRUE(base::PathExists(u.Archive()));
+  EXPECT_NE(log.find("4 entries failed, pkg.ver left unchanged and the archive kept"), std::string::npos) << log;
+}
+
+TEST(PkgDecompress, CorruptEntryOverAnOldFileKeepsTheOldBytes) {
+  Unpack u(L"unzip-corrupt-update");
+  ASSERT_EQ(base::CreateDirectoryTree(u.Inst(L"vorn")), 0u);
+  ASSERT_TRUE(e2e::WriteFileBytes(u.Inst(L"vorn\\big.bin"), "old big"));
+  ASSERT_TRUE(e2e::WriteFileBytes(u.config.GetPkgVerPath(), "104"));
+  ZipItem damaged = FileItem("vorn/big.bin", std::string(300000, 'n'));
+  damaged.corruptData = true;
+  u.PutArchive({damaged, FileItem("vorn/ok.txt", "ok")});
+  ASSERT_TRUE(u.Run());
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\big.bin")), "old big");
+  EXPECT_FALSE(base::PathExists(u.Inst(L"vorn\\big.bin.unpacking")));
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\ok.txt")), "ok");
+  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "104");
+  EXPECT_TRUE(base::PathExists(u.Archive()));
+
+  // Once the archive is whole, the same folder is brought up to date.
+  u.PutArchive({FileItem("vorn/big.bin", std::string(300000, 'n')), FileItem("vorn/ok.txt", "ok")});
+  ASSERT_TRUE(u.Run());
+  EXPECT_EQ(e2e::ReadFileBytes(u.Inst(L"vorn\\big.bin")), std::string(300000, 'n'));
+  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+  EXPECT_FALSE(base::PathExists(u.Archive()));
 }
 
 TEST(PkgDecompress, PathsBeyondMaxPathAreWrittenWhole) {

@@ -12,4 +12,5 @@ set(VORN_FUZZ_TARGETS
   launch_params
   user_info
   ecdsa_encoding
+  resume_record
 )

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -295,6 +296,38 @@ TEST_F(PageWindowTest, StatusTextAppearsOnlyWithTheNextRepaint) {
   EXPECT_GT(changed, 60);
   EXPECT_EQ(outside, 0);
   EXPECT_GT(brightest, 170) << "the text is drawn in near-white";
+}
+
+// The longest lines the download states show: the package state's text with
+// the widest figures, and the longest state text with a retry notice.
+TEST_F(PageWindowTest, DownloadFiguresAndRetryNoticeFitOnTheCard) {
+  const wchar_t* const lines[] = {
+      L"正在准备客户端资源，请稍后... 1023M/1023M 1023K/s 剩余59分钟",
+      L"正在准备客户端资源，请稍后... 9.9K/1023G 1023M/s 剩余99小时",
+      L"正在检查客户端版本信息，请稍后... 网络中断，正在第30次重试...",
+  };
+  page->SetStatusText(L"");
+  page->SetProgress(1, 2);
+  Shot plain = Grab();
+  int n = 0;
+  for (const wchar_t* line : lines) {
+    SCOPED_TRACE(base::Utf8(line));
+    page->SetStatusText(line);
+    page->SetProgress(1, 2);
+    Shot shot = Grab("status-long-" + std::to_string(n++));
+    int rightmost = 0, outside = 0;
+    for (int y = 0; y < 136; ++y) {
+      for (int x = 0; x < 462; ++x) {
+        if (plain.At(x, y) == shot.At(x, y)) continue;
+        rightmost = std::max(rightmost, x);
+        if (x < 58 || y < 83 || y > 104) ++outside;
+      }
+    }
+    EXPECT_GT(rightmost, 300) << "the line was drawn";
+    // The card's soft right edge begins a few pixels inside x = 461.
+    EXPECT_LE(rightmost, 450);
+    EXPECT_EQ(outside, 0);
+  }
 }
 
 TEST_F(PageWindowTest, ProgressTrackAndFillHaveTheirColoursAndPlaces) {

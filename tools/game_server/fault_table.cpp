@@ -24,6 +24,7 @@ std::string Fault::Describe() const {
   if (delayMs) add("delay_ms=" + std::to_string(delayMs));
   if (dropAfter >= 0) add("drop_after=" + std::to_string(dropAfter));
   if (ignoreRange) add("ignore_range=1");
+  if (noValidators) add("no_validators=1");
   if (!redirect.empty()) add("redirect=" + redirect);
   if (rate) add("rate=" + std::to_string(rate));
   if (stallAfter >= 0) add("stall_after=" + std::to_string(stallAfter));
@@ -51,6 +52,8 @@ bool ParseFault(const std::map<std::string, std::string>& params, Fault& fault,
       fault.dropAfter = n;
     } else if (key == "ignore_range") {
       fault.ignoreRange = value == "1";
+    } else if (key == "no_validators") {
+      fault.noValidators = value == "1";
     } else if (key == "redirect") {
       if (value.empty()) return error = "redirect needs a target", false;
       fault.redirect = value;

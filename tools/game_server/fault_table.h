@@ -13,6 +13,7 @@ struct Fault {
   int delayMs = 0;           // wait before answering
   int64_t dropAfter = -1;    // close the connection after this many body bytes
   bool ignoreRange = false;  // answer a "Range" request with 200 and the whole body
+  bool noValidators = false; // send neither ETag nor Last-Modified
   std::string redirect;      // answer 302 with this Location
   int64_t rate = 0;          // body bytes per second (0: full speed)
   int64_t stallAfter = -1;   // go silent after this many body bytes, then close

@@ -81,6 +81,23 @@ bool LookUpToken(const std::string& file, const std::string& token, std::string&
   return false;
 }
 
+// Validators as a static web server sends them: an ETag from the file's size
+// and modification time, and Last-Modified.
+std::string EtagOf(const struct stat& info) {
+  char text[64];
+  snprintf(text, sizeof text, "\"%llx-%llx-%lx\"", static_cast<unsigned long long>(info.st_size),
+           static_cast<unsigned long long>(info.st_mtim.tv_sec), static_cast<long>(info.st_mtim.tv_nsec));
+  return text;
+}
+
+std::string HttpDate(time_t when) {
+  char text[64];
+  struct tm parts {};
+  gmtime_r(&when, &parts);
+  strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &parts);
+  return text;
+}
+
 }  // namespace
 
 GameServer::GameServer(ServerOptions options)
@@ -235,6 +252,27 @@ void GameServer::ServeFile(const httplib::Request& req, httplib::Response& res, 
   }
   std::string type = ContentTypeFor(full);
   size_t size = static_cast<size_t>(info.st_size);
+  std::string etag = EtagOf(info);
+  std::string lastModified = HttpDate(info.st_mtim.tv_sec);
+  bool validators = !(fault && fault->noValidators);
+  if (validators) {
+    res.set_header("ETag", etag);
+    res.set_header("Last-Modified", lastModified);
+  }
+  auto& ranges = const_cast<httplib::Request&>(req).ranges;
+  if (!ranges.empty() && req.has_header("If-Range")) {
+    // A range of a file that changed since the client's copy: the whole file.
+    std::string asked = req.get_header_value("If-Range");
+    if (!validators || (asked != etag && asked != lastModified)) ranges.clear();
+  }
+  if (ranges.size() == 1 && ranges[0].first >= 0 && static_cast<size_t>(ranges[0].first) >= size) {
+    // Asked from the end or beyond: what nginx answers.
+    ranges.clear();
+    res.status = 416;
+    res.set_header("Content-Range", "bytes */" + std::to_string(size));
+    res.set_content("", "text/plain");
+    return;
+  }
   if (size == 0) return res.set_content("", type);
 
   auto in = std::make_shared<std::ifstream>(full, std::ios::binary);

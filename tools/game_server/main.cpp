@@ -33,7 +33,11 @@ Serves a game publication from DIR to the launcher on http://HOST:PORT/
 Publish folder:
   pkg/vorn_install_cfg.ini   the install configuration (its "?v=" is ignored)
   tokens.txt                 token table: one "token<TAB>user info" per line
-  any other file             served by its path, with "Range" support (206)
+  any other file             served by its path, with "Range" support (206),
+                             ETag and Last-Modified, "If-Range" (a stale
+                             validator gets the whole file) and 416 with
+                             "Content-Range: bytes */LENGTH" for a range
+                             from the end of the file or beyond
 
 Endpoints:
   GET /<file>                a file of the publish folder; 404 when missing
@@ -53,6 +57,7 @@ Control (for tests; never logged in requests.log):
           delay_ms=D       wait D ms (at most 60000) before answering
           drop_after=N     close the connection after N body bytes
           ignore_range=1   answer "Range" requests with 200 and the whole file
+          no_validators=1  send no ETag or Last-Modified (and honour no If-Range)
           redirect=URL     answer 302 to URL
           rate=B           send the body at B bytes/s (at least 1024)
           stall_after=N    go silent after N body bytes, close 7 s later
