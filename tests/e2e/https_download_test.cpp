@@ -96,6 +96,48 @@ TEST_F(HttpsDownload, BrokenAndSilentTransfersResumeWithRange) {
   EXPECT_EQ(seen[2].fault, "stall_after=200000,times=1");
 }
 
+TEST_F(HttpsDownload, StoppedDownloadGoesOnInTheNextRunAndAWholeOneIsAnswered416) {
+  std::string content = gameserver::TestBytes(800000, 22);
+  ASSERT_TRUE(gameserver::Publish("/tls/across.bin", content));
+  ASSERT_TRUE(gameserver::AddFault("/tls/across.bin", "rate=100000"));
+  std::string url = gameserver::ServerTlsUrl("/tls/across.bin");
+  std::wstring target = Target(L"across.bin");
+  {
+    DownloadTask first;
+    first.localPath = target;
+    DownloadJobList firstJobs;
+    StartDownload(firstJobs, "test", url, &first);
+    for (int i = 0; i < 3000 && first.received.load() < 100000; ++i) Sleep(10);
+    StopAll(firstJobs);
+    ASSERT_GE(first.received.load(), 100000) << first.error;
+  }
+  int64_t onDisk = static_cast<int64_t>(ReadFileBytes(target).size());
+  ASSERT_GT(onDisk, 0);
+  ASSERT_LT(onDisk, 800000);
+
+  DownloadTask task;
+  task.localPath = target;
+  task.keepResumeRecord = true;  // so that a third run finds it whole
+  Run(url, task);
+  EXPECT_EQ(task.error, "");
+  EXPECT_TRUE(ReadFileBytes(target) == content) << "resumed file differs from the source";
+  auto seen = gameserver::Requests("/tls/across.bin");
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen.back().range, "bytes=" + std::to_string(onDisk) + "-");
+  EXPECT_EQ(seen.back().status, 206);
+
+  StopAll(jobs);
+  DownloadTask third;
+  third.localPath = target;
+  Run(url, third);
+  EXPECT_EQ(third.error, "");
+  EXPECT_EQ(third.received.load(), 800000);
+  EXPECT_TRUE(ReadFileBytes(target) == content);
+  seen = gameserver::Requests("/tls/across.bin");
+  EXPECT_EQ(seen.back().range, "bytes=800000-");
+  EXPECT_EQ(seen.back().status, 416);
+}
+
 TEST_F(HttpsDownload, WrongCertificateFailsWithItsReasonAndWritesNothing) {
   ASSERT_TRUE(gameserver::Publish("/tls/name.bin", "payload"));
   for (bool toFile : {true, false}) {
