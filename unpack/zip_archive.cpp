@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr unsigned kBlockSize = 16384;
+constexpr unsigned kBlockSize = 256 * 1024;
 constexpr unsigned kMethodStored = 0;
 constexpr unsigned kMethodDeflated = 8;
 
@@ -179,18 +179,42 @@ bool ZipArchive::ReadEntry(int32_t index, ZipEntry* entry, std::string* error) {
                                                  static_cast<uint32_t>(info.external_fa));
   uint64_t stamp = DosStampToFileTime(info.dosDate);
   entry->creationTime = entry->accessTime = entry->writeTime = stamp;
-
+  entry->size = info.uncompressed_size;
+  entry->compressedSize = info.compressed_size;
+  unz64_file_pos at{};
+  if (unzGetFilePos64(zip, &at) != UNZ_OK) {
+    *error = "unreadable entry position";
+    return false;
+  }
+  entry->recordOffset = at.pos_in_zip_directory;
+  entry->recordNumber = at.num_of_file;
   return true;
 }
 
-EntryOutcome ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std::wstring& fullPath,
+bool ZipArchive::GoToRecord(const ZipEntry& entry, std::string* error) {
+  if (!zip_) {
+    *error = "no such entry";
+    return false;
+  }
+  unz64_file_pos at;
+  at.pos_in_zip_directory = entry.recordOffset;
+  at.num_of_file = entry.recordNumber;
+  if (unzGoToFilePos64(AsZip(zip_), &at) != UNZ_OK) {
+    current_ = -1;
+    *error = "the central directory cannot be read at this entry";
+    return false;
+  }
+  current_ = entry.recordNumber <= static_cast<uint64_t>(INT32_MAX) ? static_cast<int32_t>(entry.recordNumber) : -1;
+  return true;
+}
+
+EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& fullPath, bool freshFolder,
                                  std::string* error) {
   if (entry.IsDirectory()) {
-    if (folders_.Make(fullPath)) return EntryOutcome::kWritten;
-    *error = "the folder cannot be created";
-    return EntryOutcome::kLocalFault;
+    *error = "a folder entry has no data";
+    return EntryOutcome::kArchiveFault;
   }
-  if (!GoTo(index, error)) return EntryOutcome::kArchiveFault;
+  if (!GoToRecord(entry, error)) return EntryOutcome::kArchiveFault;
   unzFile zip = AsZip(zip_);
   unz_file_info64 info{};
   if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
@@ -207,15 +231,8 @@ EntryOutcome ZipArchive::Extract(int32_t index, const ZipEntry& entry, const std
     *error = "compression method " + std::to_string(info.compression_method) + " is not supported";
     return EntryOutcome::kArchiveFault;
   }
-  size_t cut = fullPath.find_last_of(L"\\/");
   // In a folder this job created, nothing can be in the way but a file the
   // job wrote itself: the checks for an existing file wait for that case.
-  bool freshFolder = false;
-  if (cut != std::wstring::npos) {
-    std::wstring folder = fullPath.substr(0, cut + 1);
-    folders_.Make(folder);
-    freshFolder = folders_.Created(folder);
-  }
   std::wstring api = ForFileApi(fullPath);
   bool exists = false;
   if (!freshFolder) {

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "unpack/folder_maker.h"
-
 // What the launcher needs of one entry.
 struct ZipEntry {
   std::wstring name;        // stored name decoded as UTF-8, then cleaned
@@ -16,6 +14,12 @@ struct ZipEntry {
   uint64_t creationTime = 0;
   uint64_t accessTime = 0;
   uint64_t writeTime = 0;
+  uint64_t size = 0;            // uncompressed bytes
+  uint64_t compressedSize = 0;
+  // Where its central directory record stands, so that any reader of the
+  // same archive can go straight to it.
+  uint64_t recordOffset = 0;
+  uint64_t recordNumber = 0;
   bool IsDirectory() const { return (attributes & 0x10) != 0; }
 };
 
@@ -46,22 +50,23 @@ class ZipArchive {
   // Entry `index` (0-based, archive order). On failure `error` tells why.
   bool ReadEntry(int32_t index, ZipEntry* entry, std::string* error);
 
-  // Writes entry `index` to `fullPath`: a folder for a directory entry, else
-  // the file's data in 16 KiB blocks with the entry's attributes and times.
-  // A file that exists is replaced only once the new data are complete and
-  // their CRC checked (they go to a temporary name beside it first); a new
-  // file whose entry fails is removed again. Folders are remembered across
-  // calls: use one archive object per unpacking job. `error` tells why an
-  // entry was not written.
-  EntryOutcome Extract(int32_t index, const ZipEntry& entry, const std::wstring& fullPath, std::string* error);
+  // Writes the file entry `entry` (as ReadEntry gave it, from this archive
+  // object or another one over the same file) to `fullPath`, whose folder
+  // exists: the data in blocks, with the entry's attributes and times. A file
+  // that exists is replaced only once the new data are complete and their
+  // CRC checked (they go to a temporary name beside it first); a new file
+  // whose entry fails is removed again. `freshFolder` says that the folder
+  // was created by this unpacking job, so that only a file the job wrote
+  // itself can be in the way. `error` tells why an entry was not written.
+  EntryOutcome Extract(const ZipEntry& entry, const std::wstring& fullPath, bool freshFolder, std::string* error);
 
  private:
   bool GoTo(int32_t index, std::string* error);
+  bool GoToRecord(const ZipEntry& entry, std::string* error);
 
   void* zip_ = nullptr;  // unzFile
   int32_t count_ = 0;
   int32_t current_ = -1;  // entry the reader stands on, -1 when unknown
   int32_t brokenAt_ = -1;  // first entry the central directory walk could not reach
   std::vector<char> block_;  // one data block, reused for every entry
-  FolderMaker folders_;
 };

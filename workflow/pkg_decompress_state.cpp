@@ -11,40 +11,10 @@
 #include "ui/loading_page.h"
 #include "install/install_config.h"
 #include "workflow/load_state.h"
+#include "unpack/package_unpacker.h"
 #include "unpack/unpack_path.h"
-#include "unpack/zip_archive.h"
-#include "unpack/zip_entry_rules.h"
 
 namespace {
-
-// One entry to its place under `targetDir`; every failure is logged with why.
-// Names refused for safety count as written: no later run could do better.
-EntryOutcome UnpackEntry(ZipArchive& archive, int32_t index, const std::wstring& targetDir) {
-  ZipEntry entry;
-  std::string error;
-  if (!archive.ReadEntry(index, &entry, &error)) {
-    Log("DecompressWorker: entry %d failed: %s", static_cast<int>(index), error.c_str());
-    return EntryOutcome::kArchiveFault;
-  }
-  std::string name = base::Utf8(entry.name);
-  if (entry.name.empty()) {
-    Log("DecompressWorker: entry %d refused: no name is left after cleaning", static_cast<int>(index));
-    return EntryOutcome::kKeptReadOnly;
-  }
-  // The cleaning rules leave names such as "../x"; those, and anything the
-  // system would resolve outside the folder, are never written.
-  std::wstring fullPath;
-  if (zip_rules::NameLeavesFolder(entry.name) || !ResolveEntryPath(targetDir, entry.name, &fullPath)) {
-    Log("DecompressWorker: entry %s refused: it leads outside the install folder", name.c_str());
-    return EntryOutcome::kKeptReadOnly;
-  }
-  EntryOutcome outcome = archive.Extract(index, entry, fullPath, &error);
-  if (outcome == EntryOutcome::kKeptReadOnly)
-    Log("DecompressWorker: entry %s skipped: %s", name.c_str(), error.c_str());
-  else if (outcome != EntryOutcome::kWritten)
-    Log("DecompressWorker: entry %s failed: %s", name.c_str(), error.c_str());
-  return outcome;
-}
 
 std::string WithCrLf(const std::string& text) {
   std::string out;
@@ -62,40 +32,32 @@ DWORD WINAPI DecompressWorker(LPVOID param) {
   std::unique_ptr<std::shared_ptr<DecompressJob>> hold(static_cast<std::shared_ptr<DecompressJob>*>(param));
   DecompressJob& job = **hold;
   if (job.stepHook) job.stepHook();
-  const std::wstring targetDir = job.targetDir;
-  int32_t count = 0;
-  {
-    ZipArchive archive;
-    std::string error;
-    if (archive.Open(job.archivePath, &error)) {
-      job.archiveIsZip.exchange(true);
-      count = archive.EntryCount();
-    } else {
-      Log("DecompressWorker: the archive %s %s", base::Utf8(job.archivePath).c_str(), error.c_str());
-    }
+  UnpackCallbacks callbacks;
+  callbacks.opened = [&job](int32_t count) {
+    job.archiveIsZip.exchange(true);
     if (count > 0) job.total.exchange(count);
-    int32_t failed = 0, skipped = 0;
-    bool archiveFault = false;
-    for (int32_t i = 0; i < count; ++i) {
-      EntryOutcome outcome = UnpackEntry(archive, i, targetDir);
-      if (outcome == EntryOutcome::kKeptReadOnly) ++skipped;
-      if (outcome == EntryOutcome::kArchiveFault || outcome == EntryOutcome::kLocalFault) ++failed;
-      if (outcome == EntryOutcome::kArchiveFault) archiveFault = true;
-      job.progress.exchange(i);
-      if (job.stepHook) job.stepHook();
+  };
+  // Workers finish entries in any order: the bar only ever moves forward,
+  // and stays below the total until the archive is closed.
+  callbacks.entryDone = [&job](int32_t finished) {
+    int32_t shown = finished - 1;
+    int32_t seen = job.progress.load();
+    while (seen < shown && !job.progress.compare_exchange_weak(seen, shown)) {
     }
-    if (job.archiveIsZip)
-      Log("DecompressWorker: %d of %d entries unpacked", static_cast<int>(count - failed - skipped),
-          static_cast<int>(count));
-    // Published before the progress that ends the job.
-    job.failedEntries.exchange(failed);
-    job.archiveFault.exchange(archiveFault);
-  }
+    if (job.stepHook) job.stepHook();
+  };
+  UnpackOutcome outcome = UnpackPackage(job.archivePath, job.targetDir, job.workers, callbacks);
+  if (outcome.archiveIsZip)
+    Log("DecompressWorker: %d of %d entries unpacked", static_cast<int>(outcome.count - outcome.failed - outcome.skipped),
+        static_cast<int>(outcome.count));
+  // Published before the progress that ends the job.
+  job.failedEntries.exchange(outcome.failed);
+  job.archiveFault.exchange(outcome.archiveFault);
   // The archive is closed now. Only from here on may the state see
   // progress >= total and delete the file; a zero count is therefore
   // published only now.
-  if (count == 0) job.total.exchange(0);
-  job.progress.exchange(count);
+  if (outcome.count == 0) job.total.exchange(0);
+  job.progress.exchange(outcome.count);
   return 0;
 }
 

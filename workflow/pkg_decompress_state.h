@@ -15,6 +15,7 @@
 struct DecompressJob {
   std::wstring targetDir;    // install folder, ending with a backslash
   std::wstring archivePath;  // the downloaded package
+  unsigned workers = 0;      // unpacking threads; 0 lets the package's size decide
   std::atomic<int32_t> total{1};
   std::atomic<int32_t> progress{0};
   // Set before `total` first changes: the archive could be read as a zip.

@@ -430,3 +430,85 @@ TEST(PkgDecompress, ReportsStartAndOk) {
   EXPECT_EQ(events, (std::vector<int>{20, 21}));
   TheQosReporter().url.clear();
 }
+
+namespace {
+
+// A package large enough to be spread over workers: folders of small files,
+// two large ones handed out first, and names that repeat far apart.
+std::vector<ZipItem> SpreadPackage(std::vector<std::pair<std::wstring, std::string>>* expected) {
+  std::vector<ZipItem> items;
+  auto add = [&](const std::string& name, const std::string& data) {
+    items.push_back(FileItem(name, data));
+    std::wstring path = base::ToWide(name, base::kCodePageUtf8);
+    std::replace(path.begin(), path.end(), L'/', L'\\');
+    expected->emplace_back(path, data);
+  };
+  ZipItem ro = FileItem("pack/locked.ini", "first and read-only");
+  ro.externalAttributes = 0x81240000;
+  items.push_back(ro);
+  items.push_back(FileItem("pack/again.txt", "one"));
+  for (int folder = 0; folder < 8; ++folder) {
+    items.push_back(DirItem("pack/d" + std::to_string(folder) + "/"));
+    for (int file = 0; file < 25; ++file)
+      add("pack/d" + std::to_string(folder) + "/f" + std::to_string(file) + ".txt",
+          std::string(static_cast<size_t>(100 + 37 * file), static_cast<char>('a' + folder)));
+    if (folder == 3) add("pack/big1.bin", std::string(5u << 20, 'L'));
+  }
+  add("pack/big2.bin", std::string(6u << 20, 'M'));
+  items.push_back(FileItem("pack/locked.ini", "second"));
+  items.push_back(FileItem("PACK/Again.txt", "two"));
+  expected->emplace_back(L"pack\\locked.ini", "first and read-only");
+  expected->emplace_back(L"pack\\again.txt", "two");
+  return items;
+}
+
+// Runs the step with `workers` threads, ticking as the launcher does, and
+// returns the bar's positions as the page saw them.
+bool RunSpread(Unpack& u, unsigned workers) {
+  auto* state = new PkgDecompressState(&u.context);
+  state->Job()->workers = workers;
+  return u.RunUntilReplaced(state, kRunTimeoutMs) && dynamic_cast<LoadState*>(u.context.state.get()) != nullptr;
+}
+
+}  // namespace
+
+TEST(PkgDecompress, SeveralWorkersWriteEveryEntryAndTheBarOnlyMovesForward) {
+  Unpack u(L"unzip-workers");
+  std::vector<std::pair<std::wstring, std::string>> expected;
+  std::vector<ZipItem> items = SpreadPackage(&expected);
+  u.PutArchive(items);
+  ASSERT_TRUE(RunSpread(u, 3));
+  for (const auto& file : expected) EXPECT_EQ(support::ReadFileBytes(u.Inst(file.first)), file.second) << base::Utf8(file.first);
+  int64_t last = -1;
+  for (const auto& step : u.page.progress) {
+    EXPECT_GE(step.first, last);
+    if (step.second == static_cast<int64_t>(items.size())) EXPECT_LT(step.first, step.second);
+    last = step.first;
+  }
+  std::string log = support::ReadTestLog();
+  EXPECT_NE(log.find("entry pack/locked.ini skipped: a read-only file is in the way"), std::string::npos) << log;
+  std::string unpacked = std::to_string(items.size() - 1) + " of " + std::to_string(items.size()) + " entries unpacked";
+  EXPECT_NE(log.find(unpacked), std::string::npos) << log;
+  EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+  EXPECT_FALSE(base::PathExists(u.Archive()));
+}
+
+TEST(PkgDecompress, FailuresOnAnyWorkerKeepTheInstallationFromBeingCurrent) {
+  Unpack u(L"unzip-workers-bad");
+  std::vector<std::pair<std::wstring, std::string>> expected;
+  std::vector<ZipItem> items = SpreadPackage(&expected);
+  // Damaged entries at both ends and in the middle, where different workers take them.
+  for (ZipItem& item : items) {
+    if (item.name == "pack/d0/f0.txt" || item.name == "pack/d4/f1.txt" || item.name == "pack/d7/f24.txt") {
+      item.corruptData = true;
+      item.deflate = false;
+    }
+  }
+  u.PutArchive(items);
+  ASSERT_TRUE(RunSpread(u, 2));
+  std::string log = support::ReadTestLog();
+  EXPECT_NE(log.find("3 entries failed, pkg.ver left unchanged and the archive kept"), std::string::npos) << log;
+  EXPECT_FALSE(base::PathExists(u.config.GetPkgVerPath()));
+  EXPECT_TRUE(base::PathExists(u.Archive()));
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"pack\\big2.bin")), std::string(6u << 20, 'M'));
+}

@@ -1,0 +1,251 @@
+#include "unpack/package_unpacker.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <unordered_map>
+#include <vector>
+
+#include "base/error_text.h"
+#include "base/handles.h"
+#include "base/log.h"
+#include "base/text.h"
+#include "unpack/folder_maker.h"
+#include "unpack/unpack_path.h"
+#include "unpack/zip_archive.h"
+#include "unpack/zip_entry_rules.h"
+
+namespace {
+
+// Below both, starting threads costs more than it saves.
+constexpr int32_t kParallelMinEntries = 16;
+constexpr uint64_t kParallelMinBytes = 8ull << 20;
+constexpr unsigned kMaxWorkers = 4;
+// Entries from this size on are handed out first, largest first, so that no
+// worker is still busy with one of them long after the others ran dry.
+constexpr uint64_t kLargeEntry = 4ull << 20;
+
+struct PlannedFile {
+  ZipEntry entry;
+  std::wstring fullPath;
+  bool freshFolder = false;
+  int32_t nextSameFile = -1;  // the next planned file that lands on the same path
+};
+
+struct Tally {
+  int32_t failed = 0;
+  int32_t skipped = 0;
+  bool archiveFault = false;
+
+  void Add(EntryOutcome outcome) {
+    if (outcome == EntryOutcome::kKeptReadOnly) ++skipped;
+    if (outcome == EntryOutcome::kArchiveFault || outcome == EntryOutcome::kLocalFault) ++failed;
+    if (outcome == EntryOutcome::kArchiveFault) archiveFault = true;
+  }
+  void Add(const Tally& other) {
+    failed += other.failed;
+    skipped += other.skipped;
+    archiveFault = archiveFault || other.archiveFault;
+  }
+};
+
+// Names compare as the file system does: without regard to case.
+std::wstring FileKey(const std::wstring& fullPath) {
+  std::wstring key = fullPath;
+  if (!key.empty()) CharUpperBuffW(&key[0], static_cast<DWORD>(key.size()));
+  return key;
+}
+
+// Everything the workers share. The plan is complete before any of them
+// starts and only read from then on.
+class Job {
+ public:
+  Job(const std::wstring& archivePath, const std::wstring& targetDir, const UnpackCallbacks& callbacks)
+      : archivePath_(archivePath), targetDir_(targetDir), callbacks_(callbacks) {}
+
+  // Reads every entry, makes the folders, and settles the entries that need
+  // no data (folders, refused names, unreadable records).
+  void Plan(ZipArchive& archive, int32_t count, Tally* tally) {
+    std::unordered_map<std::wstring, int32_t> lastForFile;
+    for (int32_t i = 0; i < count; ++i) {
+      EntryOutcome outcome = PlanEntry(archive, i, &lastForFile);
+      if (outcome != kPlanned) {
+        tally->Add(outcome);
+        Finished();
+      }
+    }
+    // Large files first, largest first; then the others in archive order.
+    std::stable_sort(order_.begin(), order_.end(), [this](int32_t a, int32_t b) {
+      uint64_t sa = files_[a].entry.size, sb = files_[b].entry.size;
+      bool la = sa >= kLargeEntry, lb = sb >= kLargeEntry;
+      if (la != lb) return la;
+      return la && sa > sb;
+    });
+  }
+
+  uint64_t Bytes() const { return bytes_; }
+  size_t WorkItems() const { return order_.size(); }
+
+  // Takes work items until none is left.
+  void Work(ZipArchive& archive, Tally* tally) {
+    for (;;) {
+      size_t item = next_.fetch_add(1);
+      if (item >= order_.size()) return;
+      for (int32_t f = order_[item]; f >= 0; f = files_[f].nextSameFile) {
+        tally->Add(ExtractFile(archive, files_[f]));
+        Finished();
+      }
+    }
+  }
+
+  const std::wstring& ArchivePath() const { return archivePath_; }
+
+ private:
+  // Not an outcome: the entry waits for a worker.
+  static constexpr EntryOutcome kPlanned = static_cast<EntryOutcome>(-1);
+
+  EntryOutcome PlanEntry(ZipArchive& archive, int32_t index,
+                         std::unordered_map<std::wstring, int32_t>* lastForFile) {
+    ZipEntry entry;
+    std::string error;
+    if (!archive.ReadEntry(index, &entry, &error)) {
+      Log("DecompressWorker: entry %d failed: %s", static_cast<int>(index), error.c_str());
+      return EntryOutcome::kArchiveFault;
+    }
+    if (entry.name.empty()) {
+      Log("DecompressWorker: entry %d refused: no name is left after cleaning", static_cast<int>(index));
+      return EntryOutcome::kKeptReadOnly;
+    }
+    // The cleaning rules leave names such as "../x"; those, and anything the
+    // system would resolve outside the folder, are never written. Names
+    // refused for safety count as written: no later run could do better.
+    std::wstring fullPath;
+    if (zip_rules::NameLeavesFolder(entry.name) || !ResolveEntryPath(targetDir_, entry.name, &fullPath)) {
+      Log("DecompressWorker: entry %s refused: it leads outside the install folder", base::Utf8(entry.name).c_str());
+      return EntryOutcome::kKeptReadOnly;
+    }
+    if (entry.IsDirectory()) {
+      if (folders_.Make(fullPath)) return EntryOutcome::kWritten;
+      Log("DecompressWorker: entry %s failed: the folder cannot be created", base::Utf8(entry.name).c_str());
+      return EntryOutcome::kLocalFault;
+    }
+    PlannedFile file;
+    size_t cut = fullPath.find_last_of(L"\\/");
+    if (cut != std::wstring::npos) {
+      std::wstring folder = fullPath.substr(0, cut + 1);
+      folders_.Make(folder);
+      file.freshFolder = folders_.Created(folder);
+    }
+    bytes_ += entry.size;
+    file.entry = std::move(entry);
+    file.fullPath = std::move(fullPath);
+    int32_t at = static_cast<int32_t>(files_.size());
+    auto known = lastForFile->emplace(FileKey(file.fullPath), at);
+    if (known.second) {
+      order_.push_back(at);
+    } else {
+      files_[known.first->second].nextSameFile = at;
+      known.first->second = at;
+    }
+    files_.push_back(std::move(file));
+    return kPlanned;
+  }
+
+  static EntryOutcome ExtractFile(ZipArchive& archive, const PlannedFile& file) {
+    std::string error;
+    EntryOutcome outcome = archive.Extract(file.entry, file.fullPath, file.freshFolder, &error);
+    if (outcome == EntryOutcome::kKeptReadOnly)
+      Log("DecompressWorker: entry %s skipped: %s", base::Utf8(file.entry.name).c_str(), error.c_str());
+    else if (outcome != EntryOutcome::kWritten)
+      Log("DecompressWorker: entry %s failed: %s", base::Utf8(file.entry.name).c_str(), error.c_str());
+    return outcome;
+  }
+
+  void Finished() {
+    int32_t finished = finished_.fetch_add(1) + 1;
+    if (callbacks_.entryDone) callbacks_.entryDone(finished);
+  }
+
+  const std::wstring archivePath_;
+  const std::wstring targetDir_;
+  const UnpackCallbacks& callbacks_;
+  FolderMaker folders_;
+  std::vector<PlannedFile> files_;
+  std::vector<int32_t> order_;  // first planned file of each path, in the order handed out
+  uint64_t bytes_ = 0;
+  std::atomic<size_t> next_{0};
+  std::atomic<int32_t> finished_{0};
+};
+
+// One more worker: a reader of its own over the same archive.
+struct Helper {
+  Job* job = nullptr;
+  Tally tally;
+};
+
+DWORD WINAPI HelperThread(LPVOID param) {
+  Helper& helper = *static_cast<Helper*>(param);
+  ZipArchive archive;
+  std::string error;
+  if (!archive.Open(helper.job->ArchivePath(), &error)) {
+    // The other workers take its share.
+    Log("DecompressWorker: a second reader of the archive cannot open it: %s", error.c_str());
+    return 0;
+  }
+  helper.job->Work(archive, &helper.tally);
+  return 0;
+}
+
+unsigned ProcessorCount() {
+  SYSTEM_INFO info;
+  GetSystemInfo(&info);
+  return info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
+}
+
+}  // namespace
+
+unsigned UnpackWorkersFor(int32_t entries, uint64_t bytes) {
+  if (entries < kParallelMinEntries && bytes < kParallelMinBytes) return 1;
+  return std::min(ProcessorCount(), kMaxWorkers);
+}
+
+UnpackOutcome UnpackPackage(const std::wstring& archivePath, const std::wstring& targetDir, unsigned workers,
+                            const UnpackCallbacks& callbacks) {
+  UnpackOutcome result;
+  ZipArchive archive;
+  std::string error;
+  if (!archive.Open(archivePath, &error)) {
+    Log("DecompressWorker: the archive %s %s", base::Utf8(archivePath).c_str(), error.c_str());
+    return result;
+  }
+  result.archiveIsZip = true;
+  result.count = archive.EntryCount();
+  if (callbacks.opened) callbacks.opened(result.count);
+
+  Job job(archivePath, targetDir, callbacks);
+  Tally tally;
+  job.Plan(archive, result.count, &tally);
+  if (workers == 0) workers = UnpackWorkersFor(result.count, job.Bytes());
+  workers = static_cast<unsigned>(std::min<size_t>(std::max(workers, 1u), std::max<size_t>(job.WorkItems(), 1)));
+
+  std::vector<Helper> helpers(workers - 1);
+  std::vector<base::UniqueHandle> threads;
+  for (Helper& helper : helpers) {
+    helper.job = &job;
+    base::UniqueHandle thread(CreateThread(nullptr, 0, HelperThread, &helper, 0, nullptr));
+    if (!thread) {
+      Log("DecompressWorker: a worker cannot start: %s", base::ErrorText(GetLastError()).c_str());
+      break;  // fewer workers share the same items
+    }
+    threads.push_back(std::move(thread));
+  }
+  job.Work(archive, &tally);
+  for (base::UniqueHandle& thread : threads) WaitForSingleObject(thread.Get(), INFINITE);
+  for (const Helper& helper : helpers) tally.Add(helper.tally);
+
+  result.failed = tally.failed;
+  result.skipped = tally.skipped;
+  result.archiveFault = tally.archiveFault;
+  return result;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Unpacks a whole package into a folder. The central directory is read once
+// and every folder is made first; then the file entries are spread over
+// worker threads, each with a reader of its own over the archive, while the
+// caller's thread works as one of them. Entries that land on the same file
+// stay together on one worker, in archive order, so a repeated name ends as it
+// would one entry after the other.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct UnpackOutcome {
+  bool archiveIsZip = false;  // the archive could be read as a zip
+  int32_t count = 0;          // entries it declares
+  int32_t failed = 0;         // entries that could not be written
+  int32_t skipped = 0;        // refused names and read-only files kept in place
+  bool archiveFault = false;  // a failure lay in the archive's own data
+};
+
+struct UnpackCallbacks {
+  // Once the archive is open, with its entry count, before any entry.
+  std::function<void(int32_t count)> opened;
+  // After each entry with the number of entries finished so far. It may be
+  // called from any worker, and two calls can arrive out of order.
+  std::function<void(int32_t finished)> entryDone;
+};
+
+// Workers worth starting for a package: one for a small one, else one per
+// processor (at most four).
+unsigned UnpackWorkersFor(int32_t entries, uint64_t bytes);
+
+// Unpacks `archivePath` below `targetDir` (ending with a backslash) on at
+// most `workers` threads (0: as UnpackWorkersFor says). Every entry that
+// fails is logged with its reason. The archive is closed by all workers when
+// this returns.
+UnpackOutcome UnpackPackage(const std::wstring& archivePath, const std::wstring& targetDir, unsigned workers,
+                            const UnpackCallbacks& callbacks);
