@@ -4,11 +4,19 @@
 
 constexpr UINT_PTR kTimerId = 110012;
 constexpr UINT kTimerPeriodMs = 20;
+// States begun in one tick at most, when each hands over at once.
+constexpr int kStatesPerTick = 8;
 
 void RegisterMainWindowClass(HINSTANCE instance);
 // Creates the window, the page and the first state, and starts the timer.
 bool CreateMainWindow(HINSTANCE instance, int showMode);
+// Sent by work on other threads when it has finished, so that the states
+// look at once instead of at the next tick.
+constexpr UINT kWakeMessage = WM_APP + 12;
+
 void CALLBACK OnTimerTick(HWND window, UINT message, UINT_PTR id, DWORD time);
+// Updates the current state, and each state it hands over to, up to a bound.
+void RunStates();
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The class name and title buffers that start-up fills from the string table.

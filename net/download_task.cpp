@@ -363,6 +363,7 @@ void Finish(DownloadJob* job) {
   // Order matters to the pollers: the outcome is complete before `finished`,
   // and `done` is the thread's last touch of the job.
   job->task->finished.exchange(1);
+  if (job->onFinished) job->onFinished();
   job->done.exchange(1);
 }
 
@@ -443,12 +444,13 @@ std::string DownloadTask::BodyText() {
 }
 
 void StartDownload(DownloadJobList& jobs, const std::string& agent, const std::string& url,
-                   DownloadTask* task) {
+                   DownloadTask* task, std::function<void()> onFinished) {
   jobs.push_back(std::make_unique<DownloadJob>());
   DownloadJob* job = jobs.back().get();
   job->agent = agent;
   job->url = url;
   job->task = task;
+  job->onFinished = std::move(onFinished);
 
   size_t stack = g_threadStack.load();
   base::UniqueHandle thread(CreateThread(nullptr, stack, RequestThread, job,

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,6 +58,8 @@ struct DownloadJob {
   std::string agent;
   std::string url;
   DownloadTask* task = nullptr;
+  // Called on the request's thread once the task has finished, before `done`.
+  std::function<void()> onFinished;
 };
 
 // The jobs a state started; a job is freed only once its thread has ended.
@@ -64,8 +67,10 @@ using DownloadJobList = std::vector<std::unique_ptr<DownloadJob>>;
 
 // Starts a request on a thread of its own and returns at once. When no thread
 // can be started the job is left done and the task finished with an error.
+// `onFinished`, when set, is called on the request's thread as soon as the
+// task has finished.
 void StartDownload(DownloadJobList& jobs, const std::string& agent, const std::string& url,
-                   DownloadTask* task);
+                   DownloadTask* task, std::function<void()> onFinished = {});
 
 // Signals every job to stop, then waits for each to finish and frees them all.
 void StopAll(DownloadJobList& jobs);

@@ -47,7 +47,7 @@ void DownloadingState::Update() {
 
 void DownloadingState::Fetch(const char* agent, const std::string& url, DownloadTask& task) {
   task.retryInMemory = task.localPath.empty();
-  StartDownload(jobs, agent, url, &task);
+  StartDownload(jobs, agent, url, &task, context->wake);
 }
 
 void DownloadingState::ShowStatus(const std::wstring& text) {

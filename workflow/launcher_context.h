@@ -2,6 +2,7 @@
 // The one record that every workflow state reaches.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,6 +28,9 @@ struct LauncherContext {
   // The publisher's P-256 public key (PEM) built into this launcher; when set,
   // the install configuration is used only with a valid signature.
   std::string publisherKey;
+  // Asks the window to update the states soon; callable from any thread.
+  // Empty without a window (the states then wait for the next tick).
+  std::function<void()> wake;
 };
 
 // The launcher's one context.

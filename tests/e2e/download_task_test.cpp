@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "base/fs.h"
@@ -79,6 +80,26 @@ TEST_F(Download, InMemoryBodyWithQueryAndFragment) {
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].target, "/net/mem.bin?v=17&x=y");  // the fragment never leaves the client
   EXPECT_EQ(seen[0].range, "-");
+}
+
+TEST_F(Download, TheFinishCallbackSeesTheOutcomeComplete) {
+  std::string content = gameserver::TestBytes(5000, 3);
+  ASSERT_TRUE(gameserver::Publish("/net/wake.bin", content));
+  DownloadTask task;
+  HANDLE woken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(woken, nullptr);
+  base::UniqueHandle hold(woken);
+  std::atomic<uint32_t> finishedWhenCalled{0};
+  size_t bodyWhenCalled = 0;
+  StartDownload(jobs, "test", gameserver::ServerUrl("/net/wake.bin"), &task, [&] {
+    finishedWhenCalled = task.finished.load();
+    bodyWhenCalled = task.bodySize;
+    SetEvent(woken);
+  });
+  ASSERT_EQ(WaitForSingleObject(woken, 60000), WAIT_OBJECT_0);
+  EXPECT_EQ(finishedWhenCalled.load(), 1u);
+  EXPECT_EQ(bodyWhenCalled, content.size());
+  EXPECT_EQ(task.error, "");
 }
 
 TEST_F(Download, RefusedStatusesAndUnexpectedOnes) {

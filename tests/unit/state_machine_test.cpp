@@ -30,6 +30,18 @@ class HandOverState : public State {
   void Update() override { TransitionTo<CountingState>(context); }
 };
 
+int g_chainUpdates = 0;
+
+// Hands over to another of its kind on every update, without end.
+class ChainState : public State {
+ public:
+  using State::State;
+  void Update() override {
+    ++g_chainUpdates;
+    TransitionTo<ChainState>(context);
+  }
+};
+
 class FakePage : public ILoadingPage {
  public:
   explicit FakePage(bool* destroyed) : destroyed_(destroyed) {}
@@ -207,5 +219,44 @@ TEST(MainWindow, CentredAtThePageSizeAndDeafToCloseRequests) {
   ctx.page.reset();
   // A tick with no current state does nothing.
   OnTimerTick(nullptr, WM_TIMER, kTimerId, 0);
+  DrainQuit();
+}
+
+TEST(MainWindow, ATickBeginsEachSuccessorAtOnceUpToABound) {
+  LauncherContext& ctx = TheContext();
+  g_chainUpdates = 0;
+  (new ChainState(&ctx))->MakeCurrent();
+  RunStates();
+  EXPECT_EQ(g_chainUpdates, kStatesPerTick);
+  RunStates();
+  EXPECT_EQ(g_chainUpdates, 2 * kStatesPerTick);
+
+  // The successor begins in the same tick, and a state that waits ends it.
+  (new HandOverState(&ctx))->MakeCurrent();
+  RunStates();
+  auto* waiting = dynamic_cast<CountingState*>(ctx.state.get());
+  ASSERT_NE(waiting, nullptr);
+  EXPECT_EQ(waiting->updates, 1);
+  ctx.state.reset();
+}
+
+TEST(MainWindow, AWakeFromAnotherThreadUpdatesTheStatesBeforeTheNextTick) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  RegisterMainWindowClass(instance);
+  ASSERT_TRUE(CreateMainWindow(instance, SW_HIDE));
+  LauncherContext& ctx = TheContext();
+  KillTimer(ctx.window, kTimerId);
+  auto* counting = new CountingState(&ctx);
+  counting->MakeCurrent();
+  ASSERT_TRUE(ctx.wake);
+  std::thread([&ctx] { ctx.wake(); }).join();
+  MSG msg;
+  while (PeekMessageW(&msg, ctx.window, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  EXPECT_EQ(counting->updates, 1);
+
+  DestroyWindow(ctx.window);
+  ctx.state.reset();
+  ctx.page.reset();
+  ctx.wake = nullptr;
   DrainQuit();
 }
