@@ -1,13 +1,20 @@
 #!/usr/bin/env python3
-"""Writes the seeded benchmark package: a zip shaped like a real game package.
+"""Writes a seeded benchmark package, one of three kinds:
 
-About 600 MB in about 6,000 files: nested folders with their own directory
-entries, a few files over 100 MB, many small and medium files, half of the
-data incompressible (random bytes) and half compressible (word soup). Every
-entry carries an extended-timestamp ("UT") field, as packages built by
-common zip tools do. The same seed and sizes give the same archive.
+game   a zip shaped like a real game package: about 600 MB in about 6,000
+       files, nested folders with their own directory entries, a few files
+       over 100 MB, many small and medium files;
+small  50,000 small files (mostly 200 B to 8 KiB) in a few hundred folders,
+       where the cost per entry outweighs the cost per byte;
+huge   one file of 2.2 GiB (its size needs zip64) beside a few small ones.
+
+Half of the data is incompressible (random bytes) and half compressible (word
+soup), except the huge file, which is all word soup. Every entry carries an
+extended-timestamp ("UT") field, as packages built by common zip tools do.
+The same kind, seed and sizes give the same archive.
 """
 import argparse
+import math
 import random
 import struct
 import zipfile
@@ -43,6 +50,17 @@ class Data:
         return bytes(out)
 
 
+    def chunks(self, size, chunk=8 << 20):
+        """Word soup for one large entry, piece by piece: slices of the text
+        pool, which deflate at level 1 takes at over 100 MB/s."""
+        left = size
+        while left:
+            take = min(left, chunk)
+            start = self.rng.randrange(0, len(self.text_pool) - take + 1)
+            yield self.text_pool[start:start + take]
+            left -= take
+
+
 def ut_extra(mtime):
     return b"UT" + struct.pack("<HBI", 5, 1, mtime)
 
@@ -59,18 +77,11 @@ def entry(name, mtime, is_dir=False):
     return info
 
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__)
-    ap.add_argument("--out", required=True)
-    ap.add_argument("--seed", type=int, default=20261208)
-    ap.add_argument("--files", type=int, default=6000)
-    ap.add_argument("--big-mb", default="140,120,110", help="sizes of the files over 100 MB")
-    ap.add_argument("--small-mb", type=int, default=230, help="total size of all other files")
-    a = ap.parse_args()
+MTIME = 1795000000
 
-    rng = random.Random(a.seed)
-    data = Data(rng)
-    mtime = 1795000000
+
+def write_game(a, rng, data):
+    mtime = MTIME
     big = [int(x) for x in a.big_mb.split(",") if x]
     small_count = max(0, a.files - len(big))
     # Sizes from a long-tailed spread, scaled to the requested total.
@@ -100,8 +111,82 @@ def main():
             z.writestr(entry(name, mtime + i), data.make(size, i % 2 == 1))
             files += 1
             total += size
-    print(f"{a.out}: {files} files in {len(folders)} folders, {total / (1 << 20):.0f} MB unpacked")
+    return files, len(folders), total
 
+
+def small_size(rng):
+    """Mostly 200 B to 8 KiB, spread evenly on a log scale; one in twenty
+    files 8 KiB to 64 KiB."""
+    low, high = (200, 8 << 10) if rng.random() < 0.95 else (8 << 10, 64 << 10)
+    return int(math.exp(rng.uniform(math.log(low), math.log(high))))
+
+
+def write_small(a, rng, data):
+    folders = ["Small/"]
+    for top in range(16):
+        folders.append(f"Small/mod{top:02d}/")
+        for mid in range(rng.randint(4, 8)):
+            folders.append(f"Small/mod{top:02d}/group{mid}/")
+            for low in range(rng.randint(0, 5)):
+                folders.append(f"Small/mod{top:02d}/group{mid}/leaf{low}/")
+    total = 0
+    with zipfile.ZipFile(a.out, "w", zipfile.ZIP_DEFLATED, allowZip64=True) as z:
+        for folder in folders:
+            z.writestr(entry(folder, MTIME, is_dir=True), b"")
+        for i in range(a.files):
+            size = small_size(rng)
+            folder = folders[1 + rng.randrange(len(folders) - 1)]
+            name = f"{folder}item{i:05d}.{'txt' if i % 2 else 'bin'}"
+            z.writestr(entry(name, MTIME + i), data.make(size, i % 2 == 1))
+            total += size
+    return a.files, len(folders), total
+
+
+def write_huge(a, rng, data):
+    folders = ["Huge/", "Huge/data/"]
+    size = a.huge_mb << 20
+    total = 0
+    with zipfile.ZipFile(a.out, "w", zipfile.ZIP_DEFLATED, allowZip64=True) as z:
+        for folder in folders:
+            z.writestr(entry(folder, MTIME, is_dir=True), b"")
+        # One small file before the big one and two behind it, whose headers
+        # then lie past its compressed data.
+        before = [("Huge/readme.txt", 2000, True)]
+        after = [("Huge/data/index.bin", 6000, False), ("Huge/data/notes.txt", 30000, True)]
+        for name, n, text in before:
+            z.writestr(entry(name, MTIME), data.make(n, text))
+            total += n
+        info = entry("Huge/data/world.pak", MTIME)
+        info.file_size = size
+        info._compresslevel = 1  # the level for this entry alone (ZipFile.open takes no level)
+        with z.open(info, "w", force_zip64=True) as out:
+            for piece in data.chunks(size):
+                out.write(piece)
+        total += size
+        for name, n, text in after:
+            z.writestr(entry(name, MTIME + 1), data.make(n, text))
+            total += n
+    return 1 + len(before) + len(after), len(folders), total
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--out", required=True)
+    ap.add_argument("--kind", choices=("game", "small", "huge"), default="game")
+    ap.add_argument("--seed", type=int, default=20261208)
+    ap.add_argument("--files", type=int, help="number of files (game 6000, small 50000)")
+    ap.add_argument("--big-mb", default="140,120,110", help="game: sizes of the files over 100 MB")
+    ap.add_argument("--small-mb", type=int, default=230, help="game: total size of all other files")
+    ap.add_argument("--huge-mb", type=int, default=2253, help="huge: size of the big file (2.2 GiB)")
+    a = ap.parse_args()
+    if a.files is None:
+        a.files = 50000 if a.kind == "small" else 6000
+
+    rng = random.Random(a.seed)
+    data = Data(rng)
+    write = {"game": write_game, "small": write_small, "huge": write_huge}[a.kind]
+    files, folders, total = write(a, rng, data)
+    print(f"{a.out}: {files} files in {folders} folders, {total / (1 << 20):.0f} MB unpacked")
 
 if __name__ == "__main__":
     main()
