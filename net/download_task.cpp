@@ -37,7 +37,11 @@ bool FinalError(uint32_t code) {
 }
 
 std::atomic<unsigned> g_retryPauseMs{2000};
-std::atomic<size_t> g_threadStack{0};
+// The HTTP library receives into a buffer on the request thread's stack
+// (CPPHTTPLIB_RECV_BUFSIZ, 2 MiB): the stack is reserved with room to spare
+// and committed only as far as it is used.
+constexpr size_t kRequestThreadStack = 8u << 20;
+std::atomic<size_t> g_threadStack{kRequestThreadStack};
 
 std::string PathText(const std::wstring& path) { return base::Utf8(path); }
 
@@ -496,4 +500,4 @@ std::vector<DownloadTask*> FreeEndedJobs(DownloadJobList& jobs) {
 }
 
 void SetRetryPauseForTesting(unsigned ms) { g_retryPauseMs.store(ms); }
-void SetRequestThreadStackForTesting(size_t bytes) { g_threadStack.store(bytes); }
+void SetRequestThreadStackForTesting(size_t bytes) { g_threadStack.store(bytes ? bytes : kRequestThreadStack); }

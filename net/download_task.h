@@ -85,7 +85,6 @@ std::vector<DownloadTask*> StopAllWithin(DownloadJobList& jobs, unsigned maxWait
 std::vector<DownloadTask*> FreeEndedJobs(DownloadJobList& jobs);
 
 // Test seams. The pause before a retry is 2000 ms in the product; tests
-// shorten it. A stack reservation of 0 starts request threads with the
-// executable's default stack.
+// shorten it. A stack reservation of 0 restores the product's own.
 void SetRetryPauseForTesting(unsigned ms);
 void SetRequestThreadStackForTesting(size_t bytes);
