@@ -116,8 +116,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
 
   LoadStringW(instance, IDS_APP_TITLE, WindowTitle(), 100);
   LoadStringW(instance, IDC_LAUNCHER, WindowClassName(), 100);
+  BeginWorkflow();
   RegisterMainWindowClass(instance);
   if (!CreateMainWindow(instance, showMode)) return 0;
+  // The states get their first look as soon as the message loop runs, not a
+  // whole timer period later.
+  ctx.wake();
   int exitCode = RunMessageLoop(instance);
   // Reports still in flight get a short grace period; an unreachable
   // statistics server must not keep the finished launcher (and its mutex) alive.

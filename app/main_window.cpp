@@ -34,6 +34,13 @@ void RegisterMainWindowClass(HINSTANCE instance) {
   RegisterClassExW(&wc);
 }
 
+void BeginWorkflow() {
+  LauncherContext& ctx = TheContext();
+  ctx.config = &TheInstallConfig();
+  ctx.state = std::make_unique<DownloadInstallCfgState>(&ctx);
+  RunStates();
+}
+
 bool CreateMainWindow(HINSTANCE instance, int showMode) {
   LauncherContext& ctx = TheContext();
   ctx.instance = instance;
@@ -57,7 +64,7 @@ bool CreateMainWindow(HINSTANCE instance, int showMode) {
   MoveWindow(window, (screenWidth - width) / 2, (screenHeight - height) / 2, width, height, TRUE);
 
   ctx.wake = [window] { PostMessageW(window, kWakeMessage, 0, 0); };
-  ctx.state = std::make_unique<DownloadInstallCfgState>(&ctx);
+  if (!ctx.state) ctx.state = std::make_unique<DownloadInstallCfgState>(&ctx);
   SetTimer(window, kTimerId, kTimerPeriodMs, OnTimerTick);
   return true;
 }

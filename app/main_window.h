@@ -8,7 +8,12 @@ constexpr UINT kTimerPeriodMs = 20;
 constexpr int kStatesPerTick = 8;
 
 void RegisterMainWindowClass(HINSTANCE instance);
-// Creates the window, the page and the first state, and starts the timer.
+// Installs the first state and begins it, so that the configuration is on
+// its way while the window and the page are made. Its status text reaches
+// the page once there is one.
+void BeginWorkflow();
+// Creates the window and the page (and the first state, unless BeginWorkflow
+// did), and starts the timer.
 bool CreateMainWindow(HINSTANCE instance, int showMode);
 // Sent by work on other threads when it has finished, so that the states
 // look at once instead of at the next tick.

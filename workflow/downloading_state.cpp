@@ -53,6 +53,7 @@ void DownloadingState::Fetch(const char* agent, const std::string& url, Download
 void DownloadingState::ShowStatus(const std::wstring& text) {
   ownStatus = true;
   statusText = shownLine = text;
+  lineOnPage = context->page != nullptr;
   if (context->page) context->page->SetStatusText(text);
 }
 
@@ -78,7 +79,8 @@ void DownloadingState::UpdateStatusLine(DownloadTask& task) {
   }
   lastReceived = received;
   showingFigures = figures;
-  if (line == shownLine) return;
+  if (line == shownLine && lineOnPage) return;
+  lineOnPage = true;
   shownLine = line;
   shownAtMs = now;
   context->page->SetStatusText(line);

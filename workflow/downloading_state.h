@@ -48,6 +48,7 @@ class DownloadingState : public State {
   bool ownStatus = false;   // ShowStatus was called: the line is ours to extend
   std::wstring statusText;  // the state's own text
   std::wstring shownLine;   // what the page shows now
+  bool lineOnPage = false;  // false while the state began before the page existed
   uint64_t shownAtMs = 0;
   bool showingFigures = false;
   int64_t lastReceived = 0;

@@ -246,11 +246,12 @@ TEST(MainWindow, AWakeFromAnotherThreadUpdatesTheStatesBeforeTheNextTick) {
   ASSERT_TRUE(CreateMainWindow(instance, SW_HIDE));
   LauncherContext& ctx = TheContext();
   KillTimer(ctx.window, kTimerId);
+  ctx.state.reset();
+  MSG msg;
   auto* counting = new CountingState(&ctx);
   counting->MakeCurrent();
   ASSERT_TRUE(ctx.wake);
   std::thread([&ctx] { ctx.wake(); }).join();
-  MSG msg;
   while (PeekMessageW(&msg, ctx.window, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   EXPECT_EQ(counting->updates, 1);
 
