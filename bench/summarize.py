@@ -125,7 +125,7 @@ def main():
     out += ["## Download: 1 GiB from the local game server to disk", "",
             "| program | seconds | MB/s | peak RSS (MiB) |", "|---|---|---|---|"]
     names = {"launcher": "launcher's download task (wine)", "httplib": "minimal cpp-httplib client (wine)",
-             "curl": "curl (native)", "launcher-https": "launcher's download task over HTTPS (WinHTTP, wine)",
+             "curl": "curl (native)", "launcher-https": "launcher's download task over HTTPS (own TLS connection over Schannel, wine)",
              "curl-https": "curl over HTTPS (native, --cacert)"}
     for tool, r in dl.items():
         if not r and tool.endswith("-https"):

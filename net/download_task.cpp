@@ -25,10 +25,10 @@ constexpr int kMaxRetries = 30;  // so a file request makes at most 31 attempts
 constexpr int kMaxInMemoryRetries = 2;  // three attempts for the small requests
 constexpr int kMaxStartOvers = 3;  // fresh starts after a range answer we cannot use
 constexpr DWORD kSharingViolation = ERROR_SHARING_VIOLATION;  // 32: never retried
-// As many hops as cpp-httplib followed by itself.
+// As many hops as common HTTP clients follow by themselves.
 constexpr int kMaxRedirects = 20;
-// wine's WinHTTP reports an untrusted certificate as this channel error, like
-// a failed handshake: one more try, never a storm of them.
+// wine's WinHTTP (used behind a proxy) reports an untrusted certificate as
+// this channel error, like a failed handshake: one more try, never a storm.
 constexpr int kMaxChannelErrorAttempts = 2;
 
 // Failures another attempt cannot mend.
@@ -37,9 +37,9 @@ bool FinalError(uint32_t code) {
 }
 
 std::atomic<unsigned> g_retryPauseMs{2000};
-// The HTTP library receives into a buffer on the request thread's stack
-// (CPPHTTPLIB_RECV_BUFSIZ, 2 MiB): the stack is reserved with room to spare
-// and committed only as far as it is used.
+// The URL matcher recurses once per character (see ParseHttpUrl): request
+// threads reserve a stack with room to spare, committed only as far as it
+// is used.
 constexpr size_t kRequestThreadStack = 8u << 20;
 std::atomic<size_t> g_threadStack{kRequestThreadStack};
 

@@ -1,6 +1,7 @@
 #pragma once
-// One HTTP GET over some connection: the layer under the download job. "http"
-// goes through cpp-httplib, "https" through the system's WinHTTP; the job's
+// One HTTP GET over some connection: the layer under the download job. Both
+// "http" and "https" go over the launcher's own connection (StreamTransport),
+// "https" through WinHTTP when the system names a proxy; the job's
 // retries, resume, file handling and error texts sit above and are shared.
 // Free of windows.h.
 #include <cstdint>
@@ -61,7 +62,7 @@ class ITransport {
                               const TransportCallbacks& callbacks) = 0;
 };
 
-// cpp-httplib for plain URLs, WinHTTP for "https" ones.
+// The launcher's own connection, or WinHTTP for "https" behind a proxy.
 std::unique_ptr<ITransport> MakeTransport(const HttpUrl& url);
 
 // Statuses whose "Location" the download follows.

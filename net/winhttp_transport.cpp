@@ -320,3 +320,20 @@ TransportResult WinHttpTransport::Get(const HttpUrl& url, const HeaderList& head
   if (lengthKnown && current < length) result.failure = TransportFailure::kBroken;
   return result;
 }
+
+bool SystemProxyConfigured() {
+  bool proxied = false;
+  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG user{};
+  if (WinHttpGetIEProxyConfigForCurrentUser(&user)) {
+    proxied = (user.lpszProxy && *user.lpszProxy) || (user.lpszAutoConfigUrl && *user.lpszAutoConfigUrl);
+    for (wchar_t* text : {user.lpszAutoConfigUrl, user.lpszProxy, user.lpszProxyBypass})
+      if (text) GlobalFree(text);
+  }
+  WINHTTP_PROXY_INFO machine{};
+  if (WinHttpGetDefaultProxyConfiguration(&machine)) {
+    proxied = proxied || machine.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    for (wchar_t* text : {machine.lpszProxy, machine.lpszProxyBypass})
+      if (text) GlobalFree(text);
+  }
+  return proxied;
+}

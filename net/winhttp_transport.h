@@ -8,3 +8,7 @@ class WinHttpTransport : public ITransport {
   TransportResult Get(const HttpUrl& url, const HeaderList& headers,
                       const TransportCallbacks& callbacks) override;
 };
+
+// Whether the system names a proxy or a proxy script for this user or
+// machine; only WinHTTP knows how to go through one.
+bool SystemProxyConfigured();

@@ -145,10 +145,8 @@ TEST_F(HttpsDownload, WrongCertificateFailsWithItsReasonAndWritesNothing) {
     if (toFile) task.localPath = Target(L"name.bin");
     std::string url = WrongNameUrl("/tls/name.bin");
     Run(url, task);
-    // wine reports the rejection as a channel error; Windows names the reason.
-    bool named = task.error.rfind("tls certificate rejected: ", 0) == 0 ||
-                 task.error.rfind("tls handshake failed or certificate rejected (12157)", 0) == 0;
-    EXPECT_TRUE(named) << task.error;
+    EXPECT_EQ(task.error.rfind("tls certificate rejected: certificate names another host, url: ", 0), 0u)
+        << task.error;
     std::string tail = ", url: " + url;
     EXPECT_TRUE(task.error.size() > tail.size() &&
                 task.error.compare(task.error.size() - tail.size(), tail.size(), tail) == 0)

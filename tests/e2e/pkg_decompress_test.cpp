@@ -482,7 +482,9 @@ TEST(PkgDecompress, SeveralWorkersWriteEveryEntryAndTheBarOnlyMovesForward) {
   int64_t last = -1;
   for (const auto& step : u.page.progress) {
     EXPECT_GE(step.first, last);
-    if (step.second == static_cast<int64_t>(items.size())) EXPECT_LT(step.first, step.second);
+    if (step.second == static_cast<int64_t>(items.size())) {
+      EXPECT_LT(step.first, step.second);
+    }
     last = step.first;
   }
   std::string log = support::ReadTestLog();

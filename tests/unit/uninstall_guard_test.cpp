@@ -84,8 +84,9 @@ TEST(UninstallFolder, RootsAndTheUsersAndSystemsFoldersAreNeverRemoved) {
     EXPECT_EQ(InstallFolderRefusal(folder, name).compare(0, 22, "holds the system folde"), 0)
         << InstallFolderRefusal(folder, name);
     std::wstring parent = folder.substr(0, folder.rfind(L'\\'));
-    if (parent.size() > 3)
+    if (parent.size() > 3) {
       EXPECT_NE(InstallFolderRefusal(parent, parent.substr(parent.rfind(L'\\') + 1)), "");
+    }
   }
   // Below the application-data folder is where installations live.
   std::wstring appData = FullFolderPath(ShellFolder(CSIDL_APPDATA));
