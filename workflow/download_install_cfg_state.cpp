@@ -10,6 +10,8 @@
 #include "ui/loading_page.h"
 #include "workflow/apply_config.h"
 #include "workflow/download_launcher_logo.h"
+#include "workflow/download_pkg_ver_state.h"
+#include "workflow/get_user_info_state.h"
 #include "workflow/ini_file.h"
 #include "install/install_config.h"
 
@@ -113,4 +115,21 @@ void DownloadInstallCfgState::Apply(const std::string& bytes) {
   }
 }
 
-void DownloadInstallCfgState::NextState() { TransitionTo<DownloadLauncherLogo>(context); }
+void DownloadInstallCfgState::NextState() {
+  PrefetchStartRequests();
+  TransitionTo<DownloadLauncherLogo>(context);
+}
+
+// The player and the server's version are asked for while the logo comes:
+// neither answer depends on it, and each request costs a round trip of its
+// own. The states that need the answers take the requests over in their
+// turn. The micro-client's shell goes its own way and asks later.
+void DownloadInstallCfgState::PrefetchStartRequests() {
+  const InstallConfig& config = *context->config;
+  if (config.weiduanShortcut) return;
+  if (config.userInfo.empty() && !config.token.empty())
+    context->prefetches.Start(GetUserInfoFromTokenState::kPrefetchKey, "get user login info state",
+                              GetUserInfoFromTokenState::RequestUrl(config), context->wake);
+  context->prefetches.Start(DownloadPkgVerState::kPrefetchKey, "download pkg ver",
+                            DownloadPkgVerState::RequestUrl(config), context->wake);
+}

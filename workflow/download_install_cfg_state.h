@@ -18,6 +18,7 @@ class DownloadInstallCfgState : public DownloadingState {
  private:
   void FetchSignature(DownloadTask& task);
   void Apply(const std::string& configBytes);
+  void PrefetchStartRequests();
 
   std::string query;        // "?v=<time>", the same for the configuration and its signature
   std::string configBytes;  // the configuration as received, while its signature is fetched

@@ -17,9 +17,15 @@ DownloadPkgVerState::DownloadPkgVerState(LauncherContext* context)
 void DownloadPkgVerState::Begin(DownloadTask& task) {
   ShowStatus(L"正在检查客户端版本信息，请稍后...");
   Log("enter DownloadPkgVerState");
-  // No local path: the version text stays in memory. The time parameter
-  // keeps caches between us and the server from answering with an old version.
-  Fetch("download pkg ver", context->config->minverUrl + "?v=" + base::TimestampText(), task);
+  if (TakePrefetched(kPrefetchKey)) return;
+  // No local path: the version text stays in memory.
+  Fetch("download pkg ver", RequestUrl(*context->config), task);
+}
+
+// The time parameter keeps caches between us and the server from answering
+// with an old version.
+std::string DownloadPkgVerState::RequestUrl(const InstallConfig& config) {
+  return config.minverUrl + "?v=" + base::TimestampText();
 }
 
 void DownloadPkgVerState::Failed(DownloadTask&) { OnFailed(); }

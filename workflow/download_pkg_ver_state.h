@@ -1,12 +1,18 @@
 #pragma once
 #include "workflow/downloading_state.h"
 
+struct InstallConfig;
+
 // Fetches the server's package version and compares it with the local one.
 class DownloadPkgVerState : public DownloadingState {
  public:
   explicit DownloadPkgVerState(LauncherContext* context);
   virtual void OnFailed();
   virtual void NextState();
+
+  // The request this state makes for `config`, and its key among the prefetches.
+  static std::string RequestUrl(const InstallConfig& config);
+  static constexpr const char* kPrefetchKey = "package version";
  protected:
   void Begin(DownloadTask& task) override;
   void Succeeded(DownloadTask& task) override;

@@ -50,6 +50,13 @@ void DownloadingState::Fetch(const char* agent, const std::string& url, Download
   StartDownload(jobs, agent, url, &task, context->wake);
 }
 
+bool DownloadingState::TakePrefetched(const std::string& key) {
+  std::unique_ptr<DownloadTask> prefetched;
+  if (!context->prefetches.Take(key, prefetched, jobs)) return false;
+  context->download = std::move(prefetched);
+  return true;
+}
+
 void DownloadingState::ShowStatus(const std::wstring& text) {
   ownStatus = true;
   statusText = shownLine = text;

@@ -30,6 +30,10 @@ class DownloadingState : public State {
   // Starts `url` into the task, into memory or into `task.localPath`. An
   // in-memory request is retried on connection failures.
   void Fetch(const char* agent, const std::string& url, DownloadTask& task);
+  // Takes over the request started ahead under `key` (see Prefetches): it
+  // becomes the context's task, and `task` of Begin is gone. False, and
+  // nothing changed, when there is none.
+  bool TakePrefetched(const std::string& key);
 
   // Sets the page's status text. While the request runs, a retry notice
   // follows it, and with the progress bar also the transfer's figures.

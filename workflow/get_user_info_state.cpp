@@ -24,8 +24,13 @@ void GetUserInfoFromTokenState::Begin(DownloadTask& task) {
   }
   ShowStatus(L"正在检查用户登录信息，请稍后...");
   Log("enter get user login info state");
-  // The token server's URL carries its own "?" and parameter name.
-  Fetch("get user login info state", config.tokensvr + base::Utf8(config.token), task);
+  if (TakePrefetched(kPrefetchKey)) return;
+  Fetch("get user login info state", RequestUrl(config), task);
+}
+
+// The token server's URL carries its own "?" and parameter name.
+std::string GetUserInfoFromTokenState::RequestUrl(const InstallConfig& config) {
+  return config.tokensvr + base::Utf8(config.token);
 }
 
 // In micro-client mode the shell still starts, only without a user.

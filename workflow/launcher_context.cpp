@@ -9,6 +9,7 @@ LauncherContext::LauncherContext() = default;
 // A state's destructor stops its requests, which write into the task.
 LauncherContext::~LauncherContext() {
   state.reset();
+  prefetches.Clear();
   download.reset();
   page.reset();
 }

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "workflow/prefetch.h"
+
 struct InstallConfig;
 struct DownloadTask;
 class ILoadingPage;
@@ -31,6 +33,8 @@ struct LauncherContext {
   // Asks the window to update the states soon; callable from any thread.
   // Empty without a window (the states then wait for the next tick).
   std::function<void()> wake;
+  // Requests started ahead of the states that take them over.
+  Prefetches prefetches;
 };
 
 // The launcher's one context.

@@ -23,6 +23,7 @@ CompleteState::CompleteState(LauncherContext* context, bool quitOnFinish)
 CompleteState::~CompleteState() { FreeSharedObjects(); }
 
 void CompleteState::FreeSharedObjects() {
+  context->prefetches.Clear();
   context->page.reset();
   context->download.reset();
 }

@@ -14,6 +14,7 @@
 #include "support/files.h"
 #include "support/game_server.h"
 #include "support/scratch_folder.h"
+#include "workflow/prefetch.h"
 
 namespace {
 
@@ -459,6 +460,35 @@ TEST_F(Download, SmallRequestIsRetriedAfterABrokenTransferButNotAfterAStatus) {
   Run(gameserver::ServerUrl("/net/small4.txt"), plain);
   EXPECT_NE(plain.error, "");
   EXPECT_EQ(gameserver::Requests("/net/small4.txt").size(), 1u);
+}
+
+TEST_F(Download, PrefetchIsTakenOverOnceAndAnUntakenOneStopsWithoutWaiting) {
+  ASSERT_TRUE(gameserver::Publish("/net/early.txt", "early answer"));
+  ASSERT_TRUE(gameserver::Publish("/net/held.txt", "late"));
+  ASSERT_TRUE(gameserver::AddFault("/net/held.txt", "delay_ms=5000"));
+  std::atomic<int> ended{0};
+  {
+    Prefetches prefetches;
+    prefetches.Start("early", "test", gameserver::ServerUrl("/net/early.txt"), [&] { ++ended; });
+    prefetches.Start("held", "test", gameserver::ServerUrl("/net/held.txt"), {});
+    std::unique_ptr<DownloadTask> task;
+    EXPECT_FALSE(prefetches.Take("other", task, jobs));
+    EXPECT_FALSE(task);
+    ASSERT_TRUE(prefetches.Take("early", task, jobs));
+    ASSERT_TRUE(task);
+    std::unique_ptr<DownloadTask> again;
+    EXPECT_FALSE(prefetches.Take("early", again, jobs));
+    for (int i = 0; i < 1000 && task->finished.load() == 0; ++i) Sleep(10);
+    ASSERT_EQ(task->finished.load(), 1u);
+    EXPECT_EQ(task->error, "");
+    EXPECT_EQ(task->BodyText(), "early answer");
+    EXPECT_EQ(ended.load(), 1);
+    StopAll(jobs);  // the taken job is the caller's now; it ends before its task goes
+
+    ULONGLONG started = GetTickCount64();
+    prefetches.Clear();
+    EXPECT_LT(GetTickCount64() - started, 2500u) << "Clear waited on the server";
+  }
 }
 
 }  // namespace

@@ -234,5 +234,40 @@ TEST_F(UserInfo, RealTokensReachTheGameAndTheReportsUnchanged) {
   EXPECT_EQ(gameserver::QosField(starts[0], "EVENT"), "LaunchGameStart");
 }
 
+TEST_F(UserInfo, PlayerAndVersionAreAskedWhileTheLogoComes) {
+  PublishReply("quick", "uid=5&skey=k");
+  PublishConfig();
+  const std::string logo = "/" + installName + "/logo.png";
+  ASSERT_TRUE(gameserver::AddFault(logo, "delay_ms=1500"));
+  RunResult run = Run(L"vorn-pc-quick.exe");
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
+  ASSERT_TRUE(WaitForFileContaining(InstallDir() + L"game\\game.exe.cmdline.txt", "\n"));
+  EXPECT_NE(GameCommandLines().find("uid:5 skey:k shell:"), std::string::npos) << GameCommandLines();
+
+  // The server logs a request once answered: both answers came while the
+  // logo was held back, and each was asked for once.
+  std::vector<std::string> order;
+  for (const auto& r : gameserver::Requests("/" + installName + "/")) order.push_back(r.target);
+  auto at = [&](const std::string& prefix) {
+    size_t found = order.size();
+    for (size_t i = 0; i < order.size(); ++i)
+      if (order[i].rfind(prefix, 0) == 0) {
+        EXPECT_EQ(found, order.size()) << prefix << " asked for twice";
+        found = i;
+      }
+    return found;
+  };
+  size_t logoAt = at(logo);
+  size_t userAt = at("/" + installName + "/replies/quick");
+  size_t versionAt = at(VersionPath());
+  ASSERT_LT(logoAt, order.size());
+  EXPECT_LT(userAt, logoAt);
+  EXPECT_LT(versionAt, logoAt);
+  // The states still run in their order.
+  EXPECT_LT(run.log.find("enter download launcher logo state"), run.log.find("enter get user login info state"));
+  EXPECT_LT(run.log.find("enter get user login info state"), run.log.find("enter DownloadPkgVerState"));
+}
+
 }  // namespace
 }  // namespace e2e
