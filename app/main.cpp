@@ -14,6 +14,7 @@
 #include "install/uninstall.h"
 #include "net/qos_reporter.h"
 #include "resource.h"
+#include "ui/page_artwork.h"
 #include "install/install_config.h"
 #include "workflow/user_info_rules.h"
 // A build with -DVORN_PUBLISHER_KEY_FILE carries the publisher's public key
@@ -117,6 +118,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
   LoadStringW(instance, IDS_APP_TITLE, WindowTitle(), 100);
   LoadStringW(instance, IDC_LAUNCHER, WindowClassName(), 100);
   BeginWorkflow();
+  // The page's artwork and the reports' identity are worked out while the
+  // window is made.
+  PreparePageArtwork();
+  PrepareQosIdentity();
   RegisterMainWindowClass(instance);
   if (!CreateMainWindow(instance, showMode)) return 0;
   // The states get their first look as soon as the message loop runs, not a

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "base/background_value.h"
 #include "base/log.h"
 #include "base/strings.h"
 #include "net/download_task.h"
@@ -19,6 +20,11 @@ int g_sequenceCounter = 1;  // per process, so two runs in one second on one mac
 
 int32_t NowSeconds() { return static_cast<int32_t>(static_cast<uint32_t>(std::time(nullptr))); }
 
+base::BackgroundValue<std::string>& TheNetworkAddress() {
+  static base::BackgroundValue<std::string> address;
+  return address;
+}
+
 void ReleaseTasks(const std::vector<DownloadTask*>& tasks) {
   for (DownloadTask* task : tasks) delete task;
 }
@@ -29,6 +35,8 @@ QosReporter& TheQosReporter() {
   static QosReporter reporter;
   return reporter;
 }
+
+void PrepareQosIdentity() { TheNetworkAddress().Start(NetworkAddressText); }
 
 void reportQos(int eventId, const std::string& eventName) {
   if (!g_jobs) g_jobs = new DownloadJobList;
@@ -41,7 +49,7 @@ void reportQos(int eventId, const std::string& eventName) {
     // The first report of the run fixes its identity for the whole process.
     r.qosStartAt = NowSeconds();
     int n = g_sequenceCounter++;
-    std::string seed = NetworkAddressText() + base::TimestampText() + std::to_string(n);
+    std::string seed = TheNetworkAddress().Take(NetworkAddressText) + base::TimestampText() + std::to_string(n);
     r.sQosSeq = Md5Hex(seed);
     Log("reportQos::sQosSeq:%s", r.sQosSeq.c_str());
     std::string fileVersion = LauncherFileVersion();

@@ -15,6 +15,11 @@ struct QosReporter {
 
 QosReporter& TheQosReporter();
 
+// Reads the machine's network address, which the run's identity is made
+// from, on a thread of its own: the first report then need not wait for the
+// system's adapter list on the window's thread.
+void PrepareQosIdentity();
+
 // Sends one report (event id and name) and returns at once.
 void reportQos(int eventId, const std::string& eventName);
 

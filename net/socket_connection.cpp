@@ -37,6 +37,12 @@ Wait WaitFor(SOCKET s, bool forWrite, Clock::duration limit,
   }
 }
 
+bool IsAddressLiteral(const std::string& host) {
+  in_addr v4;
+  in6_addr v6;
+  return inet_pton(AF_INET, host.c_str(), &v4) == 1 || inet_pton(AF_INET6, host.c_str(), &v6) == 1;
+}
+
 void SetFailure(TransportResult& result, TransportFailure failure, unsigned long code) {
   result.failure = failure;
   result.systemCode = code;
@@ -50,6 +56,8 @@ bool SocketConnection::Connect(const std::string& host, int port,
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_protocol = IPPROTO_TCP;
+  // An address needs no name lookup, which takes milliseconds even for one.
+  if (IsAddressLiteral(host)) hints.ai_flags = AI_NUMERICHOST;
   addrinfo* found = nullptr;
   std::string service = std::to_string(port);
   if (!winsock_.Ok() || host.empty() ||

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "base/log.h"
-#include "resource.h"
+#include "ui/page_artwork.h"
 #include "ui/page_geometry.h"
 
 namespace {
@@ -19,46 +19,6 @@ constexpr float kFontPoints = 9.0f;
 // Used when the resource cannot be read, so the page still has its shape.
 constexpr int kDefaultWidth = 462;
 constexpr int kDefaultHeight = 136;
-
-// GDI+ is started once per process and never shut down: pages come and go,
-// but images handed around between states must stay valid until exit.
-void StartGdiplusOnce() {
-  static bool started = false;
-  if (started) return;
-  started = true;
-  static ULONG_PTR token = 0;
-  Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback
-  Gdiplus::Status status = Gdiplus::GdiplusStartup(&token, &input, nullptr);
-  Log("GdiplusStartup: status: %d", static_cast<int>(status));
-}
-
-// Decodes the embedded background. GDI+ reads a stream lazily, so the bitmap
-// keeps the stream (and with it the memory copy of the resource) alive.
-std::unique_ptr<Gdiplus::Bitmap> LoadBackground() {
-  HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(IDB_BACKGROUND_PNG), L"PNG");
-  if (!info) return nullptr;
-  DWORD size = SizeofResource(module, info);
-  HGLOBAL resource = LoadResource(module, info);
-  const void* bytes = resource ? LockResource(resource) : nullptr;
-  if (!bytes || size == 0) return nullptr;
-
-  HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-  if (!copy) return nullptr;
-  base::ScopeExit freeCopy([&] { GlobalFree(copy); });
-  void* target = GlobalLock(copy);
-  if (!target) return nullptr;
-  memcpy(target, bytes, size);
-  GlobalUnlock(copy);
-
-  base::ComPtr<IStream> stream;
-  // The stream frees the block when its last reference goes.
-  if (FAILED(CreateStreamOnHGlobal(copy, TRUE, stream.Put()))) return nullptr;
-  freeCopy.Dismiss();
-  std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromStream(stream.Get()));
-  if (!bitmap || bitmap->GetLastStatus() != Gdiplus::Ok) return nullptr;
-  return bitmap;
-}
 
 // A 32-bit top-down DIB: per-pixel alpha survives GDI+ drawing and
 // UpdateLayeredWindow accepts it whatever the display's colour depth.
@@ -77,9 +37,7 @@ HBITMAP CreateSurfaceBitmap(HDC reference, int width, int height) {
 }  // namespace
 
 LoadingPage::LoadingPage(HWND window) : window(window) {
-  StartGdiplusOnce();
-
-  background = LoadBackground();
+  background = TakePageBackground();
   if (background) {
     width = static_cast<int>(background->GetWidth());
     height = static_cast<int>(background->GetHeight());

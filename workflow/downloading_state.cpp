@@ -54,6 +54,9 @@ bool DownloadingState::TakePrefetched(const std::string& key) {
   std::unique_ptr<DownloadTask> prefetched;
   if (!context->prefetches.Take(key, prefetched, jobs)) return false;
   context->download = std::move(prefetched);
+  // Its end may have woken the window before this state took it: look
+  // again at once rather than at the next tick.
+  if (context->download->finished.load() && context->wake) context->wake();
   return true;
 }
 
