@@ -32,8 +32,15 @@ struct CertChainTraits {
 };
 using UniqueCertChain = base::UniqueOwner<PCCERT_CHAIN_CONTEXT, CertChainTraits>;
 
+// The system's SSPI functions, from secur32.dll loaded by its full path in
+// the system folder on first use: a run that never opens a TLS connection
+// does not load the security packages at start-up, and a file of that name
+// beside the launcher (in a downloads folder, say) is never loaded. Null
+// when the library or its entry point is missing.
+const SecurityFunctionTableW* Sspi();
+
 // An SSPI handle (credentials or context) with the call that frees it.
-template <SECURITY_STATUS(SEC_ENTRY* Free)(PSecHandle)>
+template <class Free>
 class UniqueSecHandle {
  public:
   UniqueSecHandle() { SecInvalidateHandle(&handle_); }
@@ -45,15 +52,21 @@ class UniqueSecHandle {
   // The slot for a call that fills it in; the handle counts once filled.
   PSecHandle Slot() { return &handle_; }
   void Reset() {
-    if (Valid()) Free(&handle_);
+    if (Valid()) Free()(&handle_);
     SecInvalidateHandle(&handle_);
   }
 
  private:
   SecHandle handle_;
 };
-using UniqueCredentials = UniqueSecHandle<FreeCredentialsHandle>;
-using UniqueSecurityContext = UniqueSecHandle<DeleteSecurityContext>;
+struct FreeCredentials {
+  void operator()(PSecHandle h) const { Sspi()->FreeCredentialsHandle(h); }
+};
+struct DeleteContext {
+  void operator()(PSecHandle h) const { Sspi()->DeleteSecurityContext(h); }
+};
+using UniqueCredentials = UniqueSecHandle<FreeCredentials>;
+using UniqueSecurityContext = UniqueSecHandle<DeleteContext>;
 
 // A buffer the security package allocated (ISC_REQ_ALLOCATE_MEMORY).
 class PackageBuffer {
@@ -63,7 +76,7 @@ class PackageBuffer {
   PackageBuffer(const PackageBuffer&) = delete;
   PackageBuffer& operator=(const PackageBuffer&) = delete;
   void Reset(void* p = nullptr) {
-    if (p_) FreeContextBuffer(p_);
+    if (p_) Sspi()->FreeContextBuffer(p_);
     p_ = p;
   }
 

@@ -38,6 +38,7 @@ void SetFailure(TransportResult& result, TransportFailure failure, const std::st
 }  // namespace
 
 struct TlsStream::Session {
+  const SecurityFunctionTableW* sspi = net::Sspi();
   SocketConnection connection;
   net::UniqueCredentials credentials;
   net::UniqueSecurityContext context;
@@ -68,8 +69,12 @@ bool TlsStream::Session::Handshake(const std::wstring& host,
   // The certificate is checked below, against the system's store, with the
   // host's name; no client certificate is ever offered.
   cred.dwFlags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS;
+  if (!sspi) {
+    SetFailure(result, TransportFailure::kTlsHandshake, "no secure channel on this system", 0);
+    return false;
+  }
   TimeStamp expiry;
-  SECURITY_STATUS status = AcquireCredentialsHandleW(
+  SECURITY_STATUS status = sspi->AcquireCredentialsHandleW(
       nullptr, const_cast<wchar_t*>(UNISP_NAME_W), SECPKG_CRED_OUTBOUND, nullptr, &cred, nullptr,
       nullptr, credentials.Slot(), &expiry);
   if (status != SEC_E_OK) {
@@ -92,9 +97,9 @@ bool TlsStream::Session::Handshake(const std::wstring& host,
     SecBuffer outBuffer{0, SECBUFFER_TOKEN, nullptr};
     SecBufferDesc outDesc{SECBUFFER_VERSION, 1, &outBuffer};
     DWORD outFlags = 0;
-    status = InitializeSecurityContextW(credentials.Get(), first ? nullptr : context.Get(), target,
+    status = sspi->InitializeSecurityContextW(credentials.Get(), first ? nullptr : context.Get(), target,
                                         kContextFlags, 0, 0, first ? nullptr : &inDesc, 0,
-                                        first ? context.Slot() : nullptr, &outDesc, &outFlags,
+                                        context.Slot(), &outDesc, &outFlags,
                                         nullptr);
     net::PackageBuffer token;
     token.Reset(outBuffer.pvBuffer);
@@ -136,7 +141,7 @@ bool TlsStream::Session::Handshake(const std::wstring& host,
       if (r != StreamRead::kData) return fail("secure channel error", status);
     }
   }
-  status = QueryContextAttributesW(context.Get(), SECPKG_ATTR_STREAM_SIZES, &sizes);
+  status = sspi->QueryContextAttributesW(context.Get(), SECPKG_ATTR_STREAM_SIZES, &sizes);
   if (status != SEC_E_OK) return fail("secure channel error", status);
   cipherAt = 0;
   return true;
@@ -145,7 +150,7 @@ bool TlsStream::Session::Handshake(const std::wstring& host,
 bool TlsStream::Session::CheckCertificate(const std::wstring& host, TransportResult& result) {
   net::UniqueCertContext cert;
   SECURITY_STATUS status =
-      QueryContextAttributesW(context.Get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, cert.Put());
+      sspi->QueryContextAttributesW(context.Get(), SECPKG_ATTR_REMOTE_CERT_CONTEXT, cert.Put());
   if (status != SEC_E_OK || !cert) {
     SetFailure(result, TransportFailure::kTlsCertificate, "invalid certificate",
                static_cast<unsigned long>(status));
@@ -221,7 +226,7 @@ bool TlsStream::Send(const std::string& data, const std::function<bool()>& keepG
         {sizes.cbTrailer, SECBUFFER_STREAM_TRAILER, record.data() + sizes.cbHeader + n},
         {0, SECBUFFER_EMPTY, nullptr}};
     SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-    if (EncryptMessage(s_->context.Get(), 0, &desc, 0) != SEC_E_OK) return false;
+    if (s_->sspi->EncryptMessage(s_->context.Get(), 0, &desc, 0) != SEC_E_OK) return false;
     size_t total = buffers[0].cbBuffer + buffers[1].cbBuffer + buffers[2].cbBuffer;
     if (!s_->connection.SendAll(record.data(), total, keepGoing)) return false;
     at += n;
@@ -251,7 +256,7 @@ StreamRead TlsStream::Receive(const std::function<bool()>& keepGoing, const char
           {0, SECBUFFER_EMPTY, nullptr},
           {0, SECBUFFER_EMPTY, nullptr}};
       SecBufferDesc desc{SECBUFFER_VERSION, 4, buffers};
-      SECURITY_STATUS status = DecryptMessage(c.context.Get(), &desc, 0, nullptr);
+      SECURITY_STATUS status = c.sspi->DecryptMessage(c.context.Get(), &desc, 0, nullptr);
       if (status == SEC_E_INCOMPLETE_MESSAGE) break;
       if (status == SEC_I_CONTEXT_EXPIRED) {
         c.closed = true;  // the server's close_notify
