@@ -112,4 +112,11 @@ std::string TestBytes(size_t size, unsigned seed) {
   return bytes;
 }
 
+std::vector<RequestLine> RangedRequests(const std::string& pathPrefix) {
+  std::vector<RequestLine> ranged;
+  for (const RequestLine& line : Requests(pathPrefix))
+    if (line.range != "-") ranged.push_back(line);
+  return ranged;
+}
+
 }  // namespace gameserver

@@ -45,6 +45,10 @@ struct RequestLine {
 };
 // The requests whose target begins with `pathPrefix`, oldest first.
 std::vector<RequestLine> Requests(const std::string& pathPrefix);
+// Those of them that asked for a range. A request the client stopped is
+// logged only once the server notices, which may be after later requests:
+// tests of a resumed download look at the ranged ones.
+std::vector<RequestLine> RangedRequests(const std::string& pathPrefix);
 
 // The statistics report lines (tab-separated key=value fields, see the server's --help).
 std::vector<std::string> QosLines();
