@@ -36,14 +36,18 @@ std::string EncodedPath(const std::string& path) {
 
 }  // namespace
 
+bool HeadersAreSafe(const HeaderList& headers) {
+  for (const auto& h : headers)
+    if (!SafeName(h.first) || !SafeValue(h.second)) return false;
+  return true;
+}
+
 bool BuildGetRequest(const HttpUrl& url, const HeaderList& headers, const std::string& agent,
                      std::string& request) {
   request.clear();
   if (url.host.empty() || !SafeValue(url.host) || url.host.find_first_of(" /\\@") != std::string::npos)
     return false;
-  for (const auto& h : headers)
-    if (!SafeName(h.first) || !SafeValue(h.second)) return false;
-  if (!SafeValue(agent)) return false;
+  if (!HeadersAreSafe(headers) || !SafeValue(agent)) return false;
   std::string text = "GET " + EncodedPath(url.path) + " HTTP/1.1\r\nHost: " + url.host;
   if (url.port != (url.secure ? 443 : 80)) text += ":" + std::to_string(url.port);
   text += "\r\nUser-Agent: " + agent + "\r\n";

@@ -9,5 +9,9 @@
 // non-ASCII) are percent-encoded. False, and no text, when a header name is
 // not a token or a name or value holds a line break or NUL: such a header
 // could add lines of its own to the request.
+// Whether every header name is a token and no name or value holds a line
+// break or NUL, which would let it add lines of its own to a request.
+bool HeadersAreSafe(const HeaderList& headers);
+
 bool BuildGetRequest(const HttpUrl& url, const HeaderList& headers, const std::string& agent,
                      std::string& request);

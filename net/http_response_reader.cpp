@@ -31,17 +31,6 @@ bool IsToken(const std::string& name) {
   return true;
 }
 
-// A plain decimal number below 2^63; false for anything else.
-bool ParseDecimal(const std::string& text, uint64_t& value) {
-  if (text.empty() || text.size() > 18) return false;
-  value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return true;
-}
-
 // The chunk size at the start of a chunk line; extensions after ';' are ignored.
 bool ParseChunkSize(const std::string& line, uint64_t& size) {
   size = 0;
@@ -74,6 +63,16 @@ size_t TakeLine(const char* data, size_t size, std::string& line, bool& complete
 }
 
 }  // namespace
+
+bool ParseContentLength(const std::string& text, uint64_t& length) {
+  if (text.empty() || text.size() > 18) return false;
+  length = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    length = length * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return true;
+}
 
 bool HttpResponseReader::Fail(const std::string& problem) {
   phase_ = Phase::kBad;
@@ -206,7 +205,7 @@ bool HttpResponseReader::ChooseBodyMode() {
         size_t comma = list.find(',', start);
         if (comma == std::string::npos) comma = list.size();
         uint64_t value = 0;
-        if (!ParseDecimal(Trim(list.substr(start, comma - start)), value))
+        if (!ParseContentLength(Trim(list.substr(start, comma - start)), value))
           return Fail("bad Content-Length");
         if (lengthSeen && value != length) return Fail("conflicting Content-Length");
         length = value;

@@ -10,6 +10,10 @@
 
 #include "net/transport.h"
 
+// A Content-Length value: a plain decimal number below 10^18. False for
+// anything else (signs, spaces, lists, an empty text).
+bool ParseContentLength(const std::string& text, uint64_t& length);
+
 class HttpResponseReader {
  public:
   enum class Phase {

@@ -18,6 +18,8 @@
 #include "base/handles.h"
 #include "base/log.h"
 #include "base/text.h"
+#include "net/http_request_text.h"
+#include "net/http_response_reader.h"
 #include "net/transport_errors.h"
 
 namespace {
@@ -223,22 +225,16 @@ std::wstring RequestHeaders(const HeaderList& headers) {
   return base::ToWide(text);
 }
 
-// Reads a Content-Length value; false when absent or not a plain number.
-bool ContentLength(const std::string& text, uint64_t& length) {
-  if (text.empty() || text.size() > 19) return false;
-  length = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    length = length * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return true;
-}
-
 }  // namespace
 
 TransportResult WinHttpTransport::Get(const HttpUrl& url, const HeaderList& headers,
                                       const TransportCallbacks& callbacks) {
   TransportResult result;
+  if (!HeadersAreSafe(headers)) {
+    Log("request refused: a header would break the request, host: %s", url.host.c_str());
+    result.failure = TransportFailure::kConnection;
+    return result;
+  }
   auto ex = std::make_shared<Exchange>();
   try {
     std::thread(RunExchange, ex, base::ToWide(url.host), url.port, base::ToWide(url.path),
@@ -293,7 +289,7 @@ TransportResult WinHttpTransport::Get(const HttpUrl& url, const HeaderList& head
   if (!callbacks.onResponse(response)) return walkAway(TransportFailure::kStopped);
 
   uint64_t length = 0;
-  bool lengthKnown = ContentLength(response.Header("Content-Length"), length);
+  bool lengthKnown = ParseContentLength(response.Header("Content-Length"), length);
   uint64_t current = 0;
   for (;;) {
     std::vector<char> block;
