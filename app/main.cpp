@@ -2,7 +2,9 @@
 // copy and the uninstaller, chosen from its own file name and command line.
 #include <windows.h>
 
+#include "app/early_states.h"
 #include "app/launch_name.h"
+#include "app/state_waker.h"
 #include "workflow/launcher_context.h"
 #include "base/handles.h"
 #include "base/known_folders.h"
@@ -117,13 +119,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
 
   LoadStringW(instance, IDS_APP_TITLE, WindowTitle(), 100);
   LoadStringW(instance, IDC_LAUNCHER, WindowClassName(), 100);
+  ctx.instance = instance;
   BeginWorkflow();
   // The page's artwork and the reports' identity are worked out while the
-  // window is made.
+  // window is made, and so are the first states.
   PreparePageArtwork();
   PrepareQosIdentity();
+  EarlyStates early;
+  early.Start(ctx, TheStateWaker());
   RegisterMainWindowClass(instance);
-  if (!CreateMainWindow(instance, showMode)) return 0;
+  if (!CreateMainWindow(instance, showMode, [&early] { early.Stop(); })) return 0;
   // The states get their first look as soon as the message loop runs, not a
   // whole timer period later.
   ctx.wake();

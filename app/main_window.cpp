@@ -1,5 +1,10 @@
 #include "app/main_window.h"
 
+#include <memory>
+#include <utility>
+
+#include "app/state_waker.h"
+
 #include "workflow/launcher_context.h"
 #include "workflow/state.h"
 #include "resource.h"
@@ -37,13 +42,13 @@ void RegisterMainWindowClass(HINSTANCE instance) {
 void BeginWorkflow() {
   LauncherContext& ctx = TheContext();
   ctx.config = &TheInstallConfig();
+  // Set once, before the first request: every request keeps a copy.
+  ctx.wake = [] { TheStateWaker().Wake(); };
   ctx.state = std::make_unique<DownloadInstallCfgState>(&ctx);
   RunStates();
 }
 
-bool CreateMainWindow(HINSTANCE instance, int showMode) {
-  LauncherContext& ctx = TheContext();
-  ctx.instance = instance;
+bool CreateMainWindow(HINSTANCE instance, int showMode, const std::function<void()>& beforeTakingStates) {
   int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   int screenHeight = GetSystemMetrics(SM_CYSCREEN);
 
@@ -56,14 +61,21 @@ bool CreateMainWindow(HINSTANCE instance, int showMode) {
   ShowWindow(window, showMode);
   UpdateWindow(window);
 
-  ctx.window = window;
-  ctx.config = &TheInstallConfig();
-  ctx.page = std::make_unique<LoadingPage>(window);
-  int width = ctx.page->GetWidth();
-  int height = ctx.page->GetHeight();
+  auto page = std::make_unique<LoadingPage>(window);
+  int width = page->GetWidth();
+  int height = page->GetHeight();
   MoveWindow(window, (screenWidth - width) / 2, (screenHeight - height) / 2, width, height, TRUE);
 
-  ctx.wake = [window] { PostMessageW(window, kWakeMessage, 0, 0); };
+  // The context is the states' until here, possibly on another thread.
+  if (beforeTakingStates) beforeTakingStates();
+  LauncherContext& ctx = TheContext();
+  ctx.instance = instance;
+  ctx.window = window;
+  ctx.config = &TheInstallConfig();
+  if (ctx.logoForPage) page->SetLogo(ctx.logoForPage.release());
+  ctx.page = std::move(page);
+  TheStateWaker().SetWindow(window);
+  ctx.wake = [] { TheStateWaker().Wake(); };
   if (!ctx.state) ctx.state = std::make_unique<DownloadInstallCfgState>(&ctx);
   SetTimer(window, kTimerId, kTimerPeriodMs, OnTimerTick);
   return true;

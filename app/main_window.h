@@ -2,6 +2,8 @@
 // The launcher's borderless layered window and the timer that drives the states.
 #include <windows.h>
 
+#include <functional>
+
 constexpr UINT_PTR kTimerId = 110012;
 constexpr UINT kTimerPeriodMs = 20;
 // States begun in one tick at most, when each hands over at once.
@@ -13,8 +15,11 @@ void RegisterMainWindowClass(HINSTANCE instance);
 // the page once there is one.
 void BeginWorkflow();
 // Creates the window and the page (and the first state, unless BeginWorkflow
-// did), and starts the timer.
-bool CreateMainWindow(HINSTANCE instance, int showMode);
+// did), and starts the timer. `beforeTakingStates` runs once the window and
+// the page stand, before the context is touched: the states may run on
+// another thread until then (see EarlyStates).
+bool CreateMainWindow(HINSTANCE instance, int showMode,
+                      const std::function<void()>& beforeTakingStates = {});
 // Sent by work on other threads when it has finished, so that the states
 // look at once instead of at the next tick.
 constexpr UINT kWakeMessage = WM_APP + 12;

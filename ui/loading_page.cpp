@@ -117,5 +117,7 @@ void LoadingPage::Paint(int64_t done, int64_t total, bool withProgress) {
 Gdiplus::Image* LoadImageFromFile(const std::wstring& path) {
   // The object keeps its decode status instead of failing construction, so a
   // broken download still gives the caller something to hand to SetLogo.
+  // The logo may come before the page, which otherwise starts GDI+.
+  StartGdiplusOnce();
   return new Gdiplus::Bitmap(path.c_str());
 }

@@ -9,6 +9,7 @@
 class DownloadInstallCfgState : public DownloadingState {
  public:
   explicit DownloadInstallCfgState(LauncherContext* context);
+  bool RunsBeforeWindow() const override { return true; }
   virtual void NextState();
  protected:
   void Begin(DownloadTask& task) override;

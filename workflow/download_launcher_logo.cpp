@@ -1,6 +1,8 @@
 #include "workflow/download_launcher_logo.h"
 
 #include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
 
 #include "base/log.h"
 #include "workflow/terminal_states.h"
@@ -46,7 +48,12 @@ void DownloadLauncherLogo::Begin(DownloadTask& task) {
 }
 
 void DownloadLauncherLogo::Succeeded(DownloadTask& task) {
-  if (Gdiplus::Image* logo = LoadImageFromFile(task.localPath)) context->page->SetLogo(logo);
+  if (Gdiplus::Image* logo = LoadImageFromFile(task.localPath)) {
+    if (context->page)
+      context->page->SetLogo(logo);
+    else
+      context->logoForPage.reset(logo);
+  }
   NextState();
 }
 

@@ -5,6 +5,7 @@
 class DownloadLauncherLogo : public DownloadingState {
  public:
   explicit DownloadLauncherLogo(LauncherContext* context);
+  bool RunsBeforeWindow() const override { return true; }
   void NextState();
  protected:
   void Begin(DownloadTask& task) override;

@@ -7,6 +7,7 @@ struct InstallConfig;
 class DownloadPkgVerState : public DownloadingState {
  public:
   explicit DownloadPkgVerState(LauncherContext* context);
+  bool RunsBeforeWindow() const override { return true; }
   virtual void OnFailed();
   virtual void NextState();
 

@@ -7,6 +7,7 @@ struct InstallConfig;
 class GetUserInfoFromTokenState : public DownloadingState {
  public:
   explicit GetUserInfoFromTokenState(LauncherContext* context);
+  bool RunsBeforeWindow() const override { return true; }
   void NextState();
 
   // The request this state makes for `config`, and its key among the prefetches.

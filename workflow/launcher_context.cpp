@@ -1,5 +1,9 @@
 #include "workflow/launcher_context.h"
 
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
 #include "net/download_task.h"
 #include "ui/loading_page.h"
 #include "workflow/state.h"
@@ -12,6 +16,7 @@ LauncherContext::~LauncherContext() {
   prefetches.Clear();
   download.reset();
   page.reset();
+  logoForPage.reset();
 }
 
 LauncherContext& TheContext() {

@@ -11,6 +11,9 @@
 struct InstallConfig;
 struct DownloadTask;
 class ILoadingPage;
+namespace Gdiplus {
+class Image;
+}  // namespace Gdiplus
 class State;
 struct QosReporter;
 
@@ -24,6 +27,8 @@ struct LauncherContext {
   HWND window = nullptr;                  // main window, owner of the error message box
   std::unique_ptr<DownloadTask> download; // made by the first state that downloads, freed by CompleteState
   std::unique_ptr<ILoadingPage> page;     // the splash page, freed by CompleteState
+  // A logo that came before the page did; the page takes it when it is made.
+  std::unique_ptr<Gdiplus::Image> logoForPage;
   HINSTANCE instance = nullptr;           // for embedded resources
   std::unique_ptr<State> state;           // the current state
   QosReporter* qos = nullptr;             // the process-wide statistics reporter

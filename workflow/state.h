@@ -15,6 +15,12 @@ class State {
   // Called on every timer tick while this state is current.
   virtual void Update() = 0;
 
+  // True for a state that may be updated before the window and the page
+  // exist, on a thread other than the window's: it never needs the page
+  // (or shows on it only what it shows again once the page comes), puts up
+  // no window of its own and ends no message loop.
+  virtual bool RunsBeforeWindow() const { return false; }
+
   // Destroys the context's current state, if any, and makes this one current;
   // the context takes this state over (it must come from new and be owned by nobody).
   void MakeCurrent();

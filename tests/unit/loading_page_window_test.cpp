@@ -447,3 +447,38 @@ TEST(MainWindowSplash, StartUpCentresTheWindowAtThePageSize) {
   DestroyWindow(backdrop);
   Settle(50);
 }
+
+// The first states run while the window is made, so the logo may be there
+// before the page: the page takes it when it is made.
+TEST(MainWindowSplash, ALogoThatCameBeforeThePageIsDrawnOnIt) {
+  RegisterClasses();
+  g_backdropColour = kDesktopBlue;
+  HWND backdrop = CreateBackdrop();
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  RegisterMainWindowClass(instance);
+  LauncherContext& ctx = TheContext();
+  ctx.logoForPage.reset(LoadImageFromFile(WriteLogoFile(L"vorn-test-early-logo.png", 100, 40, 0xFFFF0000)));
+  ASSERT_NE(ctx.logoForPage, nullptr);
+  bool statesHandedOver = false;
+  ASSERT_TRUE(CreateMainWindow(instance, SW_SHOW, [&] {
+    statesHandedOver = true;
+    EXPECT_NE(ctx.logoForPage, nullptr) << "nothing takes the logo before the states are handed over";
+  }));
+  KillTimer(ctx.window, kTimerId);
+  EXPECT_TRUE(statesHandedOver);
+  EXPECT_EQ(ctx.logoForPage, nullptr);
+  for (int i = 1; i <= 14; ++i) ctx.page->Redraw();
+  Settle();
+  Shot shot(ctx.window);
+  shot.Save("launcher-window-early-logo");
+  // Where the logo settles (see LogoPopsInCentredAndSettlesAfterFourteenRepaints).
+  for (POINT p : {POINT{186, 18}, POINT{274, 50}, POINT{231, 34}})
+    EXPECT_TRUE(IsRed(shot.At(p.x, p.y))) << p.x << "," << p.y;
+
+  ctx.state.reset();
+  ctx.page.reset();
+  DestroyWindow(ctx.window);
+  ctx.window = nullptr;
+  DestroyWindow(backdrop);
+  Settle(50);
+}
