@@ -231,7 +231,6 @@ class PageWindowTest : public ::testing::Test {
 
 HWND PageWindowTest::backdrop = nullptr;
 HWND PageWindowTest::window = nullptr;
-
 }  // namespace
 
 TEST_F(PageWindowTest, ShippedBackgroundGivesTheSizeAndFillsTheWindowExactly) {
@@ -412,12 +411,31 @@ TEST_F(PageWindowTest, UndecodableLogoDrawsNothingAndThePageCarriesOn) {
   EXPECT_TRUE(Grab().SameAs(plain));
 }
 
-TEST(MainWindowSplash, StartUpCentresTheWindowAtThePageSize) {
-  RegisterClasses();
-  g_backdropColour = kDesktopBlue;
-  HWND backdrop = CreateBackdrop();
+// The launcher's own window as start-up makes it, over the backdrop.
+class MainWindowSplash : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterClasses();
+    g_backdropColour = kDesktopBlue;
+    backdrop = CreateBackdrop();
+    RegisterMainWindowClass(instance);
+  }
+  void TearDown() override {
+    LauncherContext& ctx = TheContext();
+    ctx.state.reset();
+    ctx.page.reset();
+    ctx.logoForPage.reset();
+    if (ctx.window) DestroyWindow(ctx.window);
+    ctx.window = nullptr;
+    DestroyWindow(backdrop);
+    Settle(50);
+  }
+
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  RegisterMainWindowClass(instance);
+  HWND backdrop = nullptr;
+};
+
+TEST_F(MainWindowSplash, StartUpCentresTheWindowAtThePageSize) {
   ASSERT_TRUE(CreateMainWindow(instance, SW_SHOW));
   LauncherContext& ctx = TheContext();
   KillTimer(ctx.window, kTimerId);  // no state runs here: only the first picture counts
@@ -439,23 +457,11 @@ TEST(MainWindowSplash, StartUpCentresTheWindowAtThePageSize) {
   EXPECT_NE(shot.At(4, 68), desktop);
   EXPECT_EQ(shot.At(461, 68), desktop);
   EXPECT_NE(shot.At(457, 68), desktop);
-
-  ctx.state.reset();
-  ctx.page.reset();
-  DestroyWindow(ctx.window);
-  ctx.window = nullptr;
-  DestroyWindow(backdrop);
-  Settle(50);
 }
 
 // The first states run while the window is made, so the logo may be there
 // before the page: the page takes it when it is made.
-TEST(MainWindowSplash, ALogoThatCameBeforeThePageIsDrawnOnIt) {
-  RegisterClasses();
-  g_backdropColour = kDesktopBlue;
-  HWND backdrop = CreateBackdrop();
-  HINSTANCE instance = GetModuleHandleW(nullptr);
-  RegisterMainWindowClass(instance);
+TEST_F(MainWindowSplash, ALogoThatCameBeforeThePageIsDrawnOnIt) {
   LauncherContext& ctx = TheContext();
   ctx.logoForPage.reset(LoadImageFromFile(WriteLogoFile(L"vorn-test-early-logo.png", 100, 40, 0xFFFF0000)));
   ASSERT_NE(ctx.logoForPage, nullptr);
@@ -474,11 +480,4 @@ TEST(MainWindowSplash, ALogoThatCameBeforeThePageIsDrawnOnIt) {
   // Where the logo settles (see LogoPopsInCentredAndSettlesAfterFourteenRepaints).
   for (POINT p : {POINT{186, 18}, POINT{274, 50}, POINT{231, 34}})
     EXPECT_TRUE(IsRed(shot.At(p.x, p.y))) << p.x << "," << p.y;
-
-  ctx.state.reset();
-  ctx.page.reset();
-  DestroyWindow(ctx.window);
-  ctx.window = nullptr;
-  DestroyWindow(backdrop);
-  Settle(50);
 }
