@@ -117,8 +117,10 @@ def unpack_table(up, title, speed_target=None):
 
 def main():
     rows = load(sys.argv[1])
-    rounds = len({r["round"] for v in rows.values() for r in v})
-    out = [f"Machine: {machine()}. Rounds: {rounds}; figures are medians over the rounds.", ""]
+    rounds = len({r["round"] for (job, _), v in rows.items() if job != "start" for r in v})
+    start_rounds = len({r["round"] for (job, _), v in rows.items() if job == "start" for r in v})
+    out = [f"Machine: {machine()}. Rounds: {rounds} (the start: {start_rounds}); "
+           "figures are medians over the rounds.", ""]
 
     dl = {t: rows.get(("download", t), [])
           for t in ("launcher", "httplib", "curl", "launcher-https", "curl-https")}
