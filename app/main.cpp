@@ -6,6 +6,7 @@
 #include "app/launch_name.h"
 #include "app/state_waker.h"
 #include "workflow/launcher_context.h"
+#include "base/dll_search.h"
 #include "base/handles.h"
 #include "base/known_folders.h"
 #include "base/log.h"
@@ -58,6 +59,8 @@ int RunMessageLoop(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showMode) {
+  // Before anything that may load a DLL by name.
+  base::LimitDllSearchToSystemFolder();
   InstallConfig& config = TheInstallConfig();
   config.modulePath = ReadModulePath();
 

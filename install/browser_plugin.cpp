@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/dll_search.h"
 #include "base/error_text.h"
 #include "base/fs.h"
 #include "base/handles.h"
@@ -44,7 +45,7 @@ void RegisterBrowserPlugin(HINSTANCE instance, const InstallConfig& config) {
         base::ErrorText(GetLastError()).c_str());
     return;
   }
-  base::UniqueModule module(LoadLibraryW(path.c_str()));
+  base::UniqueModule module(base::LoadDllByPath(path.c_str()));
   if (!module) return;
   using RegisterServer = HRESULT(WINAPI*)();
   auto registerServer = reinterpret_cast<RegisterServer>(
