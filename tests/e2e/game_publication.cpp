@@ -127,7 +127,11 @@ RunResult WorkflowTest::Run(const std::wstring& exeName, const std::wstring& com
                             const std::wstring& exePath) {
   RunResult result;
   LauncherRun run;
-  if (!run.Start(ScratchDir(L"workflow"), exeName, commandLine, exePath)) {
+  launcherDir = ScratchDir(L"workflow");
+  for (const auto& file : besideLauncher)
+    EXPECT_TRUE(CopyFileW(file.second.c_str(), (launcherDir + L"\\" + file.first).c_str(), FALSE))
+        << base::Utf8(file.first);
+  if (!run.Start(launcherDir, exeName, commandLine, exePath)) {
     ADD_FAILURE() << "cannot copy and start the launcher as " << base::Utf8(exeName);
     return result;
   }

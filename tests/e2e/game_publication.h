@@ -62,8 +62,9 @@ class WorkflowTest : public ::testing::Test {
   std::wstring InstallDir() const;
   void PrepareInstallFolder(const std::string* localVersion);
 
-  // Copies the launcher (or `exePath`) as `exeName` into a scratch folder and
-  // runs it to its end, pressing OK on every message box.
+  // Copies the launcher (or `exePath`) as `exeName` into a scratch folder
+  // (`launcherDir`), with `besideLauncher`, and runs it to its end, pressing
+  // OK on every message box.
   RunResult Run(const std::wstring& exeName, const std::wstring& commandLine = L"",
                 const std::wstring& exePath = L"");
   // What the stand-in shell in the install folder recorded of its starts.
@@ -77,6 +78,9 @@ class WorkflowTest : public ::testing::Test {
   std::string packageData;  // the large file inside the last published package
   std::string gameExe;      // the stand-in game client's bytes
   std::string logoBytes;    // the published logo
+  // Files put beside the launcher before a run: name there -> source path.
+  std::vector<std::pair<std::wstring, std::wstring>> besideLauncher;
+  std::wstring launcherDir;  // where the last run's launcher was
 };
 
 }  // namespace e2e
