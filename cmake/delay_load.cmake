@@ -15,6 +15,7 @@ find_program(VORN_NM NAMES ${tool_prefix}nm REQUIRED)
 find_program(VORN_DLLTOOL NAMES ${tool_prefix}dlltool REQUIRED)
 find_program(VORN_OBJDUMP NAMES ${tool_prefix}objdump REQUIRED)  # tools/check-imports
 find_library(VORN_DELAYIMP NAMES libdelayimp.a REQUIRED)
+set(VORN_DELAY_LOAD_SCRIPT ${CMAKE_CURRENT_LIST_FILE})  # a change here makes the libraries again
 
 function(vorn_delay_loaded)
   set(dir ${CMAKE_BINARY_DIR}/delayimp)
@@ -22,7 +23,8 @@ function(vorn_delay_loaded)
   foreach(name IN LISTS ARGN)
     find_library(import_${name} NAMES lib${name}.a REQUIRED NO_CACHE)
     set(delay_lib ${dir}/lib${name}_delay.a)
-    if(NOT EXISTS ${delay_lib} OR ${import_${name}} IS_NEWER_THAN ${delay_lib})
+    if(NOT EXISTS ${delay_lib} OR ${import_${name}} IS_NEWER_THAN ${delay_lib}
+       OR ${VORN_DELAY_LOAD_SCRIPT} IS_NEWER_THAN ${delay_lib})
       # Every function the import library names, so that no call falls back
       # to an ordinary import.
       execute_process(COMMAND ${VORN_NM} -g --defined-only ${import_${name}}
