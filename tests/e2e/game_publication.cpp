@@ -132,7 +132,7 @@ RunResult WorkflowTest::Run(const std::wstring& exeName, const std::wstring& com
     EXPECT_TRUE(CopyFileW(file.second.c_str(), (launcherDir + L"\\" + file.first).c_str(), FALSE))
         << base::Utf8(file.first);
   if (!run.Start(launcherDir, exeName, commandLine, exePath)) {
-    ADD_FAILURE() << "cannot copy and start the launcher as " << base::Utf8(exeName);
+    ADD_FAILURE() << "cannot copy and start the launcher as " << base::Utf8(exeName) << ": " << run.StartFailure();
     return result;
   }
   result.boxes = run.RunToEnd(120000, &result.exitCode);

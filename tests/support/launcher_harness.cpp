@@ -2,8 +2,10 @@
 
 #include <tlhelp32.h>
 
+#include "base/fs.h"
 #include "base/handles.h"
 #include "base/strings.h"
+#include "base/text.h"
 #include "support/wine_path.h"
 
 namespace support {
@@ -21,7 +23,18 @@ bool LauncherRun::Start(const std::wstring& dir, const std::wstring& exeName, co
                         const std::wstring& sourceExe) {
   std::wstring target = dir + L"\\" + exeName;
   std::wstring source = sourceExe.empty() ? LauncherExe() : sourceExe;
-  if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) return false;
+  // Right after an earlier run in the same folder ended, wine may still be
+  // letting go of that folder; the copy is retried for up to two seconds,
+  // with the folder made again, before the start counts as failed.
+  for (int attempt = 0; !CopyFileW(source.c_str(), target.c_str(), FALSE); ++attempt) {
+    DWORD error = GetLastError();
+    if (attempt == 20) {
+      startFailure_ = "copying to " + base::Utf8(target) + " failed, error " + std::to_string(error);
+      return false;
+    }
+    Sleep(100);
+    base::CreateDirectoryTree(dir);
+  }
   return StartExisting(target, commandLine);
 }
 
@@ -35,8 +48,10 @@ bool LauncherRun::StartExisting(const std::wstring& exePath, const std::wstring&
   PROCESS_INFORMATION pi{};
   std::wstring dir = currentDir.empty() ? base::DirectoryPart(exePath) : currentDir;
   if (!CreateProcessW(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
-                      &si, &pi))
+                      &si, &pi)) {
+    startFailure_ = "starting " + base::Utf8(exePath) + " failed, error " + std::to_string(GetLastError());
     return false;
+  }
   CloseHandle(pi.hThread);
   process_.Reset(pi.hProcess);
   pid_ = pi.dwProcessId;

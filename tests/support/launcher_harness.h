@@ -49,12 +49,15 @@ class LauncherRun {
   std::vector<std::wstring> RunToEnd(DWORD timeoutMs, DWORD* exitCode);
 
   DWORD Pid() const { return pid_; }
+  // Why the last Start or StartExisting failed, with the system's error code.
+  const std::string& StartFailure() const { return startFailure_; }
   const std::wstring& ExePath() const { return exePath_; }
 
  private:
   base::UniqueHandle process_;
   DWORD pid_ = 0;
   std::wstring exePath_;
+  std::string startFailure_;
 };
 
 // Processes whose executable file name equals `name` (case-insensitive).
