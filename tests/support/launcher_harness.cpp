@@ -47,10 +47,16 @@ bool LauncherRun::StartExisting(const std::wstring& exePath, const std::wstring&
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::wstring dir = currentDir.empty() ? base::DirectoryPart(exePath) : currentDir;
-  if (!CreateProcessW(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(),
-                      &si, &pi)) {
-    startFailure_ = "starting " + base::Utf8(exePath) + " failed, error " + std::to_string(GetLastError());
-    return false;
+  // Retried like the copy above, in case wine has not yet let go of the file.
+  for (int attempt = 0; !CreateProcessW(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                        dir.c_str(), &si, &pi);
+       ++attempt) {
+    DWORD error = GetLastError();
+    if (attempt == 20 || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      startFailure_ = "starting " + base::Utf8(exePath) + " failed, error " + std::to_string(error);
+      return false;
+    }
+    Sleep(100);
   }
   CloseHandle(pi.hThread);
   process_.Reset(pi.hProcess);
