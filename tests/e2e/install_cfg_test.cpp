@@ -55,7 +55,7 @@ class InstallCfg : public ::testing::Test {
   // Runs the launcher to its end, pressing OK on every message box.
   std::vector<std::wstring> Run(const std::wstring& exeName) {
     LauncherRun run;
-    EXPECT_TRUE(run.Start(support::ScratchDir(L"cfg"), exeName));
+    EXPECT_TRUE(run.Start(support::ScratchDir(L"cfg"), exeName)) << run.StartFailure();
     DWORD code = 1;
     std::vector<std::wstring> boxes = run.RunToEnd(60000, &code);
     EXPECT_EQ(code, 0u);

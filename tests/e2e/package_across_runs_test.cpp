@@ -54,7 +54,7 @@ TEST_F(PkgDownloadAcrossRuns, KilledMidDownloadTheNextRunAsksForTheRest) {
     std::wstring exe = dir + L"\\vorn-pc-tok.exe";
     ASSERT_TRUE(CopyFileW(LauncherExe().c_str(), exe.c_str(), FALSE));
     LauncherRun run;
-    ASSERT_TRUE(run.StartExisting(exe));
+    ASSERT_TRUE(run.StartExisting(exe)) << run.StartFailure();
     for (int i = 0; i < 600 && SizeOf(Archive()) < 600000; ++i) Sleep(50);
     ASSERT_GE(SizeOf(Archive()), 600000) << "the download did not get going";
   }  // the launcher is killed here, as by a closed laptop lid

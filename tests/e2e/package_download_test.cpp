@@ -242,7 +242,7 @@ TEST_F(PackageDownload, ProgressBarMovesDuringThePackageButNotTheVersionCheck) {
   PublishConfig();
 
   LauncherRun run;
-  ASSERT_TRUE(run.Start(ScratchDir(L"progress"), L"vorn-pc-tok.exe"));
+  ASSERT_TRUE(run.Start(ScratchDir(L"progress"), L"vorn-pc-tok.exe")) << run.StartFailure();
   HWND window = run.WaitForMainWindow(20000);
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(WaitForLog("enter DownloadPkgVerState", 30000)) << ReadLog();

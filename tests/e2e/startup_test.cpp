@@ -20,7 +20,7 @@ TEST(StartUp, RenamedExecutableIsRefusedWithExitMinusOne) {
   for (const wchar_t* name : {L"setup.exe", L"vorn.exe", L"uninstall.exe"}) {
     SCOPED_TRACE(Utf8(name));
     LauncherRun run;
-    ASSERT_TRUE(run.Start(support::ScratchDir(L"rename"), name));
+    ASSERT_TRUE(run.Start(support::ScratchDir(L"rename"), name)) << run.StartFailure();
     support::MessageBoxInfo box = run.WaitForMessageBox(20000);
     ASSERT_NE(box.window, nullptr);
     EXPECT_EQ(box.caption, L"提示");
@@ -36,7 +36,7 @@ TEST(StartUp, RenamedExecutableIsRefusedWithExitMinusOne) {
 
 TEST(StartUp, NormalRunLogsTokenAndPlatformAndEndsWithZero) {
   LauncherRun run;
-  ASSERT_TRUE(run.Start(support::ScratchDir(L"normal"), L"vorn-pc-abc123.exe"));
+  ASSERT_TRUE(run.Start(support::ScratchDir(L"normal"), L"vorn-pc-abc123.exe")) << run.StartFailure();
   DWORD code = 1;
   run.RunToEnd(60000, &code);
   EXPECT_EQ(code, 0u);
@@ -48,7 +48,7 @@ TEST(StartUp, NormalRunLogsTokenAndPlatformAndEndsWithZero) {
 
 TEST(StartUp, TwoWordNameHasNoToken) {
   LauncherRun run;
-  ASSERT_TRUE(run.Start(support::ScratchDir(L"twoword"), L"vorn-pc.exe"));
+  ASSERT_TRUE(run.Start(support::ScratchDir(L"twoword"), L"vorn-pc.exe")) << run.StartFailure();
   DWORD code = 1;
   run.RunToEnd(60000, &code);
   EXPECT_EQ(code, 0u);
@@ -59,7 +59,7 @@ TEST(StartUp, TwoWordNameHasNoToken) {
 TEST(StartUp, EachRunBeginsTheLogAnew) {
   ASSERT_TRUE(base::WriteWholeFile(support::LogFilePath(), "left over from an earlier run\n"));
   LauncherRun run;
-  ASSERT_TRUE(run.Start(support::ScratchDir(L"truncate"), L"vorn-pc-x.exe"));
+  ASSERT_TRUE(run.Start(support::ScratchDir(L"truncate"), L"vorn-pc-x.exe")) << run.StartFailure();
   DWORD code = 1;
   run.RunToEnd(60000, &code);
   std::string log = support::ReadLog();
@@ -87,7 +87,7 @@ TEST(StartUp, SecondInstanceQuitsWithoutTouchingTheLog) {
   ASSERT_NE(mutex, nullptr);
   ASSERT_TRUE(base::WriteWholeFile(support::LogFilePath(), "first instance's log\n"));
   LauncherRun run;
-  ASSERT_TRUE(run.Start(support::ScratchDir(L"second"), L"vorn-pc-abc.exe"));
+  ASSERT_TRUE(run.Start(support::ScratchDir(L"second"), L"vorn-pc-abc.exe")) << run.StartFailure();
   DWORD code = 1;
   EXPECT_TRUE(run.WaitExit(15000, &code));
   EXPECT_EQ(code, 0u);
@@ -98,7 +98,7 @@ TEST(StartUp, SecondInstanceQuitsWithoutTouchingTheLog) {
 
 TEST(StartUp, UninstallerNameRunsTheUninstallFlow) {
   LauncherRun run;
-  ASSERT_TRUE(run.Start(support::ScratchDir(L"uninstall"), L"vorn-Uninstall.exe", L"not-a-folder"));
+  ASSERT_TRUE(run.Start(support::ScratchDir(L"uninstall"), L"vorn-Uninstall.exe", L"not-a-folder")) << run.StartFailure();
   DWORD code = 1;
   ASSERT_TRUE(run.WaitExit(30000, &code));
   EXPECT_EQ(code, 0u);
@@ -110,7 +110,7 @@ TEST(StartUp, WebLaunchRunsACopyThatTakesTheUserInfo) {
   std::wstring dir = support::ScratchDir(L"web");
   support::KillProcessesNamed(L"vorn-pc.run.exe");
   LauncherRun run;
-  ASSERT_TRUE(run.Start(dir, L"vorn-pc.exe", L"vorn://launch/?uid=1/"));
+  ASSERT_TRUE(run.Start(dir, L"vorn-pc.exe", L"vorn://launch/?uid=1/")) << run.StartFailure();
   DWORD code = 1;
   ASSERT_TRUE(run.WaitExit(20000, &code));
   EXPECT_EQ(code, 0u);
@@ -133,7 +133,7 @@ TEST(StartUp, WebLaunchRunsACopyThatTakesTheUserInfo) {
 TEST(StartUp, WebLaunchOfARunCopyKeepsTheTokenFromTheName) {
   std::wstring dir = support::ScratchDir(L"webrun");
   LauncherRun run;
-  ASSERT_TRUE(run.Start(dir, L"vorn-pc-tok.run.exe", L"vorn://launch/?uid=7/"));
+  ASSERT_TRUE(run.Start(dir, L"vorn-pc-tok.run.exe", L"vorn://launch/?uid=7/")) << run.StartFailure();
   DWORD code = 1;
   run.RunToEnd(60000, &code);
   EXPECT_EQ(code, 0u);

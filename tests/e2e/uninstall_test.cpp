@@ -105,7 +105,7 @@ class Uninstall : public ::testing::Test {
 TEST_F(Uninstall, TwoStagesRemoveFolderShortcutAndEntry) {
   FakeInstall install(L"uninstall flow");
   LauncherRun first;
-  ASSERT_TRUE(first.Start(install.dir, L"Uninstall.exe"));
+  ASSERT_TRUE(first.Start(install.dir, L"Uninstall.exe")) << first.StartFailure();
   DWORD code = 1;
   ASSERT_TRUE(first.WaitExit(20000, &code));
   EXPECT_EQ(code, 0u);
@@ -170,7 +170,7 @@ TEST_F(Uninstall, OtherNamesAndCommandLinesDoNothing) {
   {
     // The uninstaller given arguments is not the first stage.
     LauncherRun run;
-    ASSERT_TRUE(run.Start(install.dir, L"Uninstall.exe", install.dir));
+    ASSERT_TRUE(run.Start(install.dir, L"Uninstall.exe", install.dir)) << run.StartFailure();
     DWORD code = 1;
     ASSERT_TRUE(run.WaitExit(20000, &code));
     EXPECT_EQ(code, 0u);
@@ -178,7 +178,7 @@ TEST_F(Uninstall, OtherNamesAndCommandLinesDoNothing) {
   {
     // The temporary copy without a folder is not the second stage.
     LauncherRun run;
-    ASSERT_TRUE(run.Start(support::ScratchDir(L"uninstall second stage"), kSecondStage));
+    ASSERT_TRUE(run.Start(support::ScratchDir(L"uninstall second stage"), kSecondStage)) << run.StartFailure();
     DWORD code = 1;
     ASSERT_TRUE(run.WaitExit(20000, &code));
     EXPECT_EQ(code, 0u);

@@ -29,7 +29,7 @@ TEST_F(UserInfo, WebLaunchUsesItsUserInfoWithoutAskingTheTokenServer) {
   KillProcessesNamed(L"vorn-pc.run.exe");
   std::wstring dir = ScratchDir(L"webinfo");
   LauncherRun first;
-  ASSERT_TRUE(first.Start(dir, L"vorn-pc.exe", L"vorn://launch/?uid=7&skey=abc/"));
+  ASSERT_TRUE(first.Start(dir, L"vorn-pc.exe", L"vorn://launch/?uid=7&skey=abc/")) << first.StartFailure();
   ASSERT_TRUE(first.WaitExit(20000));
   ASSERT_TRUE(WaitForLog("user info: [uid=7&skey=abc]", 20000)) << ReadLog();
   std::vector<DWORD> copies = ProcessesNamed(L"vorn-pc.run.exe");
@@ -163,7 +163,7 @@ TEST_F(UserInfo, WebPageCannotForgeOrSplitTheGamesWords) {
     SCOPED_TRACE(c.problem);
     LauncherRun run;
     // The web-launch copy itself, as the first process would start it.
-    ASSERT_TRUE(run.Start(ScratchDir(L"webforge"), L"vorn-pc.run.exe", c.commandLine));
+    ASSERT_TRUE(run.Start(ScratchDir(L"webforge"), L"vorn-pc.run.exe", c.commandLine)) << run.StartFailure();
     MessageBoxInfo box = run.WaitForMessageBox(20000);
     ASSERT_NE(box.window, nullptr) << ReadLog();
     EXPECT_EQ(box.caption, L"提示");

@@ -94,7 +94,7 @@ TEST_F(MicroClientRun, InstallThenUninstallLeavesTheMachineAsItWas) {
   EXPECT_EQ(uninstaller.front(), L'"');
   EXPECT_EQ(uninstaller.back(), L'"');
   LauncherRun first;
-  ASSERT_TRUE(first.StartExisting(uninstaller.substr(1, uninstaller.size() - 2)));
+  ASSERT_TRUE(first.StartExisting(uninstaller.substr(1, uninstaller.size() - 2))) << first.StartFailure();
   DWORD code = 1;
   ASSERT_TRUE(first.WaitExit(20000, &code));
   EXPECT_EQ(code, 0u);
