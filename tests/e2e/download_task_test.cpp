@@ -9,6 +9,7 @@
 #include "base/handles.h"
 #include "base/strings.h"
 #include "base/text.h"
+#include "download_fixture.h"
 #include "net/download_task.h"
 #include "net/resume_record.h"
 #include "support/files.h"
@@ -20,35 +21,12 @@ namespace {
 
 using support::ReadFileBytes;
 
-class Download : public ::testing::Test {
+class Download : public e2e::DownloadFixture {
  protected:
-  void SetUp() override {
-    ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
-    ASSERT_TRUE(gameserver::ResetFaults());
-    SetRetryPauseForTesting(5);
-  }
-  void TearDown() override {
-    StopAll(jobs);
-    gameserver::ResetFaults();
-    SetRetryPauseForTesting(2000);
-    SetRequestThreadStackForTesting(0);
-  }
-
-  // Starts `url` on `task` and waits (bounded) until the task has finished.
-  void Run(const std::string& url, DownloadTask& task) {
-    StartDownload(jobs, "test", url, &task);
-    for (int i = 0; i < 6000 && task.finished.load() == 0; ++i) Sleep(10);
-    ASSERT_EQ(task.finished.load(), 1u) << "no outcome within 60 s for " << url;
-  }
-
   // A fresh target path in a folder that does not exist yet.
-  std::wstring Target(const std::wstring& name) {
-    std::wstring dir = base::JoinPath(support::TempFolder() + L"vorn-net-tests", base::ToWide(base::TimestampText()) + L"-" +
-                                                        std::to_wstring(GetTickCount64()));
-    return base::JoinPath(base::JoinPath(dir, L"sub"), name);
+  static std::wstring Target(const std::wstring& name) {
+    return FreshPath(L"vorn-net-tests", base::JoinPath(L"sub", name));
   }
-
-  DownloadJobList jobs;
 };
 
 TEST_F(Download, PathOnlyUrlFailsWithoutAConnection) {

@@ -10,6 +10,7 @@
 #include "base/fs.h"
 #include "base/strings.h"
 #include "base/text.h"
+#include "download_fixture.h"
 #include "game_publication.h"
 #include "net/download_task.h"
 #include "support/files.h"
@@ -36,33 +37,10 @@ size_t Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-class HttpsDownload : public ::testing::Test {
+class HttpsDownload : public e2e::DownloadFixture {
  protected:
-  void SetUp() override {
-    ASSERT_NE(gameserver::ServerTlsPort(), 0) << "run through CTest, which starts the game server";
-    ASSERT_TRUE(gameserver::ResetFaults());
-    SetRetryPauseForTesting(5);
-  }
-  void TearDown() override {
-    StopAll(jobs);
-    gameserver::ResetFaults();
-    SetRetryPauseForTesting(2000);
-  }
-
-  void Run(const std::string& url, DownloadTask& task) {
-    StartDownload(jobs, "test", url, &task);
-    for (int i = 0; i < 6000 && task.finished.load() == 0; ++i) Sleep(10);
-    ASSERT_EQ(task.finished.load(), 1u) << "no outcome within 60 s for " << url;
-  }
-
-  std::wstring Target(const std::wstring& name) {
-    std::wstring dir = base::JoinPath(support::TempFolder() + L"vorn-https-tests",
-                                      base::ToWide(base::TimestampText()) + L"-" +
-                                          std::to_wstring(GetTickCount64()));
-    return base::JoinPath(dir, name);
-  }
-
-  DownloadJobList jobs;
+  HttpsDownload() : DownloadFixture(/*overTls=*/true) {}
+  static std::wstring Target(const std::wstring& name) { return FreshPath(L"vorn-https-tests", name); }
 };
 
 TEST_F(HttpsDownload, BrokenAndSilentTransfersResumeWithRange) {
