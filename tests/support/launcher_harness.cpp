@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <cstdio>
+
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/strings.h"
@@ -23,15 +25,17 @@ bool LauncherRun::Start(const std::wstring& dir, const std::wstring& exeName, co
                         const std::wstring& sourceExe) {
   std::wstring target = dir + L"\\" + exeName;
   std::wstring source = sourceExe.empty() ? LauncherExe() : sourceExe;
-  // Right after an earlier run in the same folder ended, wine may still be
-  // letting go of that folder; the copy is retried for up to two seconds,
-  // with the folder made again, before the start counts as failed.
+  // A start right after an earlier run in the same folder has failed once,
+  // on a loaded machine, without saying why. The copy is retried for up to
+  // two seconds, with the folder made again, and the first failure printed,
+  // before the start counts as failed.
   for (int attempt = 0; !CopyFileW(source.c_str(), target.c_str(), FALSE); ++attempt) {
     DWORD error = GetLastError();
     if (attempt == 20) {
       startFailure_ = "copying to " + base::Utf8(target) + " failed, error " + std::to_string(error);
       return false;
     }
+    if (attempt == 0) std::fprintf(stderr, "copying to %s failed, error %lu; retrying\n", base::Utf8(target).c_str(), error);
     Sleep(100);
     base::CreateDirectoryTree(dir);
   }
@@ -47,7 +51,7 @@ bool LauncherRun::StartExisting(const std::wstring& exePath, const std::wstring&
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::wstring dir = currentDir.empty() ? base::DirectoryPart(exePath) : currentDir;
-  // Retried like the copy above, in case wine has not yet let go of the file.
+  // Retried like the copy above; a missing file is final at once.
   for (int attempt = 0; !CreateProcessW(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                                         dir.c_str(), &si, &pi);
        ++attempt) {
@@ -56,6 +60,7 @@ bool LauncherRun::StartExisting(const std::wstring& exePath, const std::wstring&
       startFailure_ = "starting " + base::Utf8(exePath) + " failed, error " + std::to_string(error);
       return false;
     }
+    if (attempt == 0) std::fprintf(stderr, "starting %s failed, error %lu; retrying\n", base::Utf8(exePath).c_str(), error);
     Sleep(100);
   }
   CloseHandle(pi.hThread);
