@@ -51,7 +51,9 @@ bool LauncherRun::StartExisting(const std::wstring& exePath, const std::wstring&
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::wstring dir = currentDir.empty() ? base::DirectoryPart(exePath) : currentDir;
-  // Retried like the copy above; a missing file is final at once.
+  // Retried like the copy above: under load, wine's CreateProcessW now and
+  // then fails with ERROR_INTERNAL_ERROR (1359) on a program just copied, and
+  // starts it on the next try. A missing file is final at once.
   for (int attempt = 0; !CreateProcessW(exePath.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                                         dir.c_str(), &si, &pi);
        ++attempt) {
