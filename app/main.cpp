@@ -6,6 +6,7 @@
 #include "app/launch_name.h"
 #include "app/state_waker.h"
 #include "workflow/launcher_context.h"
+#include "base/desktop.h"
 #include "base/dll_search.h"
 #include "base/handles.h"
 #include "base/known_folders.h"
@@ -130,6 +131,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
   PrepareQosIdentity();
   EarlyStates early;
   early.Start(ctx, TheStateWaker());
+  base::AwaitDesktop();
   RegisterMainWindowClass(instance);
   if (!CreateMainWindow(instance, showMode, [&early] { early.Stop(); })) return 0;
   // The states get their first look as soon as the message loop runs, not a

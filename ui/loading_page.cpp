@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "base/desktop.h"
 #include "base/log.h"
 #include "ui/page_artwork.h"
 #include "ui/page_geometry.h"
@@ -118,6 +119,7 @@ Gdiplus::Image* LoadImageFromFile(const std::wstring& path) {
   // The object keeps its decode status instead of failing construction, so a
   // broken download still gives the caller something to hand to SetLogo.
   // The logo may come before the page, which otherwise starts GDI+.
+  base::AwaitDesktop();
   StartGdiplusOnce();
   return new Gdiplus::Bitmap(path.c_str());
 }

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "base/background_value.h"
+#include "base/desktop.h"
 #include "base/handles.h"
 #include "base/log.h"
 #include "resource.h"
@@ -72,6 +73,7 @@ void StartGdiplusOnce() {
 
 void PreparePageArtwork() {
   ThePreparation().Start([] {
+    base::AwaitDesktop();
     StartGdiplusOnce();
     // The image codecs are COM objects.
     base::ComScope com;
@@ -81,6 +83,7 @@ void PreparePageArtwork() {
 
 std::unique_ptr<Gdiplus::Bitmap> TakePageBackground() {
   return ThePreparation().Take([] {
+    base::AwaitDesktop();
     StartGdiplusOnce();
     return DecodeBackground();
   });

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace base {
+
+// Call on a thread before its first call that needs the display (a window,
+// a device context, GDI+). Under wine the first such call starts the desktop
+// process when none runs yet, and threads that get there at the same time
+// each start one and wait for their own, on the same two cores. Here the
+// first caller starts it and the others wait for that one and then find it.
+void AwaitDesktop();
+
+}  // namespace base
