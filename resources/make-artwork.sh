@@ -54,8 +54,10 @@ convert "$work/stars.png" \
   -fill '#4aa3ff66' -draw 'rectangle 170,17 208,18' -draw 'rectangle 254,17 292,18' \
   PNG32:"$work/card.png"
 
+# No ancillary chunks: under wine, GDI+ reads each one through an imaging
+# component looked up in the registry, on the way to the first window.
 convert "$work/card.png" "$work/mask.png" -alpha off -compose CopyOpacity -composite \
-  -define png:exclude-chunks=date,time PNG32:background.png
+  -define png:exclude-chunks=date,time,bKGD,cHRM,gAMA PNG32:background.png
 
 # Icons: the emblem on a rounded tile of the same night sky. Large sizes get
 # the mountains; small ones only the tile and emblem, which stay legible.
