@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/md5.h"
 #include "net/qos_reporter.h"
 #include "net/qos_value.h"
 
@@ -57,4 +58,9 @@ std::string LowerHex(const unsigned char* bytes, size_t count) {
     text += kDigits[bytes[i] & 15];
   }
   return text;
+}
+
+std::string Md5Hex(const std::string& bytes) {
+  base::Md5Digest digest = base::Md5(bytes);
+  return LowerHex(digest.data(), digest.size());
 }

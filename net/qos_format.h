@@ -20,3 +20,6 @@ std::string FormatAdapterAddress(const unsigned char* bytes, size_t count);
 
 // Bytes as lowercase hex digits (a digest as text).
 std::string LowerHex(const unsigned char* bytes, size_t count);
+
+// MD5 of `bytes` as 32 lowercase hex digits: the run's sequence text.
+std::string Md5Hex(const std::string& bytes);

@@ -3,32 +3,12 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <iphlpapi.h>
-#include <wincrypt.h>
 
 #include <vector>
 
 #include "base/handles.h"
 #include "base/text.h"
 #include "net/qos_format.h"
-
-std::string Md5Hex(const std::string& bytes) {
-  HCRYPTPROV provider = 0;
-  if (!CryptAcquireContextW(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
-    return std::string();
-  base::ScopeExit releaseProvider([&] { CryptReleaseContext(provider, 0); });
-  HCRYPTHASH hash = 0;
-  if (!CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) return std::string();
-  base::ScopeExit destroyHash([&] { CryptDestroyHash(hash); });
-
-  if (!CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data()),
-                     static_cast<DWORD>(bytes.size()), 0))
-    return std::string();
-  BYTE digest[16];
-  DWORD size = sizeof digest;
-  if (!CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) || size != sizeof digest)
-    return std::string();
-  return LowerHex(digest, size);
-}
 
 std::string NetworkAddressText() {
   // Room for one adapter first; the system says how much it needs otherwise.

@@ -3,10 +3,6 @@
 // from the running system.
 #include <string>
 
-// MD5 of `bytes` as 32 lowercase hex digits, through the system's crypto
-// provider; empty if the provider is unavailable.
-std::string Md5Hex(const std::string& bytes);
-
 // Address of the first Ethernet adapter, "00-1A-2B-3C-4D-5E"; empty without one.
 std::string NetworkAddressText();
 

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <string>
 
+#include "net/qos_format.h"
 #include "net/qos_reporter.h"
 #include "net/qos_system.h"
 #include "support/game_server.h"

@@ -59,12 +59,33 @@ TEST(QosAddress, BytesJoinedByDashes) {
   EXPECT_EQ(FormatAdapterAddress(mac, 0), "");
 }
 
-TEST(QosSequence, Md5ThroughTheSystemProvider) {
+TEST(QosSequence, Md5OfTheRfcSuite) {
   // RFC 1321 test suite values.
   EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");
   EXPECT_EQ(Md5Hex("abc"), "900150983cd24fb0d6963f7d28e17f72");
   EXPECT_EQ(Md5Hex("12345678901234567890123456789012345678901234567890123456789012345678901234567890"),
             "57edf4a22be3c955ac49da2e2107b67a");
+}
+
+TEST(QosSequence, Md5AcrossBlockAndPaddingEdges) {
+  // Lengths where the length field still fits the last block (55) or needs
+  // another (56), and around whole blocks; references from Python's hashlib.
+  const struct {
+    size_t size;
+    const char* md5;
+  } cases[] = {
+      {55, "6912ee65fff2d9f9ce2508cddf8bcda0"},  {56, "51fdd1acda72405dfdfa03fcb85896d7"},
+      {63, "48a6295221902e8e0938f773a7185e72"},  {64, "b2d3f56bc197fd985d5965079b5e7148"},
+      {65, "8bd7053801c768420faf816fadba971c"},  {119, "1c772251899a7ff007400b888d6b2042"},
+      {120, "b7ba1efc6022e9ed272f00b8831e26e6"}, {128, "37eff01866ba3f538421b30b7cbefcac"},
+  };
+  std::string counting;
+  for (int i = 0; i < 128; ++i) counting += static_cast<char>(i);
+  for (const auto& c : cases) EXPECT_EQ(Md5Hex(counting.substr(0, c.size)), c.md5) << c.size << " bytes";
+
+  std::string large;
+  for (int i = 0; i < 100000; ++i) large += static_cast<char>(i % 251);
+  EXPECT_EQ(Md5Hex(large), "28cb595c158e9b74e34ae9e8da710fff");
 }
 
 TEST(QosSystem, TestProgramHasNoLauncherVersion) {
