@@ -72,7 +72,7 @@ bool CreateMainWindow(HINSTANCE instance, int showMode, const std::function<void
   ctx.instance = instance;
   ctx.window = window;
   ctx.config = &TheInstallConfig();
-  if (ctx.logoForPage) page->SetLogo(ctx.logoForPage.release());
+  if (ctx.logoForPage) page->SetLogoDecoding(std::move(ctx.logoForPage));
   ctx.page = std::move(page);
   TheStateWaker().SetWindow(window);
   ctx.wake = [] { TheStateWaker().Wake(); };

@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include <cstring>
+#include <utility>
 
 #include "base/desktop.h"
 #include "base/log.h"
@@ -37,6 +38,10 @@ HBITMAP CreateSurfaceBitmap(HDC reference, int width, int height) {
 
 }  // namespace
 
+void ILoadingPage::SetLogoDecoding(std::unique_ptr<LogoDecoding> decoding) {
+  if (std::unique_ptr<Gdiplus::Image> image = decoding->Take()) SetLogo(image.release());
+}
+
 LoadingPage::LoadingPage(HWND window) : window(window) {
   background = TakePageBackground();
   if (background) {
@@ -61,9 +66,21 @@ void LoadingPage::Redraw() { Paint(0, 0, false); }
 
 void LoadingPage::SetProgress(int64_t done, int64_t total) { Paint(done, total, true); }
 
-void LoadingPage::SetLogo(Gdiplus::Image* image) { logo.reset(image); }
+void LoadingPage::SetLogo(Gdiplus::Image* image) {
+  pendingLogo.reset();
+  logo.reset(image);
+}
+
+void LoadingPage::SetLogoDecoding(std::unique_ptr<LogoDecoding> decoding) {
+  pendingLogo = std::move(decoding);
+}
 
 void LoadingPage::Paint(int64_t done, int64_t total, bool withProgress) {
+  if (pendingLogo) {
+    std::unique_ptr<Gdiplus::Image> decoded = pendingLogo->Take();
+    pendingLogo.reset();
+    if (decoded) logo = std::move(decoded);
+  }
   RECT rect{};
   GetWindowRect(window, &rect);
   POINT destination{rect.left, rect.top};

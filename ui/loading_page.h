@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/handles.h"
+#include "ui/logo_decoding.h"
 
 namespace Gdiplus {
 class Image;
@@ -24,6 +25,8 @@ class ILoadingPage {
   virtual void SetStatusText(const std::wstring& text) = 0;  // shown at the next repaint
   virtual void SetLogo(Gdiplus::Image* logo) = 0;           // the page takes ownership
   virtual ~ILoadingPage() = default;
+  // A logo still being decoded; this page waits for it here and sets it.
+  virtual void SetLogoDecoding(std::unique_ptr<LogoDecoding> decoding);
 };
 
 class LoadingPage : public ILoadingPage {
@@ -41,6 +44,8 @@ class LoadingPage : public ILoadingPage {
   int GetHeight() override { return height; }
   void SetStatusText(const std::wstring& text) override { statusText = text; }
   void SetLogo(Gdiplus::Image* logo) override;
+  // Taken at the next repaint, so that nobody waits for it before then.
+  void SetLogoDecoding(std::unique_ptr<LogoDecoding> decoding) override;
 
  private:
   void Paint(int64_t done, int64_t total, bool withProgress);
@@ -55,6 +60,7 @@ class LoadingPage : public ILoadingPage {
   base::WindowDc destinationDc;
   std::unique_ptr<Gdiplus::Bitmap> background;
   std::unique_ptr<Gdiplus::Image> logo;
+  std::unique_ptr<LogoDecoding> pendingLogo;
   int width = 0;
   int height = 0;
   float logoAngle = 0.0f;

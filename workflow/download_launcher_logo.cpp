@@ -1,12 +1,14 @@
 #include "workflow/download_launcher_logo.h"
 
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
+
+#include <memory>
+#include <utility>
 
 #include "base/log.h"
 #include "workflow/terminal_states.h"
 #include "ui/loading_page.h"
+#include "ui/logo_decoding.h"
 #include "workflow/download_weiduan_state.h"
 #include "workflow/get_user_info_state.h"
 #include "install/browser_plugin.h"
@@ -48,12 +50,12 @@ void DownloadLauncherLogo::Begin(DownloadTask& task) {
 }
 
 void DownloadLauncherLogo::Succeeded(DownloadTask& task) {
-  if (Gdiplus::Image* logo = LoadImageFromFile(task.localPath)) {
-    if (context->page)
-      context->page->SetLogo(logo);
-    else
-      context->logoForPage.reset(logo);
-  }
+  // The picture is decoded on the side; the workflow goes on at once.
+  auto logo = std::make_unique<LogoDecoding>(task.localPath);
+  if (context->page)
+    context->page->SetLogoDecoding(std::move(logo));
+  else
+    context->logoForPage = std::move(logo);
   NextState();
 }
 

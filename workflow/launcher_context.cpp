@@ -1,11 +1,8 @@
 #include "workflow/launcher_context.h"
 
-#include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
-
 #include "net/download_task.h"
 #include "ui/loading_page.h"
+#include "ui/logo_decoding.h"
 #include "workflow/state.h"
 
 LauncherContext::LauncherContext() = default;

@@ -11,9 +11,7 @@
 struct InstallConfig;
 struct DownloadTask;
 class ILoadingPage;
-namespace Gdiplus {
-class Image;
-}  // namespace Gdiplus
+class LogoDecoding;
 class State;
 struct QosReporter;
 
@@ -28,7 +26,7 @@ struct LauncherContext {
   std::unique_ptr<DownloadTask> download; // made by the first state that downloads, freed by CompleteState
   std::unique_ptr<ILoadingPage> page;     // the splash page, freed by CompleteState
   // A logo that came before the page did; the page takes it when it is made.
-  std::unique_ptr<Gdiplus::Image> logoForPage;
+  std::unique_ptr<LogoDecoding> logoForPage;
   HINSTANCE instance = nullptr;           // for embedded resources
   std::unique_ptr<State> state;           // the current state
   QosReporter* qos = nullptr;             // the process-wide statistics reporter

@@ -411,6 +411,32 @@ TEST_F(PageWindowTest, UndecodableLogoDrawsNothingAndThePageCarriesOn) {
   EXPECT_TRUE(Grab().SameAs(plain));
 }
 
+// The downloaded logo is decoded on its own thread; the page takes it at the
+// next repaint, which then draws its first frame as SetLogo's would.
+TEST_F(PageWindowTest, ALogoStillDecodingIsTakenAtTheNextRepaint) {
+  page->Redraw();
+  Shot plain = Grab();
+  page->SetLogoDecoding(std::make_unique<LogoDecoding>(WriteLogoFile(L"vorn-test-pending-logo.png", 100, 40, 0xFFFF0000)));
+  EXPECT_TRUE(Grab().SameAs(plain)) << "the logo waits for a repaint";
+  page->Redraw();
+  Shot first = Grab("pending-logo-frame-1");
+  EXPECT_TRUE(IsRed(first.At(230, 34))) << first.At(230, 34);
+  EXPECT_FALSE(IsRed(first.At(220, 34)));
+
+  // A broken file decodes to a picture that draws nothing; the page goes on.
+  std::wstring broken = support::TempFolder() + L"vorn-test-broken-pending-logo.png";
+  ASSERT_TRUE(base::WriteWholeFile(broken, "this is not a picture"));
+  auto decoding = std::make_unique<LogoDecoding>(broken);
+  std::unique_ptr<Gdiplus::Image> image = decoding->Take();
+  ASSERT_NE(image, nullptr);
+  EXPECT_NE(image->GetLastStatus(), Gdiplus::Ok);
+  EXPECT_EQ(decoding->Take(), nullptr) << "only the first call gives the picture";
+  page->SetLogo(nullptr);
+  page->SetLogoDecoding(std::make_unique<LogoDecoding>(broken));
+  for (int i = 0; i < 3; ++i) page->Redraw();
+  EXPECT_TRUE(Grab().SameAs(plain));
+}
+
 // The launcher's own window as start-up makes it, over the backdrop.
 class MainWindowSplash : public ::testing::Test {
  protected:
@@ -463,7 +489,7 @@ TEST_F(MainWindowSplash, StartUpCentresTheWindowAtThePageSize) {
 // before the page: the page takes it when it is made.
 TEST_F(MainWindowSplash, ALogoThatCameBeforeThePageIsDrawnOnIt) {
   LauncherContext& ctx = TheContext();
-  ctx.logoForPage.reset(LoadImageFromFile(WriteLogoFile(L"vorn-test-early-logo.png", 100, 40, 0xFFFF0000)));
+  ctx.logoForPage = std::make_unique<LogoDecoding>(WriteLogoFile(L"vorn-test-early-logo.png", 100, 40, 0xFFFF0000));
   ASSERT_NE(ctx.logoForPage, nullptr);
   bool statesHandedOver = false;
   ASSERT_TRUE(CreateMainWindow(instance, SW_SHOW, [&] {
