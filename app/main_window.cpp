@@ -72,7 +72,10 @@ bool CreateMainWindow(HINSTANCE instance, int showMode, const std::function<void
   ctx.instance = instance;
   ctx.window = window;
   ctx.config = &TheInstallConfig();
-  if (ctx.logoForPage) page->SetLogoDecoding(std::move(ctx.logoForPage));
+  if (!ctx.logoFileForPage.empty()) {
+    page->SetLogoFile(ctx.logoFileForPage);
+    ctx.logoFileForPage.clear();
+  }
   ctx.page = std::move(page);
   TheStateWaker().SetWindow(window);
   ctx.wake = [] { TheStateWaker().Wake(); };

@@ -5,7 +5,6 @@
 #include <gdiplus.h>
 
 #include <cstring>
-#include <utility>
 
 #include "base/desktop.h"
 #include "base/log.h"
@@ -38,8 +37,8 @@ HBITMAP CreateSurfaceBitmap(HDC reference, int width, int height) {
 
 }  // namespace
 
-void ILoadingPage::SetLogoDecoding(std::unique_ptr<LogoDecoding> decoding) {
-  if (std::unique_ptr<Gdiplus::Image> image = decoding->Take()) SetLogo(image.release());
+void ILoadingPage::SetLogoFile(const std::wstring& path) {
+  if (Gdiplus::Image* image = LoadImageFromFile(path)) SetLogo(image);
 }
 
 LoadingPage::LoadingPage(HWND window) : window(window) {
@@ -67,19 +66,16 @@ void LoadingPage::Redraw() { Paint(0, 0, false); }
 void LoadingPage::SetProgress(int64_t done, int64_t total) { Paint(done, total, true); }
 
 void LoadingPage::SetLogo(Gdiplus::Image* image) {
-  pendingLogo.reset();
+  pendingLogoFile.clear();
   logo.reset(image);
 }
 
-void LoadingPage::SetLogoDecoding(std::unique_ptr<LogoDecoding> decoding) {
-  pendingLogo = std::move(decoding);
-}
+void LoadingPage::SetLogoFile(const std::wstring& path) { pendingLogoFile = path; }
 
 void LoadingPage::Paint(int64_t done, int64_t total, bool withProgress) {
-  if (pendingLogo) {
-    std::unique_ptr<Gdiplus::Image> decoded = pendingLogo->Take();
-    pendingLogo.reset();
-    if (decoded) logo = std::move(decoded);
+  if (!pendingLogoFile.empty()) {
+    if (Gdiplus::Image* decoded = LoadImageFromFile(pendingLogoFile)) logo.reset(decoded);
+    pendingLogoFile.clear();
   }
   RECT rect{};
   GetWindowRect(window, &rect);

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "base/handles.h"
-#include "ui/logo_decoding.h"
 
 namespace Gdiplus {
 class Image;
@@ -25,8 +24,8 @@ class ILoadingPage {
   virtual void SetStatusText(const std::wstring& text) = 0;  // shown at the next repaint
   virtual void SetLogo(Gdiplus::Image* logo) = 0;           // the page takes ownership
   virtual ~ILoadingPage() = default;
-  // A logo still being decoded; this page waits for it here and sets it.
-  virtual void SetLogoDecoding(std::unique_ptr<LogoDecoding> decoding);
+  // The logo as an image file; this page decodes it here and sets it.
+  virtual void SetLogoFile(const std::wstring& path);
 };
 
 class LoadingPage : public ILoadingPage {
@@ -44,8 +43,10 @@ class LoadingPage : public ILoadingPage {
   int GetHeight() override { return height; }
   void SetStatusText(const std::wstring& text) override { statusText = text; }
   void SetLogo(Gdiplus::Image* logo) override;
-  // Taken at the next repaint, so that nobody waits for it before then.
-  void SetLogoDecoding(std::unique_ptr<LogoDecoding> decoding) override;
+  // Decoded at the next repaint: decoding costs tens of milliseconds under
+  // some systems, and an up-to-date start may reach the game before any
+  // repaint.
+  void SetLogoFile(const std::wstring& path) override;
 
  private:
   void Paint(int64_t done, int64_t total, bool withProgress);
@@ -60,7 +61,7 @@ class LoadingPage : public ILoadingPage {
   base::WindowDc destinationDc;
   std::unique_ptr<Gdiplus::Bitmap> background;
   std::unique_ptr<Gdiplus::Image> logo;
-  std::unique_ptr<LogoDecoding> pendingLogo;
+  std::wstring pendingLogoFile;  // decoded at the next repaint
   int width = 0;
   int height = 0;
   float logoAngle = 0.0f;

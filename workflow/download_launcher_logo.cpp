@@ -2,13 +2,9 @@
 
 #include <windows.h>
 
-#include <memory>
-#include <utility>
-
 #include "base/log.h"
 #include "workflow/terminal_states.h"
 #include "ui/loading_page.h"
-#include "ui/logo_decoding.h"
 #include "workflow/download_weiduan_state.h"
 #include "workflow/get_user_info_state.h"
 #include "install/browser_plugin.h"
@@ -50,12 +46,12 @@ void DownloadLauncherLogo::Begin(DownloadTask& task) {
 }
 
 void DownloadLauncherLogo::Succeeded(DownloadTask& task) {
-  // The picture is decoded on the side; the workflow goes on at once.
-  auto logo = std::make_unique<LogoDecoding>(task.localPath);
+  // The page decodes the picture when it next draws, not here: the
+  // workflow goes on at once.
   if (context->page)
-    context->page->SetLogoDecoding(std::move(logo));
+    context->page->SetLogoFile(task.localPath);
   else
-    context->logoForPage = std::move(logo);
+    context->logoFileForPage = task.localPath;
   NextState();
 }
 

@@ -2,7 +2,6 @@
 
 #include "net/download_task.h"
 #include "ui/loading_page.h"
-#include "ui/logo_decoding.h"
 #include "workflow/state.h"
 
 LauncherContext::LauncherContext() = default;
@@ -13,7 +12,6 @@ LauncherContext::~LauncherContext() {
   prefetches.Clear();
   download.reset();
   page.reset();
-  logoForPage.reset();
 }
 
 LauncherContext& TheContext() {

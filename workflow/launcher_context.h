@@ -11,7 +11,6 @@
 struct InstallConfig;
 struct DownloadTask;
 class ILoadingPage;
-class LogoDecoding;
 class State;
 struct QosReporter;
 
@@ -25,8 +24,9 @@ struct LauncherContext {
   HWND window = nullptr;                  // main window, owner of the error message box
   std::unique_ptr<DownloadTask> download; // made by the first state that downloads, freed by CompleteState
   std::unique_ptr<ILoadingPage> page;     // the splash page, freed by CompleteState
-  // A logo that came before the page did; the page takes it when it is made.
-  std::unique_ptr<LogoDecoding> logoForPage;
+  // The file of a logo that came before the page did; the page takes it
+  // when it is made.
+  std::wstring logoFileForPage;
   HINSTANCE instance = nullptr;           // for embedded resources
   std::unique_ptr<State> state;           // the current state
   QosReporter* qos = nullptr;             // the process-wide statistics reporter

@@ -411,12 +411,12 @@ TEST_F(PageWindowTest, UndecodableLogoDrawsNothingAndThePageCarriesOn) {
   EXPECT_TRUE(Grab().SameAs(plain));
 }
 
-// The downloaded logo is decoded on its own thread; the page takes it at the
-// next repaint, which then draws its first frame as SetLogo's would.
-TEST_F(PageWindowTest, ALogoStillDecodingIsTakenAtTheNextRepaint) {
+// The downloaded logo is handed over as its file and decoded at the next
+// repaint, which then draws its first frame as SetLogo's would.
+TEST_F(PageWindowTest, ALogoFileIsDecodedAtTheNextRepaint) {
   page->Redraw();
   Shot plain = Grab();
-  page->SetLogoDecoding(std::make_unique<LogoDecoding>(WriteLogoFile(L"vorn-test-pending-logo.png", 100, 40, 0xFFFF0000)));
+  page->SetLogoFile(WriteLogoFile(L"vorn-test-pending-logo.png", 100, 40, 0xFFFF0000));
   EXPECT_TRUE(Grab().SameAs(plain)) << "the logo waits for a repaint";
   page->Redraw();
   Shot first = Grab("pending-logo-frame-1");
@@ -426,13 +426,8 @@ TEST_F(PageWindowTest, ALogoStillDecodingIsTakenAtTheNextRepaint) {
   // A broken file decodes to a picture that draws nothing; the page goes on.
   std::wstring broken = support::TempFolder() + L"vorn-test-broken-pending-logo.png";
   ASSERT_TRUE(base::WriteWholeFile(broken, "this is not a picture"));
-  auto decoding = std::make_unique<LogoDecoding>(broken);
-  std::unique_ptr<Gdiplus::Image> image = decoding->Take();
-  ASSERT_NE(image, nullptr);
-  EXPECT_NE(image->GetLastStatus(), Gdiplus::Ok);
-  EXPECT_EQ(decoding->Take(), nullptr) << "only the first call gives the picture";
   page->SetLogo(nullptr);
-  page->SetLogoDecoding(std::make_unique<LogoDecoding>(broken));
+  page->SetLogoFile(broken);
   for (int i = 0; i < 3; ++i) page->Redraw();
   EXPECT_TRUE(Grab().SameAs(plain));
 }
@@ -450,7 +445,7 @@ class MainWindowSplash : public ::testing::Test {
     LauncherContext& ctx = TheContext();
     ctx.state.reset();
     ctx.page.reset();
-    ctx.logoForPage.reset();
+    ctx.logoFileForPage.clear();
     if (ctx.window) DestroyWindow(ctx.window);
     ctx.window = nullptr;
     DestroyWindow(backdrop);
@@ -489,16 +484,15 @@ TEST_F(MainWindowSplash, StartUpCentresTheWindowAtThePageSize) {
 // before the page: the page takes it when it is made.
 TEST_F(MainWindowSplash, ALogoThatCameBeforeThePageIsDrawnOnIt) {
   LauncherContext& ctx = TheContext();
-  ctx.logoForPage = std::make_unique<LogoDecoding>(WriteLogoFile(L"vorn-test-early-logo.png", 100, 40, 0xFFFF0000));
-  ASSERT_NE(ctx.logoForPage, nullptr);
+  ctx.logoFileForPage = WriteLogoFile(L"vorn-test-early-logo.png", 100, 40, 0xFFFF0000);
   bool statesHandedOver = false;
   ASSERT_TRUE(CreateMainWindow(instance, SW_SHOW, [&] {
     statesHandedOver = true;
-    EXPECT_NE(ctx.logoForPage, nullptr) << "nothing takes the logo before the states are handed over";
+    EXPECT_FALSE(ctx.logoFileForPage.empty()) << "nothing takes the logo before the states are handed over";
   }));
   KillTimer(ctx.window, kTimerId);
   EXPECT_TRUE(statesHandedOver);
-  EXPECT_EQ(ctx.logoForPage, nullptr);
+  EXPECT_TRUE(ctx.logoFileForPage.empty());
   for (int i = 1; i <= 14; ++i) ctx.page->Redraw();
   Settle();
   Shot shot(ctx.window);
