@@ -48,10 +48,16 @@ std::string PathText(const std::wstring& path) { return base::Utf8(path); }
 // Cuts the file back to `length` bytes and continues writing there. A retry
 // thus always continues exactly where the counted bytes end, whatever a
 // broken attempt left behind after them.
+// A file that already has that length is left as it is: under wine on ext4,
+// cutting a file to zero (even an empty one) makes its close start writing
+// the whole file back to the disk at once, which a fresh download would pay.
 bool TruncateAt(HANDLE file, int64_t length) {
   LARGE_INTEGER at;
   at.QuadPart = length;
-  return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) return false;
+  LARGE_INTEGER size;
+  if (GetFileSizeEx(file, &size) && size.QuadPart == length) return true;
+  return SetEndOfFile(file) != FALSE;
 }
 
 // Opens the task's file on the first body data, creating missing folders.

@@ -381,6 +381,22 @@ TEST_F(DownloadAcrossRuns, PartialFileWithoutARecordOrForAnotherUrlStartsOver) {
   EXPECT_EQ(seen[1].range, "-");
 }
 
+TEST_F(DownloadAcrossRuns, LongerLeftoverWithoutARecordIsCutToTheNewBody) {
+  std::string content = gameserver::TestBytes(120000, 16);
+  ASSERT_TRUE(gameserver::Publish("/net/shorter.bin", content));
+  std::wstring target = Target(L"shorter.bin");
+  ASSERT_EQ(base::CreateDirectoryTree(base::DirectoryPart(target)), 0u);
+  ASSERT_TRUE(base::WriteWholeFile(target, gameserver::TestBytes(300000, 17)));
+
+  DownloadTask task;
+  task.localPath = target;
+  Run(gameserver::ServerUrl("/net/shorter.bin"), task);
+  EXPECT_EQ(task.error, "");
+  std::string got = support::ReadFileBytes(target);
+  EXPECT_EQ(got.size(), content.size()) << "the old file's tail was left behind";
+  EXPECT_TRUE(got == content);
+}
+
 TEST_F(DownloadAcrossRuns, ServerWithoutValidatorsIsNotResumedLater) {
   std::string content = gameserver::TestBytes(600000, 16);
   ASSERT_TRUE(gameserver::Publish("/net/novalidator.bin", content));
