@@ -15,7 +15,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: httplib_client HOST PORT PATH TARGET_FILE\n");
     return 2;
   }
-  HANDLE file = CreateFileA(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Made new rather than overwritten, as the launcher's download makes its
+  // file: under wine "CREATE_ALWAYS" cuts the file to zero, and on ext4 the
+  // close of a file cut to zero writes it all back to the disk at once.
+  DeleteFileA(argv[4]);
+  HANDLE file = CreateFileA(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     std::fprintf(stderr, "cannot create %s\n", argv[4]);
     return 1;
