@@ -113,8 +113,8 @@ def verdict(value, target, at_least=True):
 def tick_gaps(rows, stalls):
     """The longest gap between two UI ticks over `rows`, held to the target,
     and which gaps past the limit the machine itself shared: a native timer
-    that woke late at the end of the same gap means the whole machine stood
-    still, not the launcher's UI thread."""
+    that woke late at the end of the same gap was held back as well, so the
+    machine stalled, not the launcher's UI thread."""
     gap = max((r["gap"] for r in rows if r["gap"] is not None), default=None)
     text = f"{fmt(gap, '{:.0f}')} ms (target at most {TICK_GAP_MS}: {verdict(gap, TICK_GAP_MS + 0.5, at_least=False)})"
     shared, own = [], None
