@@ -1,20 +1,11 @@
 #include "net/plain_stream.h"
 
-#include <vector>
-
+#include "net/receive_block.h"
 #include "net/socket_connection.h"
-
-namespace {
-
-// A receive takes what the socket holds, up to this much: on a fast link
-// that is about 600 receives a GiB.
-constexpr size_t kReceiveBlock = 2 * 1024 * 1024;
-
-}  // namespace
 
 struct PlainStream::Buffered {
   SocketConnection connection;
-  std::vector<char> buffer = std::vector<char>(kReceiveBlock);
+  ReceiveBlock buffer;
 };
 
 PlainStream::PlainStream() : b_(new Buffered) {}
@@ -31,7 +22,9 @@ bool PlainStream::Send(const std::string& data, const std::function<bool()>& kee
 
 StreamRead PlainStream::Receive(const std::function<bool()>& keepGoing, const char*& data,
                                 size_t& size) {
-  StreamRead r = b_->connection.ReceiveSome(b_->buffer.data(), b_->buffer.size(), size, keepGoing);
+  size_t offered = b_->buffer.Offer(0);
+  StreamRead r = b_->connection.ReceiveSome(b_->buffer.data(), offered, size, keepGoing);
+  if (r == StreamRead::kData) b_->buffer.Received(offered, size);
   data = b_->buffer.data();
   return r;
 }

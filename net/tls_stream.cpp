@@ -9,13 +9,11 @@
 
 #include "base/log.h"
 #include "base/text.h"
+#include "net/receive_block.h"
 #include "net/transport_errors.h"
 
 namespace {
 
-// Large receives are what makes this connection fast: a block holds about
-// 128 records of 16 KiB.
-constexpr size_t kReceiveBlock = 2 * 1024 * 1024;
 constexpr size_t kHandshakeLimit = 256 * 1024;
 
 constexpr DWORD kContextFlags = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
@@ -43,7 +41,7 @@ struct TlsStream::Session {
   net::UniqueCredentials credentials;
   net::UniqueSecurityContext context;
   SecPkgContext_StreamSizes sizes{};
-  std::vector<char> in = std::vector<char>(kReceiveBlock);
+  ReceiveBlock in;  // large receives are what makes this connection fast
   size_t inUsed = 0;     // bytes in `in`
   size_t cipherAt = 0;   // where records not yet decrypted begin
   bool closed = false;   // the peer ended the TLS session
@@ -54,7 +52,9 @@ struct TlsStream::Session {
   // Appends what the connection brings to `in`.
   StreamRead ReceiveMore(const std::function<bool()>& keepGoing) {
     size_t got = 0;
-    StreamRead r = connection.ReceiveSome(in.data() + inUsed, in.size() - inUsed, got, keepGoing);
+    size_t offered = in.Offer(inUsed);
+    StreamRead r = connection.ReceiveSome(in.data() + inUsed, offered, got, keepGoing);
+    if (r == StreamRead::kData) in.Received(offered, got);
     inUsed += got;
     return r;
   }
