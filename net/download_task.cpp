@@ -279,7 +279,13 @@ class Request {
 
   bool OnResponse(const TransportResponse& r) {
     status_ = r.status;
-    if (!resume_) return status_ < 400;  // in memory: nothing to resume
+    if (!resume_) {  // in memory: nothing to resume, but a limit
+      uint64_t length = 0;
+      if (status_ < 400 && ParseContentLength(r.Header("Content-Length"), length) &&
+          length > task_->bodyLimit)
+        return OverLimit();
+      return status_ < 400;
+    }
     ResumeHeaders headers{r.Header("ETag"), r.Header("Last-Modified"), r.Header("Content-Range"),
                           r.Header("Content-Length")};
     ResumePlan plan = PlanAnswer(status_, resumeOffset_, validator_, headers);
@@ -333,6 +339,8 @@ class Request {
                            PathText(task_->localPath).c_str(), static_cast<int>(err));
         return false;
       }
+    } else if (size > task_->bodyLimit || task_->bodySize > task_->bodyLimit - size) {
+      return OverLimit();
     } else if (!task_->AppendBody(data, size)) {
       outOfMemory_ = true;
       task_->error = Log("Receive body failed, out of memory at %lld bytes, url: %s",
@@ -340,6 +348,14 @@ class Request {
       return false;
     }
     return job_->isrun.load() == 1;
+  }
+
+  // An in-memory body larger than its limit: nothing more is read or retried.
+  bool OverLimit() {
+    final_ = true;
+    task_->error = Log("response body larger than its limit of %llu bytes, url: %s",
+                       static_cast<unsigned long long>(task_->bodyLimit), job_->url.c_str());
+    return false;
   }
 
   bool OnProgress(uint64_t current, uint64_t length) {
@@ -422,6 +438,7 @@ void DownloadTask::Reset() {
   error.clear();
   errorCode = 0;
   retryInMemory = false;
+  bodyLimit = body_limit::kText;
   keepResumeRecord = false;
   retrying.exchange(0);
 }

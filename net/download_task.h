@@ -9,6 +9,15 @@
 #include <string>
 #include <vector>
 
+// How many bytes an in-memory body may hold, by what it carries. A request
+// stops as soon as an announced length or the bytes received pass its limit.
+namespace body_limit {
+constexpr size_t kVersion = 64;               // "pkg.ver"
+constexpr size_t kSignature = 1024;           // a configuration's ".sig"
+constexpr size_t kText = 1024 * 1024;         // token replies, reports and other texts
+constexpr size_t kConfiguration = 4 * 1024 * 1024;
+}  // namespace body_limit
+
 // The outcome of a request as the polling state sees it. The request thread
 // writes `finished`, `received` and `total` atomically; `error`, `errorCode`,
 // the body and the file are complete before `finished` becomes 1.
@@ -39,6 +48,8 @@ struct DownloadTask {
   uint32_t errorCode = 0;  // Win32 error when the local folder or file could not be made
 
   // Set by the caller after Reset, before the request starts:
+  // the most bytes an in-memory body may hold;
+  size_t bodyLimit = body_limit::kText;
   // an in-memory request is tried up to three times on connection failures
   // and broken transfers (never on an HTTP status answer);
   bool retryInMemory = false;

@@ -1,26 +1,18 @@
-#include <mutex>
-
 #include "base/log.h"
-#include "net/stream_transport.h"
+#include "base/text.h"
+#include "net/httplib_transport.h"
+#include "net/system_proxy.h"
 #include "net/transport.h"
 #include "net/winhttp_transport.h"
 
-namespace {
-
-// Read once: the settings do not change while a download runs.
-bool ThroughProxy() {
-  static std::once_flag once;
-  static bool proxied = false;
-  std::call_once(once, [] {
-    proxied = SystemProxyConfigured();
-    if (proxied) Log("the system names a proxy: https goes through WinHTTP");
-  });
-  return proxied;
-}
-
-}  // namespace
-
 std::unique_ptr<ITransport> MakeTransport(const HttpUrl& url) {
-  if (url.secure && ThroughProxy()) return std::make_unique<WinHttpTransport>();
-  return std::make_unique<StreamTransport>();
+  std::string text = std::string(url.secure ? "https://" : "http://") + url.host + ":" +
+                     std::to_string(url.port) + url.path;
+  ProxyChoice proxy = FindProxy(base::ToWide(text));
+  if (proxy.named) {
+    Log("through proxy %s: %s", base::Utf8(proxy.proxy).c_str(), url.host.c_str());
+    return std::make_unique<WinHttpTransport>(std::move(proxy));
+  }
+  if (url.secure) return std::make_unique<WinHttpTransport>(ProxyChoice());
+  return std::make_unique<HttplibTransport>();
 }

@@ -6,7 +6,7 @@ std::string EncodeQosValue(const std::string& value) {
   out.reserve(value.size());
   for (unsigned char c : value) {
     bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                 c == '-' || c == '_' || c == '.' || c == '~';
+                 c == '-' || c == '_' || c == '.' || c == '~' || c == '=' || c == '/';
     if (plain) {
       out += static_cast<char>(c);
     } else {

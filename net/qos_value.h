@@ -3,7 +3,8 @@
 #include <string>
 
 // `value` with every byte other than ASCII letters, digits and "-" "_" "." "~"
-// written as "%25" and two uppercase hex digits: percent-encoded, and its "%"
+// "=" "/" (which base64 keys carry, and which break neither the record nor
+// the URL) written as "%25" and two uppercase hex digits: percent-encoded, and its "%"
 // encoded once more. The HTTP library escapes the record's own ";" as "%3B"
 // on the wire but leaves "%" alone; so the statistics server, which decodes
 // the query once, splits the record at its separators and then decodes each

@@ -1,6 +1,7 @@
 #include "net/transport.h"
 
 #include <cctype>
+#include <cstring>
 
 namespace {
 
@@ -10,13 +11,6 @@ bool SameName(const std::string& a, const std::string& b) {
     if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
       return false;
   return true;
-}
-
-std::string Trimmed(const std::string& text) {
-  size_t from = text.find_first_not_of(" \t");
-  if (from == std::string::npos) return std::string();
-  size_t to = text.find_last_not_of(" \t");
-  return text.substr(from, to - from + 1);
 }
 
 // The scheme of an absolute URL ("HTTPS:" counts), lower-cased; empty when
@@ -84,27 +78,23 @@ bool ResolveRedirect(const HttpUrl& from, const std::string& location, HttpUrl& 
   return true;
 }
 
-HeaderList ParseRawHeaders(const std::string& raw) {
-  HeaderList headers;
-  size_t at = 0;
-  bool first = true;
-  while (at < raw.size()) {
-    size_t end = raw.find('\n', at);
-    if (end == std::string::npos) end = raw.size();
-    std::string line = raw.substr(at, end - at);
-    at = end + 1;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (first) {  // the status line
-      first = false;
-      continue;
-    }
-    size_t colon = line.find(':');
-    if (colon == std::string::npos || colon == 0) continue;
-    std::string name = line.substr(0, colon);
-    bool token = true;  // no spaces or control characters in a header name
-    for (unsigned char c : name) token = token && c > 0x20 && c != 0x7f;
-    if (!token) continue;
-    headers.emplace_back(name, Trimmed(line.substr(colon + 1)));
+bool HeadersAreSafe(const HeaderList& headers) {
+  for (const auto& h : headers) {
+    if (h.first.empty()) return false;
+    for (unsigned char c : h.first)
+      if (c <= 32 || c >= 127 || std::strchr("\"(),/:;<=>?@[\\]{}", c)) return false;
+    for (unsigned char c : h.second)
+      if (c == '\r' || c == '\n' || c == '\0') return false;
   }
-  return headers;
+  return true;
+}
+
+bool ParseContentLength(const std::string& text, uint64_t& length) {
+  if (text.empty() || text.size() > 18) return false;
+  length = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    length = length * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return true;
 }

@@ -1,9 +1,9 @@
 #pragma once
-// One HTTP GET over some connection: the layer under the download job. Both
-// "http" and "https" go over the launcher's own connection (StreamTransport),
-// "https" through WinHTTP when the system names a proxy; the job's
-// retries, resume, file handling and error texts sit above and are shared.
-// Free of windows.h.
+// One HTTP GET over some connection: the layer under the download job.
+// "https" goes through the system's WinHTTP (its certificate store, TLS policy
+// and proxy), "http" through cpp-httplib, or WinHTTP too when a proxy applies
+// to the URL; the job's retries, resume, file handling and error texts sit
+// above and are shared. Free of windows.h.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -62,7 +62,7 @@ class ITransport {
                               const TransportCallbacks& callbacks) = 0;
 };
 
-// The launcher's own connection, or WinHTTP for "https" behind a proxy.
+// WinHTTP for "https" and for anything behind a proxy, cpp-httplib otherwise.
 std::unique_ptr<ITransport> MakeTransport(const HttpUrl& url);
 
 // Statuses whose "Location" the download follows.
@@ -74,6 +74,9 @@ bool IsRedirectStatus(int status);
 bool ResolveRedirect(const HttpUrl& from, const std::string& location, HttpUrl& to,
                      bool& downgrade);
 
-// Splits WinHTTP's raw header block ("HTTP/1.1 200 OK\r\nName: value\r\n...")
-// into name/value pairs; the status line and malformed lines are skipped.
-HeaderList ParseRawHeaders(const std::string& raw);
+// Whether every request header is a token name and a value without a line
+// break or NUL: a validator echoed from a server must not add a header.
+bool HeadersAreSafe(const HeaderList& headers);
+
+// A Content-Length value: decimal digits only, at most 18 of them.
+bool ParseContentLength(const std::string& text, uint64_t& length);

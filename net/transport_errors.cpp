@@ -21,35 +21,7 @@ constexpr FlagReason kFlagReasons[] = {
     {0x80000000, "secure channel error"},
 };
 
-struct ErrorFlag {
-  unsigned long error;
-  unsigned long flag;
-};
-
-// Chain policy results (winerror.h) and the flags of the same meaning.
-constexpr ErrorFlag kErrorFlags[] = {
-    {0x800B0109, 0x00000008},  // CERT_E_UNTRUSTEDROOT
-    {0x800B010A, 0x00000008},  // CERT_E_CHAINING
-    {0x800B0112, 0x00000008},  // CERT_E_UNTRUSTEDCA
-    {0x800B010D, 0x00000008},  // CERT_E_UNTRUSTEDTESTROOT
-    {0x800B010F, 0x00000010},  // CERT_E_CN_NO_MATCH
-    {0x800B0101, 0x00000020},  // CERT_E_EXPIRED
-    {0x800B0102, 0x00000020},  // CERT_E_VALIDITYPERIODNESTING
-    {0x80092010, 0x00000004},  // CRYPT_E_REVOKED
-    {0x800B010E, 0x00000001},  // CERT_E_REVOCATION_FAILURE
-    {0x80092012, 0x00000001},  // CRYPT_E_NO_REVOCATION_CHECK
-    {0x80092013, 0x00000001},  // CRYPT_E_REVOCATION_OFFLINE
-    {0x800B0110, 0x00000040},  // CERT_E_WRONG_USAGE
-    {0x800B0106, 0x00000040},  // CERT_E_PURPOSE
-};
-
 }  // namespace
-
-unsigned long CertificateFailureFlags(unsigned long error) {
-  for (const ErrorFlag& e : kErrorFlags)
-    if (e.error == error) return e.flag;
-  return 0x00000002;  // invalid certificate
-}
 
 std::string SecureFailureReason(unsigned long flags) {
   std::string text;

@@ -28,11 +28,6 @@ constexpr unsigned long kCertWrongUsage = 12179;
 // (WINHTTP_CALLBACK_STATUS_SECURE_FAILURE), joined by " and ".
 std::string SecureFailureReason(unsigned long flags);
 
-// The secure-failure flags that name the fault behind `error`, a result of
-// the system's SSL chain policy check (CERT_E_*, CRYPT_E_*); "invalid
-// certificate" for any other.
-unsigned long CertificateFailureFlags(unsigned long error);
-
 // The kind of failure behind WinHTTP error `code`. `secureFlags` are the
 // flags of a secure-failure notification (0 when none came); `connected`
 // tells whether the request had been sent, so that a time-out reads as a

@@ -6,20 +6,16 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <cstdlib>
-#include <deque>
-#include <exception>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include <set>
 #include <vector>
 
 #include "base/handles.h"
 #include "base/log.h"
 #include "base/text.h"
-#include "net/http_request_text.h"
-#include "net/http_response_reader.h"
+#include "net/certificate_check.h"
+#include "net/exchange.h"
 #include "net/transport_errors.h"
 
 namespace {
@@ -29,8 +25,6 @@ constexpr DWORD kReceiveTimeoutMs = 5000;
 constexpr DWORD kConnectTimeoutMs = 60000;
 constexpr DWORD kSendTimeoutMs = 30000;
 constexpr size_t kBlockSize = 256 * 1024;
-constexpr size_t kMaxQueuedBlocks = 4;
-constexpr auto kStopCheckInterval = std::chrono::milliseconds(50);
 // Bytes that came within this long go to the job together.
 constexpr auto kGatherFor = std::chrono::milliseconds(50);
 
@@ -40,94 +34,118 @@ struct InternetTraits {
 };
 using UniqueInternet = base::UniqueOwner<HINTERNET, InternetTraits>;
 
-// One exchange, shared by the job thread and the thread that makes the
-// blocking WinHTTP calls. The job thread can walk away at any time (a stop)
-// and returns at once; the exchange thread ends on its own once its current
-// call returns (after the receive time-out at the latest), and the last
-// owner frees this record. The job thread never closes a handle the exchange
-// thread may still use: WinHTTP reuses handle values, and a call made with a
-// closed one could act on another request.
-struct Exchange {
-  std::mutex lock;
-  std::condition_variable changed;
-
-  // Written by the exchange thread.
-  bool sent = false;          // the request went out: a later time-out is a silent server
-  bool headersReady = false;
-  int status = 0;
-  std::string rawHeaders;
-  std::deque<std::vector<char>> blocks;
-  bool ended = false;         // nothing more will come
-  DWORD error = 0;            // the WinHTTP error that ended it; 0 after the whole body
-  std::atomic<DWORD> secureFlags{0};  // from the secure-failure notification
-
-  // Written by the job thread.
-  bool abandoned = false;
-};
-
+// The flags of a secure-failure notification land in the request's context.
 void CALLBACK OnStatus(HINTERNET, DWORD_PTR context, DWORD status, void* info, DWORD infoLength) {
   if (status != WINHTTP_CALLBACK_STATUS_SECURE_FAILURE || !context || !info ||
       infoLength < sizeof(DWORD))
     return;
-  reinterpret_cast<Exchange*>(context)->secureFlags.store(*static_cast<DWORD*>(info));
+  reinterpret_cast<std::atomic<DWORD>*>(context)->store(*static_cast<DWORD*>(info));
 }
 
-// The system's proxy settings: the automatic proxy where the system has one
-// (Windows 8.1 and later), else the configured default.
-HINTERNET OpenSession() {
+// TLS 1.3 where the system knows it (older headers lack the flag).
+constexpr DWORD kTls12 = 0x00000800;  // WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2
+constexpr DWORD kTls13 = 0x00002000;  // WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3
+
+// A session that goes through the proxy found for the URL, or directly:
+// WinHTTP is told the proxy explicitly, since its own "default" and
+// "automatic" settings do not read the user's Internet Options everywhere.
+HINTERNET OpenSession(const ProxyChoice& proxy) {
   const wchar_t* agent = L"vorn-launcher";
-  HINTERNET session = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
-                                  WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
-  if (!session)
-    session = WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                          WINHTTP_NO_PROXY_BYPASS, 0);
+  HINTERNET session =
+      proxy.named ? WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_NAMED_PROXY, proxy.proxy.c_str(),
+                                proxy.bypass.empty() ? WINHTTP_NO_PROXY_BYPASS : proxy.bypass.c_str(), 0)
+                  : WinHttpOpen(agent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                WINHTTP_NO_PROXY_BYPASS, 0);
+  if (!session) return nullptr;
+  DWORD protocols = kTls12 | kTls13;
+  if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
+    protocols = kTls12;
+    if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols))
+      Log("setting TLS 1.2 failed: error %lu", static_cast<unsigned long>(GetLastError()));
+  }
   return session;
 }
 
-bool Abandoned(Exchange& ex) {
-  std::lock_guard<std::mutex> hold(ex.lock);
-  return ex.abandoned;
-}
+// The response headers the download reads; WinHTTP parses them.
+constexpr const wchar_t* kWantedHeaders[] = {L"Content-Length", L"Content-Range", L"ETag",
+                                             L"Last-Modified", L"Location"};
 
-void End(Exchange& ex, DWORD error) {
-  {
-    std::lock_guard<std::mutex> hold(ex.lock);
-    ex.ended = true;
-    ex.error = error;
+HeaderList QueryHeaders(HINTERNET request) {
+  HeaderList headers;
+  for (const wchar_t* name : kWantedHeaders) {
+    DWORD size = 0;
+    WinHttpQueryHeaders(request, WINHTTP_QUERY_CUSTOM, name, WINHTTP_NO_OUTPUT_BUFFER, &size,
+                        WINHTTP_NO_HEADER_INDEX);
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) continue;
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_CUSTOM, name, &value[0], &size,
+                             WINHTTP_NO_HEADER_INDEX))
+      continue;
+    value.resize(size / sizeof(wchar_t));
+    headers.emplace_back(base::ToNarrow(name), base::ToNarrow(value));
   }
-  ex.changed.notify_all();
+  return headers;
 }
 
-std::string QueryRawHeaders(HINTERNET request) {
-  DWORD size = 0;
-  WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
-                      WINHTTP_NO_OUTPUT_BUFFER, &size, WINHTTP_NO_HEADER_INDEX);
-  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) return std::string();
-  std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-  if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
-                           &text[0], &size, WINHTTP_NO_HEADER_INDEX))
-    return std::string();
-  text.resize(size / sizeof(wchar_t));
-  return base::ToNarrow(text);
+// A proxy that asks who we are gets the user's own logon (Negotiate or
+// NTLM), never a password of ours. False when it offers neither.
+bool AnswerProxyChallenge(HINTERNET request) {
+  DWORD supported = 0, first = 0, target = 0;
+  if (!WinHttpQueryAuthSchemes(request, &supported, &first, &target)) return false;
+  DWORD scheme = (supported & WINHTTP_AUTH_SCHEME_NEGOTIATE) ? WINHTTP_AUTH_SCHEME_NEGOTIATE
+                 : (supported & WINHTTP_AUTH_SCHEME_NTLM)    ? WINHTTP_AUTH_SCHEME_NTLM
+                                                             : 0;
+  if (scheme == 0) return false;
+  DWORD policy = WINHTTP_AUTOLOGON_SECURITY_LEVEL_LOW;
+  WinHttpSetOption(request, WINHTTP_OPTION_AUTOLOGON_POLICY, &policy, sizeof policy);
+  return WinHttpSetCredentials(request, WINHTTP_AUTH_TARGET_PROXY, scheme, nullptr, nullptr,
+                               nullptr) != FALSE;
 }
 
-// The blocking half: runs on a thread of its own.
-void RunExchange(std::shared_ptr<Exchange> ex, std::wstring host, int port, std::wstring path,
-                 std::wstring headers) {
-  UniqueInternet session(OpenSession());
-  if (!session) return End(*ex, GetLastError());
-  WinHttpSetTimeouts(session.Get(), 0, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
-  WinHttpSetStatusCallback(session.Get(), OnStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
+// A failure that may mean only that revocation could not be checked. wine
+// reports every fault of a certificate as a channel error, without flags.
+bool MayBeRevocationUnknown(DWORD error, DWORD secureFlags) {
+  return error == ERROR_WINHTTP_SECURE_CERT_REV_FAILED ||
+         error == ERROR_WINHTTP_SECURE_CHANNEL_ERROR ||
+         (error == ERROR_WINHTTP_SECURE_FAILURE &&
+          secureFlags == WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED);
+}
 
-  UniqueInternet connection(WinHttpConnect(session.Get(), host.c_str(),
-                                           static_cast<INTERNET_PORT>(port), 0));
-  if (!connection) return End(*ex, GetLastError());
-  UniqueInternet requestHandle(WinHttpOpenRequest(connection.Get(), L"GET", path.c_str(), nullptr,
-                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                 WINHTTP_FLAG_SECURE));
-  if (!requestHandle) return End(*ex, GetLastError());
-  HINTERNET request = requestHandle.Get();
+// Servers whose certificates' revocation could not be checked in this
+// process: later requests go without asking at once, instead of paying a
+// failed handshake each.
+std::mutex g_revocationLock;
+std::set<std::wstring> g_revocationUnknown;
 
+bool RevocationKnownUnknown(const std::wstring& server) {
+  std::lock_guard<std::mutex> hold(g_revocationLock);
+  return g_revocationUnknown.count(server) != 0;
+}
+
+void RememberRevocationUnknown(const std::wstring& server) {
+  std::lock_guard<std::mutex> hold(g_revocationLock);
+  g_revocationUnknown.insert(server);
+}
+
+struct CertTraits {
+  static PCCERT_CONTEXT Empty() { return nullptr; }
+  static void Close(PCCERT_CONTEXT c) { CertFreeCertificateContext(c); }
+};
+using UniqueCert = base::UniqueOwner<PCCERT_CONTEXT, CertTraits>;
+
+UniqueCert ServerCertificate(HINTERNET request) {
+  PCCERT_CONTEXT cert = nullptr;
+  DWORD size = sizeof cert;
+  if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &cert, &size)) return UniqueCert();
+  return UniqueCert(cert);
+}
+
+HINTERNET OpenRequest(HINTERNET connection, const std::wstring& path, bool secure,
+                      bool checkRevocation, std::atomic<DWORD>* secureFlags) {
+  HINTERNET request = WinHttpOpenRequest(connection, L"GET", path.c_str(), nullptr,
+                                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                         secure ? WINHTTP_FLAG_SECURE : 0);
+  if (!request) return nullptr;
   // Redirects come back to the download, which refuses https to http; wine
   // would refuse that one by itself, Windows would not.
   DWORD disable = WINHTTP_DISABLE_REDIRECTS;
@@ -137,86 +155,134 @@ void RunExchange(std::shared_ptr<Exchange> ex, std::wstring host, int port, std:
   DWORD responseTimeout = kReceiveTimeoutMs;
   WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout,
                    sizeof responseTimeout);
-  DWORD_PTR context = reinterpret_cast<DWORD_PTR>(ex.get());
-  WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
-
-  DWORD error = 0;
-  if (Abandoned(*ex)) return End(*ex, ERROR_WINHTTP_OPERATION_CANCELLED);
-  if (!WinHttpSendRequest(request, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
-                          static_cast<DWORD>(headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
-    error = GetLastError();
-  } else {
-    {
-      std::lock_guard<std::mutex> hold(ex->lock);
-      ex->sent = true;
-    }
-    if (!WinHttpReceiveResponse(request, nullptr)) error = GetLastError();
+  if (secure && checkRevocation) {
+    DWORD revocation = WINHTTP_ENABLE_SSL_REVOCATION;
+    if (!WinHttpSetOption(request, WINHTTP_OPTION_ENABLE_FEATURE, &revocation, sizeof revocation))
+      Log("revocation checking not available: error %lu", static_cast<unsigned long>(GetLastError()));
   }
-  if (error == 0) {
+  DWORD_PTR context = reinterpret_cast<DWORD_PTR>(secureFlags);
+  WinHttpSetOption(request, WINHTTP_OPTION_CONTEXT_VALUE, &context, sizeof context);
+  return request;
+}
+
+// The request's data as it arrives, in blocks of up to kBlockSize. Asking
+// what has arrived first makes the read return with it: a read for a whole
+// block may wait to fill it, and a time-out then loses what had come. TLS
+// hands the body over one record (16 KiB) a call under wine; the records that
+// come within a short while go to the job as one block, which saves a
+// hand-over and a file write per record. Returns the WinHTTP error, 0 at
+// the end of the body or when the job walked away.
+DWORD ReadBody(HINTERNET request, Exchange& ex) {
+  for (;;) {
+    std::vector<char> block;
+    block.reserve(kBlockSize);
+    bool ended = false;
+    DWORD error = 0;
+    auto gatherUntil = std::chrono::steady_clock::now() + kGatherFor;
+    while (block.size() < kBlockSize) {
+      DWORD available = 0;
+      if (!WinHttpQueryDataAvailable(request, &available)) {
+        error = GetLastError();
+        break;
+      }
+      if (available == 0) {
+        ended = true;  // the whole body
+        break;
+      }
+      size_t at = block.size();
+      block.resize(at + std::min<size_t>(available, kBlockSize - at));
+      DWORD got = 0;
+      if (!WinHttpReadData(request, block.data() + at, static_cast<DWORD>(block.size() - at), &got)) {
+        error = GetLastError();
+        block.resize(at);
+        break;
+      }
+      block.resize(at + got);
+      if (got == 0) {
+        ended = true;
+        break;
+      }
+      if (std::chrono::steady_clock::now() >= gatherUntil) break;
+    }
+    if (!block.empty() && !ex.PushBlock(std::move(block))) return 0;
+    if (error != 0 || ended) return error;
+  }
+}
+
+struct Target {
+  std::wstring host;
+  int port = 0;
+  std::wstring path;
+  std::wstring headers;
+  bool secure = false;
+};
+
+// The blocking half: runs on a thread of its own.
+void Produce(const std::shared_ptr<Exchange>& ex, const Target& to, const ProxyChoice& proxy) {
+  std::atomic<DWORD> secureFlags{0};  // outlives the handles below
+  auto end = [&](DWORD error) {
+    std::string detail;
+    TransportFailure failure = error == 0 ? TransportFailure::kNone
+                                          : ClassifyWinHttpError(error, secureFlags.load(),
+                                                                 ex->Sent(), detail);
+    ex->End(failure, detail, error);
+  };
+  UniqueInternet session(OpenSession(proxy));
+  if (!session) return end(GetLastError());
+  WinHttpSetTimeouts(session.Get(), 0, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
+  WinHttpSetStatusCallback(session.Get(), OnStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
+  UniqueInternet connection(WinHttpConnect(session.Get(), to.host.c_str(),
+                                           static_cast<INTERNET_PORT>(to.port), 0));
+  if (!connection) return end(GetLastError());
+
+  // Revocation is checked; a revocation server that cannot be reached does
+  // not fail the download (the certificate is otherwise good), a revoked
+  // certificate does. A proxy's challenge is answered once.
+  const std::wstring server = to.host + L":" + std::to_wstring(to.port);
+  UniqueInternet request;
+  bool checkRevocation = to.secure && !RevocationKnownUnknown(server);
+  bool challenged = false;
+  for (;;) {
+    DWORD error = 0;
+    secureFlags.store(0);
+    if (!request) {
+      request.Reset(OpenRequest(connection.Get(), to.path, to.secure, checkRevocation, &secureFlags));
+      if (!request) return end(GetLastError());
+    }
+    if (ex->Abandoned()) return end(ERROR_WINHTTP_OPERATION_CANCELLED);
+    if (!WinHttpSendRequest(request.Get(),
+                            to.headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : to.headers.c_str(),
+                            static_cast<DWORD>(to.headers.size()), WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) {
+      error = GetLastError();
+    } else {
+      ex->MarkSent();
+      if (!WinHttpReceiveResponse(request.Get(), nullptr)) error = GetLastError();
+    }
+    if (error != 0 && checkRevocation && MayBeRevocationUnknown(error, secureFlags.load())) {
+      Log("certificate of %s refused with revocation checked (%lu), asking again without",
+          base::Utf8(server).c_str(), static_cast<unsigned long>(error));
+      RememberRevocationUnknown(server);
+      checkRevocation = false;
+      request.Reset();
+      continue;
+    }
+    if (error != 0) return end(error);
+    if (to.secure && !checkRevocation && KnownRevoked(ServerCertificate(request.Get()).Get())) {
+      secureFlags.store(WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED);
+      return end(ERROR_WINHTTP_SECURE_FAILURE);
+    }
     DWORD status = 0;
     DWORD size = sizeof status;
-    WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+    WinHttpQueryHeaders(request.Get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                         WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX);
-    std::string raw = QueryRawHeaders(request);
-    {
-      std::lock_guard<std::mutex> hold(ex->lock);
-      ex->status = static_cast<int>(status);
-      ex->rawHeaders = std::move(raw);
-      ex->headersReady = true;
+    if (status == HTTP_STATUS_PROXY_AUTH_REQ && !challenged && AnswerProxyChallenge(request.Get())) {
+      challenged = true;
+      continue;
     }
-    ex->changed.notify_all();
-
-    for (;;) {
-      {
-        std::unique_lock<std::mutex> hold(ex->lock);
-        ex->changed.wait(hold, [&] { return ex->abandoned || ex->blocks.size() < kMaxQueuedBlocks; });
-        if (ex->abandoned) break;
-      }
-      // Asking what has arrived first makes the read return with it: a read
-      // for a whole block may wait to fill it, and a time-out then loses
-      // what had come. TLS hands the body over one record (16 KiB) at a
-      // time; the records that come within a short while go to the job as
-      // one block, which saves a hand-over and a file write per record.
-      std::vector<char> block;
-      block.reserve(kBlockSize);
-      bool ended = false;
-      auto gatherUntil = std::chrono::steady_clock::now() + kGatherFor;
-      while (block.size() < kBlockSize) {
-        DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request, &available)) {
-          error = GetLastError();
-          break;
-        }
-        if (available == 0) {
-          ended = true;  // the whole body
-          break;
-        }
-        size_t at = block.size();
-        block.resize(at + std::min<size_t>(available, kBlockSize - at));
-        DWORD got = 0;
-        if (!WinHttpReadData(request, block.data() + at, static_cast<DWORD>(block.size() - at), &got)) {
-          error = GetLastError();
-          block.resize(at);
-          break;
-        }
-        block.resize(at + got);
-        if (got == 0) {
-          ended = true;
-          break;
-        }
-        if (std::chrono::steady_clock::now() >= gatherUntil) break;
-      }
-      if (!block.empty()) {
-        {
-          std::lock_guard<std::mutex> hold(ex->lock);
-          ex->blocks.push_back(std::move(block));
-        }
-        ex->changed.notify_all();
-      }
-      if (error != 0 || ended) break;
-    }
+    ex->PublishHead(static_cast<int>(status), QueryHeaders(request.Get()));
+    break;
   }
-  End(*ex, error);
+  end(ReadBody(request.Get(), *ex));
 }
 
 std::wstring RequestHeaders(const HeaderList& headers) {
@@ -229,107 +295,15 @@ std::wstring RequestHeaders(const HeaderList& headers) {
 
 TransportResult WinHttpTransport::Get(const HttpUrl& url, const HeaderList& headers,
                                       const TransportCallbacks& callbacks) {
-  TransportResult result;
   if (!HeadersAreSafe(headers)) {
     Log("request refused: a header would break the request, host: %s", url.host.c_str());
+    TransportResult result;
     result.failure = TransportFailure::kConnection;
     return result;
   }
-  auto ex = std::make_shared<Exchange>();
-  try {
-    std::thread(RunExchange, ex, base::ToWide(url.host), url.port, base::ToWide(url.path),
-                RequestHeaders(headers))
-        .detach();
-  } catch (const std::exception& e) {
-    Log("start exchange thread failed: %s, host: %s", e.what(), url.host.c_str());
-    result.failure = TransportFailure::kConnection;
-    return result;
-  }
-
-  // Leaves the exchange to end on its own; nothing of it is read afterwards.
-  auto walkAway = [&](TransportFailure failure) {
-    {
-      std::lock_guard<std::mutex> hold(ex->lock);
-      ex->abandoned = true;
-    }
-    ex->changed.notify_all();
-    result.failure = failure;
-    return result;
-  };
-  // Waits until `ready` holds; false when the stop check fired meanwhile.
-  auto waitFor = [&](std::unique_lock<std::mutex>& hold, auto ready) {
-    while (!ready()) {
-      ex->changed.wait_for(hold, kStopCheckInterval);
-      if (!ready() && !callbacks.keepGoing()) return false;
-    }
-    return true;
-  };
-  auto failureFrom = [&](DWORD error, bool sent) {
-    result.systemCode = error;
-    result.failure = ClassifyWinHttpError(error, ex->secureFlags.load(), sent, result.detail);
-    return result;
-  };
-
-  TransportResponse response;
-  {
-    std::unique_lock<std::mutex> hold(ex->lock);
-    if (!waitFor(hold, [&] { return ex->headersReady || ex->ended; })) {
-      hold.unlock();
-      return walkAway(TransportFailure::kStopped);
-    }
-    if (!ex->headersReady) return failureFrom(ex->error, ex->sent);
-    response.status = ex->status;
-    response.headers = ParseRawHeaders(ex->rawHeaders);
-  }
-  result.status = response.status;
-  if (IsRedirectStatus(response.status) && !response.Header("Location").empty()) {
-    result.location = response.Header("Location");
-    return walkAway(TransportFailure::kNone);
-  }
-  if (!callbacks.onResponse(response)) return walkAway(TransportFailure::kStopped);
-
-  uint64_t length = 0;
-  bool lengthKnown = ParseContentLength(response.Header("Content-Length"), length);
-  uint64_t current = 0;
-  for (;;) {
-    std::vector<char> block;
-    {
-      std::unique_lock<std::mutex> hold(ex->lock);
-      if (!waitFor(hold, [&] { return !ex->blocks.empty() || ex->ended; })) {
-        hold.unlock();
-        return walkAway(TransportFailure::kStopped);
-      }
-      if (ex->blocks.empty()) {
-        if (ex->error != 0) return failureFrom(ex->error, true);
-        break;
-      }
-      block = std::move(ex->blocks.front());
-      ex->blocks.pop_front();
-    }
-    ex->changed.notify_all();
-    if (!callbacks.onData(block.data(), block.size())) return walkAway(TransportFailure::kStopped);
-    current += block.size();
-    if (lengthKnown && !callbacks.onProgress(current, length))
-      return walkAway(TransportFailure::kStopped);
-  }
-  // The connection closed before the announced length: a broken transfer.
-  if (lengthKnown && current < length) result.failure = TransportFailure::kBroken;
-  return result;
-}
-
-bool SystemProxyConfigured() {
-  bool proxied = false;
-  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG user{};
-  if (WinHttpGetIEProxyConfigForCurrentUser(&user)) {
-    proxied = (user.lpszProxy && *user.lpszProxy) || (user.lpszAutoConfigUrl && *user.lpszAutoConfigUrl);
-    for (wchar_t* text : {user.lpszAutoConfigUrl, user.lpszProxy, user.lpszProxyBypass})
-      if (text) GlobalFree(text);
-  }
-  WINHTTP_PROXY_INFO machine{};
-  if (WinHttpGetDefaultProxyConfiguration(&machine)) {
-    proxied = proxied || machine.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-    for (wchar_t* text : {machine.lpszProxy, machine.lpszProxyBypass})
-      if (text) GlobalFree(text);
-  }
-  return proxied;
+  Target to{base::ToWide(url.host), url.port, base::ToWide(url.path), RequestHeaders(headers),
+            url.secure};
+  ProxyChoice proxy = proxy_;
+  return RunExchange([to, proxy](std::shared_ptr<Exchange> ex) { Produce(ex, to, proxy); },
+                     callbacks, url.host);
 }

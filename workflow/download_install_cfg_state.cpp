@@ -34,7 +34,7 @@ void DownloadInstallCfgState::Begin(DownloadTask& task) {
   query = "?v=" + base::TimestampText();
   std::string url = context->config->cfgUrl + query;
   Log("url: %s", url.c_str());
-  Fetch("download config", url, task);
+  Fetch("download config", url, task, body_limit::kConfiguration);
 }
 
 void DownloadInstallCfgState::Failed(DownloadTask& task) {
@@ -72,7 +72,7 @@ void DownloadInstallCfgState::FetchSignature(DownloadTask& task) {
   task.Reset();
   std::string url = context->config->cfgUrl + ".sig" + query;
   Log("signature url: %s", url.c_str());
-  Fetch("download config signature", url, task);
+  Fetch("download config signature", url, task, body_limit::kSignature);
 }
 
 void DownloadInstallCfgState::Apply(const std::string& bytes) {
@@ -129,7 +129,9 @@ void DownloadInstallCfgState::PrefetchStartRequests() {
   if (config.weiduanShortcut) return;
   if (config.userInfo.empty() && !config.token.empty())
     context->prefetches.Start(GetUserInfoFromTokenState::kPrefetchKey, "get user login info state",
-                              GetUserInfoFromTokenState::RequestUrl(config), context->wake);
+                              GetUserInfoFromTokenState::RequestUrl(config), body_limit::kText,
+                              context->wake);
   context->prefetches.Start(DownloadPkgVerState::kPrefetchKey, "download pkg ver",
-                            DownloadPkgVerState::RequestUrl(config), context->wake);
+                            DownloadPkgVerState::RequestUrl(config), body_limit::kVersion,
+                            context->wake);
 }

@@ -19,7 +19,7 @@ void DownloadPkgVerState::Begin(DownloadTask& task) {
   Log("enter DownloadPkgVerState");
   if (TakePrefetched(kPrefetchKey)) return;
   // No local path: the version text stays in memory.
-  Fetch("download pkg ver", RequestUrl(*context->config), task);
+  Fetch("download pkg ver", RequestUrl(*context->config), task, body_limit::kVersion);
 }
 
 // The time parameter keeps caches between us and the server from answering

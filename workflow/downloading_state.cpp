@@ -45,8 +45,10 @@ void DownloadingState::Update() {
     Failed(task);
 }
 
-void DownloadingState::Fetch(const char* agent, const std::string& url, DownloadTask& task) {
+void DownloadingState::Fetch(const char* agent, const std::string& url, DownloadTask& task,
+                             size_t bodyLimit) {
   task.retryInMemory = task.localPath.empty();
+  task.bodyLimit = bodyLimit;
   StartDownload(jobs, agent, url, &task, context->wake);
 }
 

@@ -28,8 +28,10 @@ class DownloadingState : public State {
   virtual void Failed(DownloadTask& task) = 0;
 
   // Starts `url` into the task, into memory or into `task.localPath`. An
-  // in-memory request is retried on connection failures.
-  void Fetch(const char* agent, const std::string& url, DownloadTask& task);
+  // in-memory request is retried on connection failures and holds at most
+  // `bodyLimit` bytes.
+  void Fetch(const char* agent, const std::string& url, DownloadTask& task,
+             size_t bodyLimit = body_limit::kText);
   // Takes over the request started ahead under `key` (see Prefetches): it
   // becomes the context's task, and `task` of Begin is gone. False, and
   // nothing changed, when there is none.

@@ -5,11 +5,12 @@
 Prefetches::~Prefetches() { Clear(); }
 
 void Prefetches::Start(const std::string& key, const std::string& agent, const std::string& url,
-                       std::function<void()> onFinished) {
+                       size_t bodyLimit, std::function<void()> onFinished) {
   Entry entry;
   entry.key = key;
   entry.task = std::make_unique<DownloadTask>();
   entry.task->retryInMemory = true;
+  entry.task->bodyLimit = bodyLimit;
   StartDownload(entry.jobs, agent, url, entry.task.get(), std::move(onFinished));
   entries_.push_back(std::move(entry));
 }

@@ -17,10 +17,11 @@ class Prefetches {
   Prefetches(const Prefetches&) = delete;
   Prefetches& operator=(const Prefetches&) = delete;
 
-  // Starts `url` into memory (retried like any in-memory request) under
-  // `key`; `onFinished` runs on the request's thread when it ends.
+  // Starts `url` into memory (retried like any in-memory request, at most
+  // `bodyLimit` bytes) under `key`; `onFinished` runs on the request's
+  // thread when it ends.
   void Start(const std::string& key, const std::string& agent, const std::string& url,
-             std::function<void()> onFinished);
+             size_t bodyLimit, std::function<void()> onFinished);
   // Hands over the request started under `key`: its task and its job, to
   // be stopped with the caller's other jobs. False when there is none.
   bool Take(const std::string& key, std::unique_ptr<DownloadTask>& task, DownloadJobList& jobs);

@@ -462,8 +462,8 @@ TEST_F(Download, PrefetchIsTakenOverOnceAndAnUntakenOneStopsWithoutWaiting) {
   std::atomic<int> ended{0};
   {
     Prefetches prefetches;
-    prefetches.Start("early", "test", gameserver::ServerUrl("/net/early.txt"), [&] { ++ended; });
-    prefetches.Start("held", "test", gameserver::ServerUrl("/net/held.txt"), {});
+    prefetches.Start("early", "test", gameserver::ServerUrl("/net/early.txt"), body_limit::kText, [&] { ++ended; });
+    prefetches.Start("held", "test", gameserver::ServerUrl("/net/held.txt"), body_limit::kText, {});
     std::unique_ptr<DownloadTask> task;
     EXPECT_FALSE(prefetches.Take("other", task, jobs));
     EXPECT_FALSE(task);

@@ -39,6 +39,9 @@ void Unpublish(const std::string& path) {
 void WorkflowTest::SetUp() {
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   installName = std::string("VornE2E_") + info->test_suite_name() + "_" + info->name();
+  // A parameterised test's names carry "/", which no folder name may.
+  for (char& c : installName)
+    if (c == '/') c = '_';
   wideInstallName = base::ToWide(installName);
   ASSERT_GT(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
   ASSERT_TRUE(ResetServer()) << "the local game server does not answer";

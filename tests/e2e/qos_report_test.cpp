@@ -52,7 +52,7 @@ TEST(QosReports, OneRunOfReports) {
 
   r.url = gameserver::ServerUrl(kReportPath);
   r.plat = "pc";
-  r.skey = "sk-1";
+  r.skey = "sk-1/k=";  // base64 keys carry "/" and "=": they arrive as they are
   r.uid = "77";
   reportQos(3, "Tokenstart");
   ASSERT_NE(r.qosStartAt, 0);
@@ -70,7 +70,7 @@ TEST(QosReports, OneRunOfReports) {
   std::string j = gameserver::QosField(first[0], "J");
   EXPECT_TRUE(j == "0" || j == "1") << j;
   EXPECT_EQ(gameserver::QosField(first[0], "RAW"),
-            "KZ={G:1;S:" + r.sQosSeq + ";W:sk-1;U:0;N:77;T:3;Tokenstart;AGENT:;OS:" +
+            "KZ={G:1;S:" + r.sQosSeq + ";W:sk-1/k=;U:0;N:77;T:3;Tokenstart;AGENT:;OS:" +
                 RunningOsName() + ";J:" + j + ";V:;PLAT:pc;}");
 
   // Reports in flight together each arrive whole, all with the run's sequence.
@@ -116,30 +116,33 @@ TEST(QosReports, VersionComesFromTheLauncherResource) {
 
 }  // namespace
 
-TEST(QosReports, ValuesFromAPageOrServerStayInsideTheirItems) {
+TEST(QosReports, ValuesFromAPageOrServerStayInsideTheirItemsOverBothSchemes) {
   // "skey=a#b;T:99}" used to cut the report at "#" and could forge items.
   ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
   const std::string path = "/qos/net-test-hostile";
-  ResetQosReporterForTesting();
-  QosReporter& r = TheQosReporter();
-  r.url = gameserver::ServerUrl(path.c_str());
-  r.plat = "pc";
-  r.skey = "a#b;T:99};N:1&x=%41 \xE7\x8E\xA9";
-  r.uid = "9;W:forged}";
-  reportQos(25, "LaunchGameStart");
-  std::vector<std::string> mine;
-  for (int i = 0; i < 500 && mine.empty(); ++i) {
-    for (const std::string& line : gameserver::QosLines())
-      if (gameserver::QosField(line, "path") == path && gameserver::QosField(line, "S") == r.sQosSeq)
-        mine.push_back(line);
-    if (mine.empty()) Sleep(20);
+  for (bool tls : {false, true}) {
+    SCOPED_TRACE(tls ? "https" : "http");
+    ResetQosReporterForTesting();
+    QosReporter& r = TheQosReporter();
+    r.url = tls ? gameserver::ServerTlsUrl(path) : gameserver::ServerUrl(path);
+    r.plat = "pc";
+    r.skey = "a#b;T:99};N:1&x=%41 \xE7\x8E\xA9";
+    r.uid = "9;W:forged}";
+    reportQos(25, "LaunchGameStart");
+    std::vector<std::string> mine;
+    for (int i = 0; i < 500 && mine.empty(); ++i) {
+      for (const std::string& line : gameserver::QosLines())
+        if (gameserver::QosField(line, "path") == path && gameserver::QosField(line, "S") == r.sQosSeq)
+          mine.push_back(line);
+      if (mine.empty()) Sleep(20);
+    }
+    ASSERT_EQ(mine.size(), 1u);
+    EXPECT_EQ(gameserver::QosField(mine[0], "W"), r.skey);
+    EXPECT_EQ(gameserver::QosField(mine[0], "N"), r.uid);
+    EXPECT_EQ(gameserver::QosField(mine[0], "T"), "25");
+    EXPECT_EQ(gameserver::QosField(mine[0], "EVENT"), "LaunchGameStart");
+    EXPECT_EQ(gameserver::QosField(mine[0], "PLAT"), "pc");
+    StopQosReports(3000);
+    ResetQosReporterForTesting();
   }
-  ASSERT_EQ(mine.size(), 1u);
-  EXPECT_EQ(gameserver::QosField(mine[0], "W"), r.skey);
-  EXPECT_EQ(gameserver::QosField(mine[0], "N"), r.uid);
-  EXPECT_EQ(gameserver::QosField(mine[0], "T"), "25");
-  EXPECT_EQ(gameserver::QosField(mine[0], "EVENT"), "LaunchGameStart");
-  EXPECT_EQ(gameserver::QosField(mine[0], "PLAT"), "pc");
-  StopQosReports(3000);
-  ResetQosReporterForTesting();
 }

@@ -1,8 +1,7 @@
-// A redirect's "Location" and a response's header block come from the
-// server. Whatever they hold, a followed redirect never leaves https for
-// plain http, never names an empty host or an unusable port, and never puts
-// a control character or space into the next request; header names never
-// hold a space, a colon or a line break.
+// A redirect's "Location" comes from the server. Whatever it holds, a
+// followed redirect never leaves https for plain http, never names an empty
+// host or an unusable port, and never puts a control character or space into
+// the next request.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -38,12 +37,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(!to.path.empty(), "empty path from " + fuzz::Shown(text));
   }
 
-  for (const auto& header : ParseRawHeaders(text)) {
-    FUZZ_CHECK(!header.first.empty(), "empty name from " + fuzz::Shown(text));
-    FUZZ_CHECK(header.first.find_first_of(" \t:\r\n") == std::string::npos,
-               "name " + fuzz::Shown(header.first));
-    FUZZ_CHECK(header.second.find('\n') == std::string::npos,
-               "value " + fuzz::Shown(header.second));
-  }
   return 0;
 }

@@ -13,5 +13,4 @@ set(VORN_FUZZ_TARGETS
   user_info
   ecdsa_encoding
   resume_record
-  http_response
 )

@@ -43,6 +43,10 @@ std::string ServerUrl(const std::string& path) {
 
 int ServerTlsPort() { return std::atoi(Env("VORN_SERVER_TLS_PORT").c_str()); }
 
+std::string ServerBadTlsUrl(BadCertificate which, const std::string& path) {
+  return "https://localhost:" + std::to_string(ServerTlsPort() + static_cast<int>(which)) + path;
+}
+
 std::string ServerTlsUrl(const std::string& path) {
   return "https://localhost:" + std::to_string(ServerTlsPort()) + path;
 }

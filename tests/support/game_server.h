@@ -21,6 +21,14 @@ std::string ServerUrl(const std::string& path);
 int ServerTlsPort();
 // "https://localhost:<tls port>" + path.
 std::string ServerTlsUrl(const std::string& path);
+// The same content behind a certificate that no client may accept, on the
+// ports after the TLS port (tests/fixtures/start_game_server.sh).
+enum class BadCertificate {
+  kUntrustedLeafAlone = 1,  // from a CA the prefix does not trust, sent without its root
+  kUntrustedWithRoot = 2,   // the same leaf followed by that CA's self-signed root
+  kExpired = 3,             // from the trusted test CA, valid only in January 2020
+};
+std::string ServerBadTlsUrl(BadCertificate which, const std::string& path);
 // The publish and log folders as the test process reaches them.
 std::wstring ServerRoot();
 std::wstring ServerLogs();

@@ -43,6 +43,8 @@ std::vector<std::string> ServerItems(const std::string& record) {
 
 TEST(QosValue, UrlSafeTextIsUnchanged) {
   EXPECT_EQ(EncodeQosValue("AbZ09-_.~"), "AbZ09-_.~");
+  EXPECT_EQ(EncodeQosValue("k=1"), "k=1");  // base64 keys end in "=" and carry "/"
+  EXPECT_EQ(EncodeQosValue("a/b+c=="), "a/b%252Bc==");
   EXPECT_EQ(EncodeQosValue(""), "");
 }
 

@@ -109,6 +109,10 @@ GameServer::GameServer(ServerOptions options)
     tls_ = std::make_unique<httplib::SSLServer>(options_.tlsCert.c_str(), options_.tlsKey.c_str());
     Setup(*tls_);
   }
+  for (const auto& listener : options_.moreTls) {
+    moreTls_.push_back(std::make_unique<httplib::SSLServer>(listener.cert.c_str(), listener.key.c_str()));
+    Setup(*moreTls_.back());
+  }
 }
 
 void GameServer::Setup(httplib::Server& server) {
@@ -135,6 +139,14 @@ bool GameServer::Run() {
               << "\n";
     return false;
   }
+  for (size_t i = 0; i < moreTls_.size(); ++i) {
+    const auto& listener = options_.moreTls[i];
+    if (!moreTls_[i]->is_valid() || !moreTls_[i]->bind_to_port(options_.host, listener.port)) {
+      std::cerr << "vorn-game-server: cannot serve https on port " << listener.port << " with "
+                << listener.cert << "\n";
+      return false;
+    }
+  }
   std::string tlsText;
   if (tls_) tlsText = " and https://" + options_.host + ":" + std::to_string(options_.tlsPort) + "/";
   std::cout << "vorn-game-server: serving " << options_.root << " on http://" << options_.host
@@ -142,17 +154,22 @@ bool GameServer::Run() {
             << std::endl;
   std::thread tlsThread;
   if (tls_) tlsThread = std::thread([this] { tls_->listen_after_bind(); });
+  std::vector<std::thread> moreThreads;
+  for (auto& more : moreTls_) moreThreads.emplace_back([&more] { more->listen_after_bind(); });
   bool ok = server_.listen_after_bind();
   if (tls_) {
     tls_->stop();
     tlsThread.join();
   }
+  for (auto& more : moreTls_) more->stop();
+  for (auto& thread : moreThreads) thread.join();
   return ok;
 }
 
 void GameServer::Stop() {
   server_.stop();
   if (tls_) tls_->stop();
+  for (auto& more : moreTls_) more->stop();
 }
 
 void GameServer::Route(const httplib::Request& req, httplib::Response& res) {

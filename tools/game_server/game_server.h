@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fault_table.h"
 #include "report_log.h"
@@ -22,6 +23,13 @@ struct ServerOptions {
   std::string tlsCert;           // PEM certificate chain of the server
   std::string tlsKey;            // PEM private key
   int tlsPort = 0;
+  // More HTTPS listeners, each with a certificate of its own.
+  struct TlsListener {
+    int port = 0;
+    std::string cert;
+    std::string key;
+  };
+  std::vector<TlsListener> moreTls;
 };
 
 class GameServer {
@@ -43,6 +51,7 @@ class GameServer {
   ServerOptions options_;
   httplib::Server server_;
   std::unique_ptr<httplib::SSLServer> tls_;  // only with a certificate
+  std::vector<std::unique_ptr<httplib::SSLServer>> moreTls_;
   FaultTable faults_;
   LineLog requests_;
   LineLog reports_;

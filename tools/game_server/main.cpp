@@ -27,6 +27,10 @@ Serves a game publication from DIR to the launcher on http://HOST:PORT/
   --tls-key FILE    PEM private key of that certificate
   --tls-port N      port of the HTTPS listener; with all three --tls options
                     the same content is served over HTTPS too
+  --tls-also PORT,CERT,KEY
+                    one more HTTPS listener with the same content and another
+                    certificate (tests use it for untrusted and expired ones);
+                    may be given several times
   --quiet           do not echo requests on standard output
   --help            this text
 
@@ -132,6 +136,17 @@ int main(int argc, char** argv) {
         return 2;
       }
       options.tlsPort = static_cast<int>(port);
+    } else if (arg == "--tls-also") {
+      value(text);
+      size_t a = text.find(',');
+      size_t b = a == std::string::npos ? a : text.find(',', a + 1);
+      char* end = nullptr;
+      long port = a == std::string::npos ? 0 : std::strtol(text.substr(0, a).c_str(), &end, 10);
+      if (b == std::string::npos || *end || port < 1 || port > 65535) {
+        std::cerr << "vorn-game-server: --tls-also wants PORT,CERT,KEY, got " << text << "\n";
+        return 2;
+      }
+      options.moreTls.push_back({static_cast<int>(port), text.substr(a + 1, b - a - 1), text.substr(b + 1)});
     } else if (arg == "--quiet") {
       options.quiet = true;
     } else {
