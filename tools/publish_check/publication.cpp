@@ -411,11 +411,11 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
 
   // What a launcher with the publisher key refuses is never signed.
   const bool keyed = !options.signKey.empty() || !options.verifyKey.empty();
-  IniFile final(text.substr(0, text.find('\0')));
+  IniFile written(text.substr(0, text.find('\0')));
   int refused = 0;
   for (const std::string& platform : platforms) {
     SignedValues values;
-    std::string refusal = SignedConfigRefusal(final, platform.empty() ? "common" : platform, &values);
+    std::string refusal = SignedConfigRefusal(written, platform.empty() ? "common" : platform, &values);
     if (refusal.empty()) continue;
     ++refused;
     const std::string line = (platform.empty() ? "[common]" : "[" + platform + "]") +
