@@ -400,7 +400,8 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
     serial = had ? serial + 1 : static_cast<uint64_t>(std::time(nullptr));
     SetKey(lines, "common", "configSerial", std::to_string(serial));
     for (const auto& s : ini.sections)
-      if (s.first != "common" && s.second.count("configSerial")) SetKey(lines, s.first, "configSerial", std::to_string(serial));
+      if (s.first != "common" && s.second.count("configSerial"))
+        SetKey(lines, s.first, "configSerial", std::to_string(serial));
     changed = true;
     report.Ok("configSerial=" + std::to_string(serial) + " written");
   }
