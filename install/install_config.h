@@ -28,11 +28,16 @@ struct InstallConfig {
   std::wstring pkgName;
   std::wstring modulePath;
   std::string launcherLogo;
-  // SHA-256 of the package, the micro-client shell and its configuration
-  // (64 lower-case hex digits); empty when the configuration names none.
+  // SHA-256 of the package, the micro-client shell, its configuration and
+  // the logo (64 lower-case hex digits); empty when the configuration names none.
   std::string pkgSha256;
   std::string weiduanSha256;
   std::string weiduanCfgSha256;
+  std::string launcherLogoSha256;
+  // The package version the signed configuration names (decimal), which the
+  // server's version answer must equal; empty in a launcher without a
+  // publisher key, which takes the server's answer as it comes.
+  std::string pkgVersion;
   std::wstring installDir;  // ends with a backslash once chosen
 
   // Install folder choice and the fixed names inside it.

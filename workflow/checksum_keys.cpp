@@ -3,15 +3,15 @@
 #include "base/digest_text.h"
 #include "workflow/ini_file.h"
 
-const char* const kChecksumKeyNames[3] = {"pkgSha256", "weiduanSha256", "weiduanCfgSha256"};
+const char* const kChecksumKeyNames[4] = {"pkgSha256", "weiduanSha256", "weiduanCfgSha256", "launcherLogoSha256"};
 
 bool ReadChecksumKeys(const IniFile& ini, const std::string& platformUtf8, ChecksumKeys* keys,
                       std::string* error) {
-  std::string ChecksumKeys::*fields[3] = {&ChecksumKeys::pkgSha256, &ChecksumKeys::weiduanSha256,
-                                          &ChecksumKeys::weiduanCfgSha256};
+  std::string ChecksumKeys::*fields[4] = {&ChecksumKeys::pkgSha256, &ChecksumKeys::weiduanSha256,
+                                          &ChecksumKeys::weiduanCfgSha256, &ChecksumKeys::launcherLogoSha256};
   ChecksumKeys read;
   for (const std::string& section : {std::string("common"), platformUtf8}) {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
       std::string value = ini.Get(section, kChecksumKeyNames[i], "");
       if (value.empty()) continue;
       // Checked in both sections, so a typo is found even where the other

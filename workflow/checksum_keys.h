@@ -1,6 +1,8 @@
 #pragma once
-// The optional checksum keys of the install configuration: the SHA-256 of
-// the package archive, the micro-client shell and its configuration file.
+// The checksum keys of the install configuration: the SHA-256 of the
+// package archive, the micro-client shell, its configuration file and the
+// launcher logo (a launcher with a publisher key demands each one whose file
+// it fetches, see signed_config.h).
 // Free of windows.h (the publication checker shares it).
 #include <string>
 
@@ -10,12 +12,13 @@ struct ChecksumKeys {
   std::string pkgSha256;         // 64 lower-case hex digits, or empty when not set
   std::string weiduanSha256;
   std::string weiduanCfgSha256;
+  std::string launcherLogoSha256;
 };
 
 // The key names, in the order of ChecksumKeys.
-extern const char* const kChecksumKeyNames[3];
+extern const char* const kChecksumKeyNames[4];
 
-// Reads the three keys with the same "common"-then-platform merge as the
+// Reads the four keys with the same "common"-then-platform merge as the
 // other keys. A non-empty value in either section that is not exactly 64
 // hexadecimal digits refuses the configuration: false, `error` =
 // "bad <key>: <value>".

@@ -13,6 +13,8 @@
 #include "workflow/download_pkg_ver_state.h"
 #include "workflow/get_user_info_state.h"
 #include "workflow/ini_file.h"
+#include "workflow/signed_config.h"
+#include "install/config_serial_record.h"
 #include "install/install_config.h"
 
 namespace {
@@ -90,15 +92,32 @@ void DownloadInstallCfgState::Apply(const std::string& bytes) {
     return;
   }
 
+  // A launcher with a publisher key uses a signed configuration only when
+  // it covers every file fetched later and names its package version.
+  SignedValues signedValues;
+  const bool keyed = !context->publisherKey.empty();
+  if (keyed) {
+    std::string refusal = SignedConfigRefusal(ini, platform, &signedValues);
+    if (!refusal.empty()) {
+      TransitionTo<ErrorState>(context, Log("验证安装配置失败！[error:%s]", refusal.c_str()));
+      return;
+    }
+  }
+
   InstallConfig& config = *context->config;
   ApplyConfig(ini, platform, config);
   if (!checksums.pkgSha256.empty()) config.pkgSha256 = checksums.pkgSha256;
   if (!checksums.weiduanSha256.empty()) config.weiduanSha256 = checksums.weiduanSha256;
   if (!checksums.weiduanCfgSha256.empty()) config.weiduanCfgSha256 = checksums.weiduanCfgSha256;
+  if (!checksums.launcherLogoSha256.empty()) config.launcherLogoSha256 = checksums.launcherLogoSha256;
   std::string badName = BadConfigName(config);
   if (!badName.empty()) {
     TransitionTo<ErrorState>(context, Log("解析安装配置失败！[error:%s]", badName.c_str()));
     return;
+  }
+  if (keyed) {
+    if (!AcceptSerial(signedValues.configSerial)) return;
+    config.pkgVersion = std::to_string(signedValues.pkgVersion);
   }
   if (!config.qosUrl.empty()) {
     Log("qosUrl: %s", config.qosUrl.c_str());
@@ -113,6 +132,27 @@ void DownloadInstallCfgState::Apply(const std::string& bytes) {
   } else {
     TransitionTo<ErrorState>(context, Log("创建本地游戏文件夹失败！"));
   }
+}
+
+// A genuinely signed configuration stays genuine for ever: only its serial,
+// against the highest this user has accepted, tells a current one from one
+// served again. An equal serial is the same configuration fetched again.
+bool DownloadInstallCfgState::AcceptSerial(uint64_t offered) {
+  const std::wstring& installName = context->config->installName;
+  uint64_t accepted = 0;
+  SerialRecord record = ReadAcceptedSerial(installName, &accepted);
+  if (record == SerialRecord::kUnreadable)
+    Log("config serial: the kept value under HKCU\\%s is not a serial, replaced",
+        base::Utf8(ConfigSerialKeyPath(installName)).c_str());
+  if (record == SerialRecord::kFound && offered < accepted) {
+    TransitionTo<ErrorState>(context, Log("验证安装配置失败！[error:configuration serial %llu is older than %llu]",
+                                          static_cast<unsigned long long>(offered),
+                                          static_cast<unsigned long long>(accepted)));
+    return false;
+  }
+  Log("configuration serial %llu accepted", static_cast<unsigned long long>(offered));
+  if (record != SerialRecord::kFound || offered > accepted) WriteAcceptedSerial(installName, offered);
+  return true;
 }
 
 void DownloadInstallCfgState::NextState() {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 #include "workflow/downloading_state.h"
@@ -19,6 +20,9 @@ class DownloadInstallCfgState : public DownloadingState {
  private:
   void FetchSignature(DownloadTask& task);
   void Apply(const std::string& configBytes);
+  // False when `offered` is older than the serial kept for this
+  // installation (the state has then moved to the error).
+  bool AcceptSerial(uint64_t offered);
   void PrefetchStartRequests();
 
   std::string query;        // "?v=<time>", the same for the configuration and its signature

@@ -6,6 +6,7 @@
 #include "workflow/terminal_states.h"
 #include "ui/loading_page.h"
 #include "workflow/download_weiduan_state.h"
+#include "workflow/downloaded_file.h"
 #include "workflow/get_user_info_state.h"
 #include "install/browser_plugin.h"
 #include "install/install_config.h"
@@ -46,6 +47,18 @@ void DownloadLauncherLogo::Begin(DownloadTask& task) {
 }
 
 void DownloadLauncherLogo::Succeeded(DownloadTask& task) {
+  // Only the published picture reaches the image decoder. Any other is
+  // dropped and the splash keeps its own artwork: a logo is not worth a
+  // failed install.
+  const InstallConfig& config = *context->config;
+  std::string error;
+  if (!config.launcherLogoSha256.empty() &&
+      !FileHasSha256(task.localPath, config.launcherLogoSha256, config.launcherLogo, &error)) {
+    Log("launcher logo not shown: %s", error.c_str());
+    DeleteFileW(task.localPath.c_str());
+    NextState();
+    return;
+  }
   // The page decodes the picture when it next draws, not here: the
   // workflow goes on at once.
   if (context->page)

@@ -9,6 +9,7 @@
 #include "install/install_config.h"
 #include "workflow/load_state.h"
 #include "workflow/pkg_download_state.h"
+#include "workflow/signed_config.h"
 #include "workflow/version_number.h"
 
 DownloadPkgVerState::DownloadPkgVerState(LauncherContext* context)
@@ -28,16 +29,32 @@ std::string DownloadPkgVerState::RequestUrl(const InstallConfig& config) {
   return config.minverUrl + "?v=" + base::TimestampText();
 }
 
-void DownloadPkgVerState::Failed(DownloadTask&) { OnFailed(); }
+void DownloadPkgVerState::Failed(DownloadTask& task) { OnFailed(task.error); }
 
 void DownloadPkgVerState::Succeeded(DownloadTask& task) {
-  context->config->serverVersion = task.BodyText();
+  InstallConfig& config = *context->config;
+  if (!config.pkgVersion.empty()) {
+    // The version answer is not signed; the configuration's version is. An
+    // answer of 0 would hold every update back, a higher one pin the
+    // installation to it: only the signed version goes on, and "pkg.ver"
+    // is later written from it.
+    std::string mismatch = SignedVersionMismatch(task.BodyText(), ReadVersionNumber(config.pkgVersion));
+    if (!mismatch.empty()) {
+      OnFailed(mismatch);
+      return;
+    }
+    config.serverVersion = config.pkgVersion;
+  } else {
+    config.serverVersion = task.BodyText();
+  }
   NextState();
 }
 
-void DownloadPkgVerState::OnFailed() {
+void DownloadPkgVerState::OnFailed() { OnFailed(context->download->error); }
+
+void DownloadPkgVerState::OnFailed(const std::string& error) {
   LauncherContext* ctx = context;
-  std::string text = Log("下载版本号失败！[error:%s]", ctx->download->error.c_str());
+  std::string text = Log("下载版本号失败！[error:%s]", error.c_str());
   if (ctx->config->weiduanShortcut) {
     // The micro-client shell starts without a user rather than not at all.
     ctx->config->userInfo.clear();

@@ -9,6 +9,8 @@ class DownloadPkgVerState : public DownloadingState {
   explicit DownloadPkgVerState(LauncherContext* context);
   bool RunsBeforeWindow() const override { return true; }
   virtual void OnFailed();
+  // Shows "下载版本号失败！" with `error` (or, in micro-client mode, launches without a user).
+  void OnFailed(const std::string& error);
   virtual void NextState();
 
   // The request this state makes for `config`, and its key among the prefetches.

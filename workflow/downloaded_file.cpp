@@ -49,27 +49,31 @@ bool MoveIntoPlace(const std::wstring& from, const std::wstring& to) {
 
 std::wstring DownloadingPath(const std::wstring& path) { return path + L".downloading"; }
 
+bool FileHasSha256(const std::wstring& path, const std::string& expectedSha256, const std::string& url,
+                   std::string* error) {
+  Sha256Digest digest;
+  std::string hashError;
+  if (!Sha256OfFile(path, &digest, &hashError)) {
+    *error = Log("checksum not computed: %s, url: %s", hashError.c_str(), url.c_str());
+    return false;
+  }
+  std::string got = Sha256Text(digest);
+  if (got != expectedSha256) {
+    *error = Log("checksum mismatch, expected %s, got %s, url: %s", expectedSha256.c_str(), got.c_str(), url.c_str());
+    return false;
+  }
+  Log("checksum verified: sha256 %s, url: %s", got.c_str(), url.c_str());
+  return true;
+}
+
 bool PlaceDownloadedFile(const std::wstring& tempPath, const std::wstring& path,
                          const std::string& expectedSha256, const std::string& url, std::string* error,
                          uint32_t* errorCode) {
-  if (!expectedSha256.empty()) {
-    // These files are small (a shell of a few MB): hashed on the timer
-    // thread in a few milliseconds.
-    Sha256Digest digest;
-    std::string hashError;
-    if (!Sha256OfFile(tempPath, &digest, &hashError)) {
-      *error = Log("checksum not computed: %s, url: %s", hashError.c_str(), url.c_str());
-      DeleteFileW(tempPath.c_str());
-      return false;
-    }
-    std::string got = Sha256Text(digest);
-    if (got != expectedSha256) {
-      *error = Log("checksum mismatch, expected %s, got %s, url: %s", expectedSha256.c_str(), got.c_str(),
-                   url.c_str());
-      DeleteFileW(tempPath.c_str());
-      return false;
-    }
-    Log("checksum verified: sha256 %s, url: %s", got.c_str(), url.c_str());
+  // These files are small (a shell of a few MB): hashed on the timer thread
+  // in a few milliseconds.
+  if (!expectedSha256.empty() && !FileHasSha256(tempPath, expectedSha256, url, error)) {
+    DeleteFileW(tempPath.c_str());
+    return false;
   }
   if (!MoveIntoPlace(tempPath, path)) {
     DWORD code = GetLastError();

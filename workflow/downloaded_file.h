@@ -9,6 +9,13 @@
 // Where `path` is downloaded to: `path` + ".downloading".
 std::wstring DownloadingPath(const std::wstring& path);
 
+// True when the file at `path` has the SHA-256 `expectedSha256` (64
+// lower-case hex digits). Otherwise `error` says why: "checksum mismatch,
+// expected <hex>, got <hex>, url: <url>" or "checksum not computed: ...".
+// Either outcome is logged. The file is left as it is.
+bool FileHasSha256(const std::wstring& path, const std::string& expectedSha256, const std::string& url,
+                   std::string* error);
+
 // Checks the complete download at `tempPath` against `expectedSha256` (64
 // lower-case hex digits; no check when empty) and moves it over `path`.
 // On failure the temporary file is removed, `path` is left as it was and

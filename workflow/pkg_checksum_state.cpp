@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "install/install_config.h"
 #include "net/qos_reporter.h"
+#include "net/resume_record.h"
 #include "ui/loading_page.h"
 #include "workflow/load_state.h"
 #include "workflow/package_url.h"
@@ -71,13 +72,14 @@ void PkgChecksumState::Finish() {
     return;
   }
   // A package that is not the one published is never unpacked, nor kept to
-  // be unpacked by a later run.
+  // be unpacked or resumed by a later run: the archive and its resume record
+  // go together.
   std::wstring archive = config.GetPkgDownloadPath();
-  if (!DeleteFileW(archive.c_str())) {
+  for (const std::wstring& file : {archive, ResumeRecordPath(archive)}) {
+    if (DeleteFileW(file.c_str())) continue;
     DWORD code = GetLastError();
     if (code != ERROR_FILE_NOT_FOUND)
-      Log("PkgChecksumState: the archive %s cannot be deleted: %s", base::Utf8(archive).c_str(),
-          base::ErrorText(code).c_str());
+      Log("PkgChecksumState: %s cannot be deleted: %s", base::Utf8(file).c_str(), base::ErrorText(code).c_str());
   }
   reportQos(12, "DownloadPkgFailed");
   if (job->ok)

@@ -19,6 +19,7 @@
 #include "support/launcher_harness.h"
 #include "support/files.h"
 #include "support/log_reader.h"
+#include "support/registry.h"
 #include "support/wine_path.h"
 
 namespace e2e {
@@ -77,12 +78,49 @@ class VerifiedPublication : public WorkflowTest {
   void SetUp() override {
     WorkflowTest::SetUp();
     if (HasFatalFailure()) return;
+    support::DeleteRegistryTree(HKEY_CURRENT_USER, SerialKey());
     PublishReply("tok", "uid=1&skey=s");
     Unpublish(std::string(kConfigPath) + ".sig");
   }
   void TearDown() override {
     Unpublish(std::string(kConfigPath) + ".sig");
+    support::DeleteRegistryTree(HKEY_CURRENT_USER, SerialKey());
     WorkflowTest::TearDown();
+  }
+
+  std::wstring SerialKey() const { return L"Software\\Vorn\\" + wideInstallName; }
+  // The serial the launcher keeps for this installation; empty when none.
+  std::wstring KeptSerial() const {
+    return support::ReadRegistryValue(HKEY_CURRENT_USER, SerialKey(), L"configSerial").Text();
+  }
+
+  // Everything a launcher with the publisher key demands besides the
+  // signature: the checksums of the package of `version` (published here),
+  // of the logo and (in micro-client mode) of the shell and its
+  // configuration, the package version and the serial.
+  void CoverEverything(int version, int serial) {
+    PublishPackage(version);
+    config["pkgSha256"] = Sha256Hex(PublishedPackage(version));
+    config["launcherLogoSha256"] = Sha256Hex(logoBytes);
+    if (config.count("weiduanUrl")) {
+      config["weiduanSha256"] = Sha256Hex(gameExe);
+      config["weiduanCfgSha256"] = Sha256Hex("[shell]\n");
+    }
+    config["pkgVersion"] = std::to_string(version);
+    config["configSerial"] = std::to_string(serial);
+    ASSERT_TRUE(ResetServer());  // the package fetched for its checksum is not the launcher's request
+  }
+  // Publishes the configuration and its signature by the publisher.
+  void PublishSigned() {
+    PublishConfig();
+    ASSERT_TRUE(gameserver::Publish(std::string(kConfigPath) + ".sig", SignWith("publisher", ConfigText())));
+  }
+  // Nothing but the configuration and its signature was asked for, and nothing reported.
+  void ExpectNothingElseFetched(const RunResult& run) {
+    EXPECT_EQ(gameserver::Requests(kConfigPath).size(), 2u);
+    EXPECT_TRUE(gameserver::Requests("/" + installName).empty());
+    EXPECT_TRUE(ReportIds().empty());
+    EXPECT_EQ(run.log.find("enter download launcher logo state"), std::string::npos);
   }
 
   // The configuration exactly as PublishConfig writes it.
@@ -142,6 +180,8 @@ TEST_F(VerifiedPublication, PackageChecksumMismatchDeletesTheArchiveAndUnpacksNo
   EXPECT_EQ(base::Utf8(run.boxes[0]), "下载游戏包失败！[error:package checksum mismatch, expected " + expected +
                                       ", got " + actual + ", url: " + gameserver::ServerUrl(PackagePath(105)) + "]");
   EXPECT_EQ(GetFileAttributesW((InstallDir() + L"game.pkg.downloading").c_str()), INVALID_FILE_ATTRIBUTES);
+  // Its resume record goes with it: a later run neither resumes nor trusts it.
+  EXPECT_EQ(GetFileAttributesW((InstallDir() + L"game.pkg.downloading.resume").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetFileAttributesW((InstallDir() + L"game\\data.bin").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(ReadFileBytes(InstallDir() + L"pkg.ver"), "104");
   EXPECT_EQ(run.log.find("enter DecompressState"), std::string::npos);
@@ -197,8 +237,8 @@ TEST_F(VerifiedPublication, SignedConfigurationIsAccepted) {
   std::string current = "105";
   PrepareInstallFolder(&current);
   PublishServerVersion("105");
-  PublishConfig();
-  ASSERT_TRUE(gameserver::Publish(std::string(kConfigPath) + ".sig", SignWith("publisher", ConfigText())));
+  CoverEverything(105, 30);
+  PublishSigned();
 
   RunResult run = Run(L"vorn-pc-tok.exe", L"", SignedLauncher());
   ASSERT_TRUE(run.ended);
@@ -210,6 +250,7 @@ TEST_F(VerifiedPublication, SignedConfigurationIsAccepted) {
   ASSERT_EQ(cfg.size(), 2u);
   EXPECT_EQ(cfg[1].target, std::string(kConfigPath) + ".sig" + cfg[0].target.substr(strlen(kConfigPath)));
   EXPECT_EQ(cfg[0].target.compare(0, strlen(kConfigPath) + 3, std::string(kConfigPath) + "?v="), 0);
+  EXPECT_EQ(KeptSerial(), L"30");
 
   // A launcher built without a key asks for no signature.
   ASSERT_TRUE(ResetServer());
@@ -218,6 +259,7 @@ TEST_F(VerifiedPublication, SignedConfigurationIsAccepted) {
   EXPECT_TRUE(run.boxes.empty());
   EXPECT_EQ(gameserver::Requests(kConfigPath).size(), 1u);
   EXPECT_EQ(run.log.find("signature"), std::string::npos);
+  EXPECT_EQ(run.log.find("configuration serial"), std::string::npos);
 }
 
 TEST_F(VerifiedPublication, TamperedOtherKeyAndMissingSignatureAreRefused) {
@@ -265,6 +307,139 @@ TEST_F(VerifiedPublication, TamperedOtherKeyAndMissingSignatureAreRefused) {
     EXPECT_EQ(run.log.find("qosUrl"), std::string::npos);
     EXPECT_EQ(run.log.find("enter download launcher logo state"), std::string::npos);
   }
+}
+
+TEST_F(VerifiedPublication, KeyedLauncherRefusesWhatTheSignatureLeavesUncovered) {
+  UseMicroClientMode();
+  std::string current = "105";
+  PrepareInstallFolder(&current);
+  PublishServerVersion("105");
+  CoverEverything(105, 40);
+  const std::map<std::string, std::string> complete = config;
+  struct Case {
+    const char* drop;
+    const char* reason;
+  } cases[] = {
+      {"pkgSha256", "pkgUrl has no pkgSha256"},
+      {"weiduanSha256", "weiduanUrl has no weiduanSha256"},
+      {"weiduanCfgSha256", "weiduanCfgUrl has no weiduanCfgSha256"},
+      {"launcherLogoSha256", "launcherLogo has no launcherLogoSha256"},
+      {"configSerial", "no configSerial"},
+      {"pkgVersion", "no pkgVersion"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.drop);
+    ASSERT_TRUE(ResetServer());
+    config = complete;
+    config.erase(c.drop);
+    PublishSigned();
+    RunResult run = Run(L"vorn-pc-tok.exe", L"", SignedLauncher());
+    ASSERT_TRUE(run.ended);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(base::Utf8(run.boxes[0]), std::string("验证安装配置失败！[error:") + c.reason + "]");
+    EXPECT_NE(run.log.find("install configuration signature verified\n"), std::string::npos) << run.log;
+    ExpectNothingElseFetched(run);
+    EXPECT_EQ(KeptSerial(), L"");
+  }
+}
+
+TEST_F(VerifiedPublication, ReplayedOlderSerialIsRefusedAndTheInstallLeftAsItWas) {
+  PrepareInstallFolder(nullptr);
+  PublishServerVersion("105");
+  CoverEverything(105, 20);
+  const std::map<std::string, std::string> current = config;
+  const std::string currentData = packageData;
+  PublishSigned();
+  RunResult run = Run(L"vorn-pc-tok.exe", L"", SignedLauncher());
+  ASSERT_TRUE(run.ended);
+  ASSERT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
+  ASSERT_EQ(ReadFileBytes(InstallDir() + L"pkg.ver"), "105");
+  EXPECT_EQ(KeptSerial(), L"20");
+
+  // An older publication, genuinely signed in its day, served again with its
+  // version answer and its package.
+  ASSERT_TRUE(ResetServer());
+  PublishServerVersion("104");
+  CoverEverything(104, 19);
+  PublishSigned();
+  run = Run(L"vorn-pc-tok.exe", L"", SignedLauncher());
+  ASSERT_TRUE(run.ended);
+  ASSERT_EQ(run.boxes.size(), 1u);
+  EXPECT_EQ(base::Utf8(run.boxes[0]), "验证安装配置失败！[error:configuration serial 19 is older than 20]");
+  ExpectNothingElseFetched(run);
+  EXPECT_EQ(ReadFileBytes(InstallDir() + L"pkg.ver"), "105");
+  EXPECT_EQ(ReadFileBytes(InstallDir() + L"game\\data.bin"), currentData);
+  EXPECT_EQ(KeptSerial(), L"20");
+
+  // The current one again (a rerun) is accepted; a newer one raises the kept serial.
+  for (int serial : {20, 21}) {
+    SCOPED_TRACE(serial);
+    ASSERT_TRUE(ResetServer());
+    PublishServerVersion("105");
+    config = current;
+    config["configSerial"] = std::to_string(serial);
+    PublishSigned();
+    run = Run(L"vorn-pc-tok.exe", L"", SignedLauncher());
+    ASSERT_TRUE(run.ended);
+    EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
+    EXPECT_NE(run.log.find("configuration serial " + std::to_string(serial) + " accepted\n"), std::string::npos);
+    EXPECT_NE(run.log.find("enter LoadState"), std::string::npos) << run.log;
+    EXPECT_EQ(KeptSerial(), std::to_wstring(serial));
+  }
+}
+
+TEST_F(VerifiedPublication, VersionAnswerOtherThanTheSignedOneDownloadsNothing) {
+  std::string older = "104";
+  for (const char* answer : {"0", "2147483647", "106"}) {
+    SCOPED_TRACE(answer);
+    ASSERT_TRUE(ResetServer());
+    PrepareInstallFolder(&older);
+    PublishServerVersion(answer);
+    CoverEverything(105, 50);
+    PublishPackage(106);  // what a lying answer would have fetched
+    PublishSigned();
+    RunResult run = Run(L"vorn-pc-tok.exe", L"", SignedLauncher());
+    ASSERT_TRUE(run.ended);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    EXPECT_EQ(base::Utf8(run.boxes[0]),
+              std::string("下载版本号失败！[error:server version ") + answer + " differs from the signed version 105]");
+    EXPECT_TRUE(gameserver::Requests("/" + installName + "/game-").empty());
+    EXPECT_EQ(GetFileAttributesW((InstallDir() + L"game.pkg.downloading").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(ReadFileBytes(InstallDir() + L"pkg.ver"), "104");
+  }
+
+  // The signed version, with a line end, is fetched, and "pkg.ver" holds the signed value.
+  ASSERT_TRUE(ResetServer());
+  PublishServerVersion("105\r\n");
+  CoverEverything(105, 50);
+  PublishSigned();
+  RunResult run = Run(L"vorn-pc-tok.exe", L"", SignedLauncher());
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
+  EXPECT_EQ(ReadFileBytes(InstallDir() + L"pkg.ver"), "105");
+  EXPECT_EQ(ReadFileBytes(InstallDir() + L"game\\data.bin"), packageData);
+}
+
+TEST_F(VerifiedPublication, WrongLogoIsNotShownAndTheInstallGoesOn) {
+  std::string older = "104";
+  PrepareInstallFolder(&older);
+  PublishServerVersion("105");
+  CoverEverything(105, 60);
+  const std::string expected = Sha256Hex("the published logo");
+  config["launcherLogoSha256"] = expected;
+  PublishSigned();
+  RunResult run = Run(L"vorn-pc-tok.exe", L"", SignedLauncher());
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.front());
+  EXPECT_NE(run.log.find("launcher logo not shown: checksum mismatch, expected " + expected + ", got " +
+                         Sha256Hex(logoBytes) + ", url: " + config["launcherLogo"] + "\n"),
+            std::string::npos)
+      << run.log;
+  // The picture never reached the decoder, and is gone.
+  EXPECT_EQ(GetFileAttributesW((TempFolder() + L"/vorn-logo.png").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(ReadFileBytes(InstallDir() + L"pkg.ver"), "105");
+  EXPECT_EQ(ReadFileBytes(InstallDir() + L"game\\data.bin"), packageData);
+  EXPECT_EQ(ReportsWithId(26).size(), 1u) << "the game was not started";
 }
 
 }  // namespace

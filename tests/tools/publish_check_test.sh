@@ -18,6 +18,7 @@ publication() { # folder
   head -c 300000 /dev/urandom > "$1/pkg/game-105.zip"
   head -c 1000 /dev/urandom > "$1/wd/shell.exe"
   printf '[shell]\n' > "$1/wd/shell.cfg"
+  head -c 500 /dev/urandom > "$1/pkg/logo.png"
   cat > "$1/pkg/vorn_install_cfg.ini" <<'INI'
 ; sample publication
 [common]
@@ -31,6 +32,7 @@ weiduanUrl=http://127.0.0.1:8080/wd/shell.exe
 weiduanCfgUrl=http://127.0.0.1:8080/wd/shell.cfg
 tokensvr=http://127.0.0.1:8080/token?token=
 qosUrl=http://127.0.0.1:8080/qos
+launcherLogo=http://127.0.0.1:8080/pkg/logo.png
 
 [pc]
 weiduanShortcut=1
@@ -59,10 +61,56 @@ grep -qx "pkgSha256=$pkgsum" "$pub/pkg/vorn_install_cfg.ini" || fail "pkgSha256 
 # openssl itself accepts the signature, over the exact bytes.
 openssl dgst -sha256 -verify "$work/publisher.pem" -signature "$pub/pkg/vorn_install_cfg.ini.sig" \
   "$pub/pkg/vorn_install_cfg.ini" >/dev/null || fail "openssl does not verify the written signature"
+expect "$out" "ok: [common]: pkgVersion=105 written from http://127.0.0.1:8080/pkg/pkg.ver"
+expect "$out" "ok: [common]: launcherLogoSha256=$(sha256sum "$pub/pkg/logo.png" | cut -d' ' -f1) written"
+grep -qx "pkgVersion=105" "$pub/pkg/vorn_install_cfg.ini" || fail "pkgVersion not written"
+serial=$(sed -n 's/^configSerial=//p' "$pub/pkg/vorn_install_cfg.ini")
+now=$(date +%s)
+[ -n "$serial" ] && [ "$serial" -ge $((now - 60)) ] && [ "$serial" -le "$now" ] ||
+  fail "a first configSerial is the current Unix time, got '$serial'"
 out=$("$tool" --key "$work/publisher.pem" "$pub"); rc=$?
 [ $rc = 0 ] || fail "the signed publication checks clean (rc $rc): $out"
+expect "$out" "ok: [common]: pkgVersion 105 matches"
 expect "$out" "ok: [pc]: weiduanSha256 matches http://127.0.0.1:8080/wd/shell.exe"
 expect_not "$out" "note: [common]: no pkgSha256"
+
+# Each --write raises the serial by one, in every section that carries it.
+printf 'configSerial=%s\n' "$serial" >> "$pub/pkg/vorn_install_cfg.ini"  # into [pc]
+"$tool" --write --sign "$work/publisher.key" "$pub" >/dev/null || fail "a second --write --sign"
+[ "$(grep -c "^configSerial=$((serial + 1))\$" "$pub/pkg/vorn_install_cfg.ini")" = 2 ] ||
+  fail "configSerial not raised to $((serial + 1)) in both sections: $(grep configSerial "$pub/pkg/vorn_install_cfg.ini")"
+cp -r "$pub" "$work/complete"
+
+# --sign refuses whatever a launcher with the key would refuse, naming the key,
+# and leaves the signature that was there.
+while IFS='|' read -r drop reason; do
+  pub="$work/incomplete"
+  rm -rf "$pub"; cp -r "$work/complete" "$pub"
+  sed -i "/^$drop=/d" "$pub/pkg/vorn_install_cfg.ini"
+  before=$(sha256sum < "$pub/pkg/vorn_install_cfg.ini.sig")
+  out=$("$tool" --sign "$work/publisher.key" "$pub"); rc=$?
+  [ $rc = 1 ] || fail "--sign without $drop exits 1 (rc $rc)"
+  expect "$out" "error: [common]: launchers with the publisher key refuse this configuration: $reason"
+  expect "$out" "error: not signed"
+  expect_not "$out" "the publication is ready"
+  [ "$(sha256sum < "$pub/pkg/vorn_install_cfg.ini.sig")" = "$before" ] || fail "--sign without $drop wrote a signature"
+  out=$("$tool" "$pub"); rc=$?
+  expect "$out" "note: [common]: launchers with the publisher key refuse this configuration: $reason"
+done <<'ROWS'
+pkgSha256|pkgUrl has no pkgSha256
+weiduanSha256|weiduanUrl has no weiduanSha256
+weiduanCfgSha256|weiduanCfgUrl has no weiduanCfgSha256
+launcherLogoSha256|launcherLogo has no launcherLogoSha256
+configSerial|no configSerial
+pkgVersion|no pkgVersion
+ROWS
+pub="$work/incomplete"
+rm -rf "$pub"; cp -r "$work/complete" "$pub"
+sed -i 's/^pkgVersion=105/pkgVersion=104/' "$pub/pkg/vorn_install_cfg.ini"
+out=$("$tool" --key "$work/publisher.pem" "$pub"); rc=$?
+[ $rc = 1 ] || fail "a pkgVersion other than the version file's is an error (rc $rc)"
+expect "$out" "pkgVersion 104 differs from the version file's 105"
+pub="$work/good"
 
 # A changed package, a tampered configuration, another key, a key on another curve.
 head -c 10 /dev/urandom >> "$pub/pkg/game-105.zip"

@@ -78,11 +78,12 @@ TEST(ChecksumKeys, MergedLikeTheOtherKeysAndRefusedWhenMalformed) {
   EXPECT_EQ(keys.pkgSha256, a);
 
   struct Case {
-    const char* text;
-    const char* error;
+    std::string text;
+    std::string error;
   } cases[] = {
       {"[common]\npkgSha256=abc\n", "bad pkgSha256: abc"},
       {"[common]\nweiduanCfgSha256=sha256:00\n", "bad weiduanCfgSha256: sha256:00"},
+      {"[pc]\nlauncherLogoSha256=" + std::string(65, 'a') + "\n", "bad launcherLogoSha256: " + std::string(65, 'a')},
       // A typo in "common" counts even where the platform would override it.
       {"[common]\nweiduanSha256=zz\n[pc]\nweiduanSha256=" "0000000000000000000000000000000000000000000000000000000000000000\n",
        "bad weiduanSha256: zz"},

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <codecvt>
+#include <ctime>
 #include <fstream>
 #include <locale>
 #include <map>
@@ -19,6 +20,7 @@
 #include "workflow/checksum_keys.h"
 #include "workflow/ini_file.h"
 #include "workflow/package_url.h"
+#include "workflow/signed_config.h"
 #include "workflow/version_number.h"
 
 namespace {
@@ -301,12 +303,14 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
     std::vector<Fetched> fetched;
     std::string minverUrl = view.Get("minverUrl");
     int32_t version = 0;
+    bool haveVersion = false;
     if (minverUrl.empty()) {
       report.Error(where + ": no minverUrl");
     } else {
       std::string file, body;
       if (UrlToFile(minverUrl, options.folder, &file) && ReadFile(file, &body)) {
         version = ReadVersionNumber(body);
+        haveVersion = true;
         report.Ok(where + ": package version " + std::to_string(version) + " from " + minverUrl);
       } else {
         report.Error(where + ": minverUrl names no file of the publication: " + minverUrl);
@@ -325,7 +329,8 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
       fetched.push_back({"weiduanUrl", "weiduanSha256", view.Get("weiduanUrl")});
       fetched.push_back({"weiduanCfgUrl", "weiduanCfgSha256", view.Get("weiduanCfgUrl")});
     }
-    if (!view.Get("launcherLogo").empty()) fetched.push_back({"launcherLogo", nullptr, view.Get("launcherLogo")});
+    if (!view.Get("launcherLogo").empty())
+      fetched.push_back({"launcherLogo", "launcherLogoSha256", view.Get("launcherLogo")});
 
     for (const Fetched& f : fetched) {
       std::string file, sum;
@@ -337,9 +342,12 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
         report.Ok(where + ": " + f.urlKey + " " + f.url);
         continue;
       }
-      std::string expected = f.sumKey == std::string("pkgSha256")       ? sums.pkgSha256
-                             : f.sumKey == std::string("weiduanSha256") ? sums.weiduanSha256
-                                                                         : sums.weiduanCfgSha256;
+      const std::map<std::string, const std::string*> sumOf = {
+          {"pkgSha256", &sums.pkgSha256},
+          {"weiduanSha256", &sums.weiduanSha256},
+          {"weiduanCfgSha256", &sums.weiduanCfgSha256},
+          {"launcherLogoSha256", &sums.launcherLogoSha256}};
+      const std::string& expected = *sumOf.at(f.sumKey);
       if (expected == sum) {
         report.Ok(where + ": " + f.sumKey + " matches " + f.url);
       } else if (options.write) {
@@ -353,21 +361,80 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
                       std::string(f.sumKey) + " does not match " + f.url + ": the file has " + sum);
       }
     }
+    // The version answer a launcher with the publisher key accepts is the
+    // signed one: the version file and pkgVersion must agree.
+    std::string signedVersion = view.Get("pkgVersion");
+    if (haveVersion && signedVersion != std::to_string(version)) {
+      if (options.write) {
+        SetKey(lines, view.From(signedVersion.empty() ? "minverUrl" : "pkgVersion"), "pkgVersion",
+               std::to_string(version));
+        changed = true;
+        report.Ok(where + ": pkgVersion=" + std::to_string(version) + " written from " + minverUrl);
+      } else if (!signedVersion.empty()) {
+        report.AtLine(keyLines[{view.From("pkgVersion"), "pkgVersion"}],
+                      "pkgVersion " + signedVersion + " differs from the version file's " + std::to_string(version) +
+                          ": launchers with the publisher key refuse the version answer");
+      }
+    } else if (haveVersion) {
+      report.Ok(where + ": pkgVersion " + signedVersion + " matches " + minverUrl);
+    }
     for (const char* service : {"tokensvr", "qosUrl"}) {
       std::string url = view.Get(service);
       if (!url.empty()) report.Note(where + ": " + service + " " + url + " is a service the operator runs");
     }
   }
 
+  if (options.write) {
+    // Every written configuration is a new one: its serial goes up, so that
+    // launchers refuse the one before it from now on.
+    uint64_t serial = 0;
+    bool had = false;
+    for (const auto& s : ini.sections) {
+      uint64_t value = 0;
+      auto it = s.second.find("configSerial");
+      if (it != s.second.end() && ParseConfigSerial(it->second, &value) && (!had || value > serial)) {
+        serial = value;
+        had = true;
+      }
+    }
+    serial = had ? serial + 1 : static_cast<uint64_t>(std::time(nullptr));
+    SetKey(lines, "common", "configSerial", std::to_string(serial));
+    for (const auto& s : ini.sections)
+      if (s.first != "common" && s.second.count("configSerial"))
+        SetKey(lines, s.first, "configSerial", std::to_string(serial));
+    changed = true;
+    report.Ok("configSerial=" + std::to_string(serial) + " written");
+  }
   if (changed) {
     text = JoinLines(lines);
     if (!WriteFile(configPath, text)) report.Error("cannot write " + configPath);
+  }
+
+  // What a launcher with the publisher key refuses is never signed.
+  const bool keyed = !options.signKey.empty() || !options.verifyKey.empty();
+  IniFile written(text.substr(0, text.find('\0')));
+  int refused = 0;
+  for (const std::string& platform : platforms) {
+    SignedValues values;
+    std::string refusal = SignedConfigRefusal(written, platform.empty() ? "common" : platform, &values);
+    if (refusal.empty()) continue;
+    ++refused;
+    const std::string line = (platform.empty() ? "[common]" : "[" + platform + "]") +
+                             ": launchers with the publisher key refuse this configuration: " + refusal;
+    if (keyed)
+      report.Error(line + (options.write ? "" : " (--write fills in checksums, pkgVersion and configSerial)"));
+    else
+      report.Note(line);
   }
 
   // The signature covers the exact bytes the launcher receives.
   const std::string sigPath = configPath + ".sig";
   std::string error;
   Key key(nullptr, EVP_PKEY_free);
+  if (!options.signKey.empty() && refused > 0) {
+    report.Error("not signed: " + sigPath + " left as it was");
+    return findings;
+  }
   if (!options.signKey.empty()) {
     key = LoadKey(options.signKey, true, &error);
     std::string signature;
