@@ -52,6 +52,9 @@ vorn_start_display() {
 # A fresh prefix is made once per build folder; the Chinese font is mapped so
 # that the splash's "宋体" text renders.
 vorn_prepare_prefix() {
+  # wine's WinHTTP takes a proxy from these as if the machine named one; the
+  # tests set the player's proxy themselves, the Windows way.
+  unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "making wine prefix $WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true

@@ -17,6 +17,7 @@
 #include "support/game_server.h"
 #include "support/scratch_folder.h"
 #include "state_driver.h"
+#include "support/registry.h"
 #include "support/remove_tree.h"
 #include "test_game.h"
 #include "workflow/download_install_cfg_state.h"
@@ -273,7 +274,10 @@ TEST_F(HttpsRun, InstallWithEverythingButTheConfigurationOverHttps) {
   PublishServerVersion("31");
   PublishPackage(31);
   PublishConfig();
+  size_t proxied = gameserver::ProxyRequests().size();
   RunResult run = Run(L"vorn-pc-tok.exe");
+  // No proxy is set: every request went straight to the server.
+  EXPECT_EQ(gameserver::ProxyRequests().size(), proxied);
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.empty() ? L"" : run.boxes[0]);
@@ -293,6 +297,91 @@ TEST_F(HttpsRun, InstallWithEverythingButTheConfigurationOverHttps) {
   std::vector<int> ids = ReportIds();
   for (int id : {3, 10, 11, 20, 21, 25, 26})
     EXPECT_NE(std::find(ids.begin(), ids.end(), id), ids.end()) << "no report " << id;
+}
+
+// The player's proxy as Internet Options writes it: the two values under
+// "Internet Settings" and the connection blob (flags: direct | proxy, then
+// the proxy, the bypass list and the script address, each after its length).
+class InternetOptionsProxy {
+ public:
+  explicit InternetOptionsProxy(const std::string& server)
+      : enable_(HKEY_CURRENT_USER, kSettings, L"ProxyEnable", REG_DWORD, Dword(1)),
+        server_(HKEY_CURRENT_USER, kSettings, L"ProxyServer", REG_SZ, Text(base::ToWide(server))),
+        blob_(HKEY_CURRENT_USER, kSettings + std::wstring(L"\\Connections"),
+              L"DefaultConnectionSettings", REG_BINARY, Blob(server)) {}
+  bool Set() const { return enable_.Set() && server_.Set() && blob_.Set(); }
+
+ private:
+  static constexpr const wchar_t* kSettings =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+  static std::vector<BYTE> Dword(DWORD value) {
+    std::vector<BYTE> bytes(4);
+    for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(value >> (8 * i));
+    return bytes;
+  }
+  static std::vector<BYTE> Text(const std::wstring& text) {
+    const BYTE* at = reinterpret_cast<const BYTE*>(text.c_str());
+    return std::vector<BYTE>(at, at + (text.size() + 1) * sizeof(wchar_t));
+  }
+  static std::vector<BYTE> Blob(const std::string& server) {
+    std::vector<BYTE> blob;
+    const DWORD words[] = {0x46, 1, 3, static_cast<DWORD>(server.size())};
+    for (DWORD word : words) {
+      std::vector<BYTE> bytes = Dword(word);
+      blob.insert(blob.end(), bytes.begin(), bytes.end());
+    }
+    blob.insert(blob.end(), server.begin(), server.end());
+    for (int lengths = 0; lengths < 2; ++lengths)  // no bypass list, no script
+      for (int i = 0; i < 4; ++i) blob.push_back(0);
+    return blob;
+  }
+  support::ScopedRegistryValue enable_;
+  support::ScopedRegistryValue server_;
+  support::ScopedRegistryValue blob_;
+};
+
+size_t CountStarting(const std::vector<std::string>& lines, size_t from, const std::string& start,
+                     const std::string& inside = "") {
+  size_t n = 0;
+  for (size_t i = from; i < lines.size(); ++i)
+    n += lines[i].rfind(start, 0) == 0 && lines[i].find(inside) != std::string::npos;
+  return n;
+}
+
+TEST_F(HttpsRun, BehindTheInternetOptionsProxyEveryRequestGoesThroughIt) {
+  ASSERT_NE(gameserver::ProxyPort(), 0);
+  PublishServerVersion("33");
+  PublishPackage(33);
+  PublishConfig();
+  size_t before = gameserver::ProxyRequests().size();
+  RunResult run;
+  {
+    InternetOptionsProxy proxy("127.0.0.1:" + std::to_string(gameserver::ProxyPort()));
+    ASSERT_TRUE(proxy.Set());
+    run = Run(L"vorn-pc-tok.exe");
+  }
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty()) << base::Utf8(run.boxes.empty() ? L"" : run.boxes[0]);
+  std::wstring dir = ChosenDir(run.log);
+  ASSERT_FALSE(dir.empty()) << run.log;
+  ASSERT_TRUE(WaitForStarts(dir + L"game\\game.exe", 1, kStartTimeoutMs)) << run.log;
+  EXPECT_EQ(ReadFileBytes(dir + L"pkg.ver"), "33");
+
+  std::vector<std::string> asked = gameserver::ProxyRequests();
+  // The configuration over plain http: the proxy saw the request itself.
+  std::string server = "127.0.0.1:" + std::to_string(gameserver::ServerPort());
+  EXPECT_EQ(CountStarting(asked, before, "GET ", "/pkg/vorn_install_cfg.ini?v="), 1u) << run.log;
+  EXPECT_EQ(CountStarting(asked, before, "GET ", server), 1u) << run.log;
+  // Everything else over https: one tunnel for each request the server
+  // answered (version, token, logo, package).
+  size_t tunnels =
+      CountStarting(asked, before, "CONNECT localhost:" + std::to_string(gameserver::ServerTlsPort()));
+  size_t served = gameserver::Requests("/" + installName + "/").size();
+  EXPECT_GE(served, 4u);
+  EXPECT_GE(tunnels, served) << run.log;
+  EXPECT_EQ(CountStarting(asked, before, "GET ") + CountStarting(asked, before, "CONNECT "),
+            asked.size() - before)
+      << "the proxy was asked for something else";
 }
 
 class BadCertificateRun : public HttpsRun, public ::testing::WithParamInterface<BadServer> {};

@@ -76,6 +76,14 @@ bool Publish(const std::string& path, const std::string& bytes) {
   return base::WriteWholeFile(full, bytes);
 }
 
+int ProxyPort() { return ServerPort() ? ServerPort() + 5 : 0; }
+
+std::vector<std::string> ProxyRequests() {
+  std::string text;
+  if (!base::ReadWholeFile(ServerLogs() + L"\\proxy.log", text)) return {};
+  return NonEmptyLines(text);
+}
+
 std::vector<RequestLine> Requests(const std::string& pathPrefix) {
   std::string text;
   std::vector<RequestLine> out;

@@ -29,6 +29,12 @@ enum class BadCertificate {
   kExpired = 3,             // from the trusted test CA, valid only in January 2020
 };
 std::string ServerBadTlsUrl(BadCertificate which, const std::string& path);
+// The forward proxy the fixture runs beside the server, on its port + 5
+// (tests/fixtures/forward_proxy.py), and what it was asked for: one
+// "METHOD target host" line per request ("CONNECT localhost:8081
+// localhost:8081", "GET /pkg/x 127.0.0.1:8080"), oldest first.
+int ProxyPort();
+std::vector<std::string> ProxyRequests();
 // The publish and log folders as the test process reaches them.
 std::wstring ServerRoot();
 std::wstring ServerLogs();

@@ -58,6 +58,28 @@ std::set<std::wstring> SubKeyNames(HKEY root, const std::wstring& subKey) {
   return names;
 }
 
+ScopedRegistryValue::ScopedRegistryValue(HKEY root, std::wstring subKey, std::wstring name,
+                                         DWORD type, std::vector<BYTE> data)
+    : root_(root), subKey_(std::move(subKey)), name_(std::move(name)) {
+  before_ = ReadRegistryValue(root_, subKey_, name_);
+  base::UniqueKey key;
+  if (RegCreateKeyExW(root_, subKey_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Put(),
+                      nullptr) != ERROR_SUCCESS)
+    return;
+  set_ = RegSetValueExW(key.Get(), name_.c_str(), 0, type, data.data(),
+                        static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
+}
+
+ScopedRegistryValue::~ScopedRegistryValue() {
+  base::UniqueKey key;
+  if (RegOpenKeyExW(root_, subKey_.c_str(), 0, KEY_SET_VALUE, key.Put()) != ERROR_SUCCESS) return;
+  if (before_.found)
+    RegSetValueExW(key.Get(), name_.c_str(), 0, before_.type, before_.data.data(),
+                   static_cast<DWORD>(before_.data.size()));
+  else
+    RegDeleteValueW(key.Get(), name_.c_str());
+}
+
 void DeleteRegistryTree(HKEY root, const std::wstring& subKey) {
   if (subKey.empty()) return;  // never the whole root
   RegDeleteTreeW(root, subKey.c_str());

@@ -26,4 +26,23 @@ std::set<std::wstring> SubKeyNames(HKEY root, const std::wstring& subKey);
 // Removes the key with all below it; nothing happens when it is absent.
 void DeleteRegistryTree(HKEY root, const std::wstring& subKey);
 
+// Sets a value for the life of the owner and then puts back what was there
+// before (or removes it): for settings of the user that a test changes.
+class ScopedRegistryValue {
+ public:
+  ScopedRegistryValue(HKEY root, std::wstring subKey, std::wstring name, DWORD type,
+                      std::vector<BYTE> data);
+  ~ScopedRegistryValue();
+  ScopedRegistryValue(const ScopedRegistryValue&) = delete;
+  ScopedRegistryValue& operator=(const ScopedRegistryValue&) = delete;
+  bool Set() const { return set_; }
+
+ private:
+  HKEY root_;
+  std::wstring subKey_;
+  std::wstring name_;
+  RegistryValue before_;
+  bool set_ = false;
+};
+
 }  // namespace support

@@ -42,6 +42,18 @@ std::string ContentTypeFor(const std::string& path) {
   return "application/octet-stream";
 }
 
+// A request target in absolute form ("https://host:port/path?q"), which
+// servers must accept (RFC 9112) and wine's WinHTTP sends inside a proxy's
+// tunnel, as the path and query alone.
+std::string OriginForm(const std::string& target) {
+  for (const char* scheme : {"http://", "https://"}) {
+    if (target.rfind(scheme, 0) != 0) continue;
+    size_t slash = target.find('/', std::char_traits<char>::length(scheme));
+    return slash == std::string::npos ? "/" : target.substr(slash);
+  }
+  return target;
+}
+
 // The raw value of `key` in the request's query, percent-decoded ("+" stays
 // "+"). The library's own parameter map keeps only the text after the last
 // "=" of a pair, which would cut "data=KZ={...}" and tokens holding "=".
@@ -118,7 +130,13 @@ GameServer::GameServer(ServerOptions options)
 void GameServer::Setup(httplib::Server& server) {
   // Delayed answers hold a worker each; leave room for the launcher's own requests.
   server.new_task_queue = [] { return new httplib::ThreadPool(32); };
-  server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Route(req, res); });
+  server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+    if (OriginForm(req.target) == req.target) return Route(req, res);
+    httplib::Request origin = req;
+    origin.target = OriginForm(req.target);
+    origin.path = OriginForm(req.path);
+    Route(origin, res);
+  });
   server.set_logger(
       [this](const httplib::Request& req, const httplib::Response& res) { LogRequest(req, res); });
 }
@@ -330,11 +348,11 @@ void GameServer::LogRequest(const httplib::Request& req, const httplib::Response
   std::string range = req.get_header_value("Range");
   std::string fault = res.get_header_value(kFaultHeader);
   std::string length = res.get_header_value("Content-Length");
-  std::string line = NowText() + "\t" + req.method + "\t" + req.target + "\t" +
+  std::string line = NowText() + "\t" + req.method + "\t" + OriginForm(req.target) + "\t" +
                      std::to_string(res.status) + "\tlength=" + (length.empty() ? "-" : length) +
                      "\trange=" + (range.empty() ? "-" : range) +
                      "\tfault=" + (fault.empty() ? "-" : fault);
-  bool control = req.path.rfind(kControlPrefix, 0) == 0;
+  bool control = OriginForm(req.path).rfind(kControlPrefix, 0) == 0;
   if (!control) requests_.Append(line);
   if (!options_.quiet) std::cout << line << std::endl;
 }
