@@ -28,6 +28,7 @@ std::string Fault::Describe() const {
   if (!redirect.empty()) add("redirect=" + redirect);
   if (rate) add("rate=" + std::to_string(rate));
   if (stallAfter >= 0) add("stall_after=" + std::to_string(stallAfter));
+  if (endless) add("endless=1");
   add("times=" + std::to_string(times));
   return d;
 }
@@ -63,6 +64,8 @@ bool ParseFault(const std::map<std::string, std::string>& params, Fault& fault,
     } else if (key == "stall_after") {
       if (!ReadInt(value, 0, INT64_MAX, n)) return error = "stall_after must be a byte count", false;
       fault.stallAfter = n;
+    } else if (key == "endless") {
+      fault.endless = value == "1";
     } else if (key == "times") {
       if (!ReadInt(value, 0, kMaxFaultTimes, n))
         return error = "times must be 0.." + std::to_string(kMaxFaultTimes), false;

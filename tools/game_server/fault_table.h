@@ -17,6 +17,7 @@ struct Fault {
   std::string redirect;      // answer 302 with this Location
   int64_t rate = 0;          // body bytes per second (0: full speed)
   int64_t stallAfter = -1;   // go silent after this many body bytes, then close
+  bool endless = false;      // a chunked body that repeats the file until the client hangs up
   int times = 1;             // uses left; 0 = until reset
 
   // "status=404,times=1" etc., for logs and replies.
@@ -27,6 +28,8 @@ constexpr int kMaxFaultDelayMs = 60000;
 // How long a stalled body stays silent before the server closes the connection.
 constexpr int kStallMs = 7000;
 constexpr int kMaxFaultTimes = 1000;
+// An endless body still ends after this many bytes, should no client hang up.
+constexpr int64_t kEndlessBodyBytes = int64_t(1) << 30;
 
 // Reads a fault from control parameters; false with a message on bad input.
 bool ParseFault(const std::map<std::string, std::string>& params, Fault& fault, std::string& error);

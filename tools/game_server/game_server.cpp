@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <iostream>
 #include <thread>
 
@@ -309,6 +310,21 @@ void GameServer::ServeFile(const httplib::Request& req, httplib::Response& res, 
     return;
   }
   if (size == 0) return res.set_content("", type);
+  if (fault && fault->endless) {
+    // No length, and no end until the client hangs up (or a GiB has gone).
+    auto bytes = std::make_shared<std::string>();
+    {
+      std::ifstream in(full, std::ios::binary);
+      bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    auto sent = std::make_shared<int64_t>(0);
+    res.set_chunked_content_provider(type, [bytes, sent](size_t, httplib::DataSink& sink) {
+      if (*sent >= kEndlessBodyBytes || !sink.write(bytes->data(), bytes->size())) return false;
+      *sent += static_cast<int64_t>(bytes->size());
+      return true;
+    });
+    return;
+  }
 
   auto in = std::make_shared<std::ifstream>(full, std::ios::binary);
   int64_t dropAfter = fault ? fault->dropAfter : -1;

@@ -65,6 +65,8 @@ Control (for tests; never logged in requests.log):
           redirect=URL     answer 302 to URL
           rate=B           send the body at B bytes/s (at least 1024)
           stall_after=N    go silent after N body bytes, close 7 s later
+          endless=1        a chunked body that repeats the file until the
+                           client hangs up (a GiB at most)
         times=N applies it to the next N requests (default 1, at most 1000);
         times=0 keeps it until reset. Several faults for one path queue up.
   GET /__control/reset[?logs=1]   drop all faults (and empty both logs)
