@@ -11,9 +11,11 @@
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "support/installation.h"
 #include "support/launcher_harness.h"
 #include "support/log_reader.h"
 #include "support/registry.h"
+#include "support/remove_tree.h"
 #include "support/scratch_folder.h"
 
 using support::LauncherRun;
@@ -54,6 +56,8 @@ struct FakeInstall {
     const wchar_t name[] = L"Vorn Game";
     RegSetValueExW(key.Get(), L"DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
                    sizeof name - sizeof(wchar_t));
+    // The launcher's own mark: the install id and the user's record of the folder.
+    support::RecordInstallation(kEntry, dir + L"\\");
     if (!withIni) return;
     std::string linkText = linkLine ? linkLine : "desktopLink=" + base::Utf8(link);
     base::WriteWholeFile(dir + L"\\Uninstall.ini",
@@ -61,6 +65,7 @@ struct FakeInstall {
                              "\r\nregPath=" + base::Utf8(regPath) + "\r\n");
   }
   ~FakeInstall() {
+    support::ForgetInstallation(kEntry);
     RegDeleteKeyW(HKEY_CURRENT_USER, (kRegPath + L"\\" + kEntry).c_str());
     DeleteFileW(link.c_str());
   }
@@ -121,6 +126,7 @@ TEST_F(Uninstall, TwoStagesRemoveFolderShortcutAndEntry) {
   EXPECT_TRUE(base::DirectoryExists(install.dir.substr(0, install.dir.rfind(L'\\'))));
   EXPECT_FALSE(base::PathExists(install.link));
   EXPECT_FALSE(KeyExists());
+  EXPECT_TRUE(support::RecordedInstallDir(kEntry).empty()) << "the record goes with the folder";
   std::string log = support::ReadLog();
   EXPECT_NE(log.find("从temp拉起的uninstall，开始真正的删除操作"), std::string::npos) << log;
   EXPECT_NE(log.find("删除installpath result: " + base::ErrorText(0) + "\n"), std::string::npos) << log;
@@ -289,4 +295,40 @@ TEST_F(Uninstall, AnUnquotedCommandWithBlanksStillStartsTheFirstStage) {
   EXPECT_FALSE(base::PathExists(install.dir)) << support::ReadLog();
   EXPECT_FALSE(base::PathExists(install.link));
   EXPECT_FALSE(KeyExists());
+}
+
+// Route of attack: a folder with the installation's name and an Uninstall.ini
+// (planted, or one the launcher itself once wrote into a folder not its own)
+// that this user's launcher never recorded, or whose id is not the recorded one.
+TEST_F(Uninstall, AFolderWithoutTheUsersRecordAndIdIsLeftAlone) {
+  struct Row {
+    const char* what;
+    const char* reason;
+    void (*spoil)(const FakeInstall&);
+  } rows[] = {
+      {"no record", "no install record of this user names it",
+       [](const FakeInstall&) { support::ForgetInstallation(kEntry); }},
+      {"the record names another folder", "the install record names D:\\VornE2EUninstall\\",
+       [](const FakeInstall&) {
+         base::CreateDirectoryTree(L"D:\\VornE2EUninstall");
+         support::RecordInstallation(kEntry, L"D:\\VornE2EUninstall\\");
+       }},
+      {"another id in the folder", "its install id does not match the record",
+       [](const FakeInstall& f) { base::WriteWholeFile(f.dir + L"\\install.id", std::string(32, 'f')); }},
+      {"no id in the folder", "its install id does not match the record",
+       [](const FakeInstall& f) { DeleteFileW((f.dir + L"\\install.id").c_str()); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FakeInstall install(L"uninstall unrecorded");
+    row.spoil(install);
+    LauncherRun run;
+    DWORD code = 1;
+    ASSERT_TRUE(RunSecondStage(run, install.dir, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(LastLogLine(), "uninstall refused for " + base::Utf8(install.dir) + ": " + row.reason)
+        << support::ReadLog();
+    EXPECT_TRUE(install.Untouched());
+    support::RemoveTree(L"D:\\VornE2EUninstall");
+  }
 }
