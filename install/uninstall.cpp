@@ -10,6 +10,7 @@
 #include "base/handles.h"
 #include "base/strings.h"
 #include "base/text.h"
+#include "base/verified_start.h"
 #include "base/folder_handle.h"
 #include "install/install_id.h"
 #include "install/install_id_file.h"
@@ -57,15 +58,17 @@ void LeaveFolder(const std::wstring& installDir) {
     ExitProcess(0);
   }
   std::wstring copy = base::JoinPath(temp, SecondStageName());
-  if (!CopyFileW(modulePath.c_str(), copy.c_str(), FALSE))
-    Log("copy to %s failed: %s", base::Utf8(copy).c_str(), base::ErrorText(GetLastError()).c_str());
   // The copy is this same program and takes the single-instance mutex at its
   // start like any launcher; while we held it the copy would quit at once as
   // a second instance. So we let go of it here, just before starting the copy
   // (the copy then holds it for the whole removal), rather than make the copy
   // wait for a lock it has no way to tell apart from a real second launcher.
   if (releaseInstanceLock) releaseInstanceLock();
-  StartProcess(copy, base::DirectoryPart(modulePath), false, SW_SHOW);
+  // Anyone can put a file of that name into the temporary folder first; a
+  // copy that failed, or is not this program, is never started.
+  std::string error;
+  if (!CopyAndStart(modulePath, copy, base::DirectoryPart(modulePath), SW_SHOW, &error))
+    Log("the second stage is not started: %s", error.c_str());
   ExitProcess(0);
 }
 

@@ -11,12 +11,14 @@
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "support/files.h"
 #include "support/installation.h"
 #include "support/launcher_harness.h"
 #include "support/log_reader.h"
 #include "support/registry.h"
 #include "support/remove_tree.h"
 #include "support/scratch_folder.h"
+#include "test_game.h"
 
 using support::LauncherRun;
 
@@ -331,4 +333,30 @@ TEST_F(Uninstall, AFolderWithoutTheUsersRecordAndIdIsLeftAlone) {
     EXPECT_TRUE(install.Untouched());
     support::RemoveTree(L"D:\\VornE2EUninstall");
   }
+}
+
+// Route of attack: a program put into the temporary folder under the second
+// stage's name beforehand, held open so that the first stage cannot replace it.
+TEST_F(Uninstall, APlantedSecondStageThatCannotBeReplacedIsNotStarted) {
+  FakeInstall install(L"uninstall planted copy");
+  ASSERT_TRUE(e2e::PlaceTestGame(TempCopy()));
+  std::string bytes = support::ReadFileBytes(TempCopy());
+  base::UniqueFile holder(CreateFileW(TempCopy().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+  ASSERT_TRUE(holder);
+  LauncherRun first;
+  ASSERT_TRUE(first.Start(install.dir, L"Uninstall.exe")) << first.StartFailure();
+  DWORD code = 1;
+  ASSERT_TRUE(first.WaitExit(20000, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(LastLogLine().rfind("the second stage is not started: copy to " + base::Utf8(TempCopy()) + " failed: ", 0),
+            0u)
+      << support::ReadLog();
+  Sleep(1000);
+  EXPECT_TRUE(e2e::RecordedStarts(TempCopy()).empty());
+  EXPECT_TRUE(support::ProcessesNamed(kSecondStage).empty());
+  EXPECT_TRUE(install.Untouched());
+  holder.Reset();
+  EXPECT_EQ(support::ReadFileBytes(TempCopy()), bytes);
+  DeleteFileW(TempCopy().c_str());
 }
