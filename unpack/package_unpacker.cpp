@@ -39,7 +39,7 @@ struct Tally {
   bool archiveFault = false;
 
   void Add(EntryOutcome outcome) {
-    if (outcome == EntryOutcome::kKeptReadOnly) ++skipped;
+    if (outcome == EntryOutcome::kRefused) ++skipped;
     if (outcome == EntryOutcome::kArchiveFault || outcome == EntryOutcome::kLocalFault) ++failed;
     if (outcome == EntryOutcome::kArchiveFault) archiveFault = true;
   }
@@ -115,7 +115,7 @@ class Job {
     }
     if (entry.name.empty()) {
       Log("DecompressWorker: entry %d refused: no name is left after cleaning", static_cast<int>(index));
-      return EntryOutcome::kKeptReadOnly;
+      return EntryOutcome::kRefused;
     }
     // The cleaning rules leave names such as "../x"; those, and anything the
     // system would resolve outside the folder, are never written. Names
@@ -123,7 +123,7 @@ class Job {
     std::wstring fullPath;
     if (zip_rules::NameLeavesFolder(entry.name) || !ResolveEntryPath(targetDir_, entry.name, &fullPath)) {
       Log("DecompressWorker: entry %s refused: it leads outside the install folder", base::Utf8(entry.name).c_str());
-      return EntryOutcome::kKeptReadOnly;
+      return EntryOutcome::kRefused;
     }
     if (entry.IsDirectory()) {
       if (folders_.Make(fullPath)) return EntryOutcome::kWritten;
@@ -155,9 +155,7 @@ class Job {
   static EntryOutcome ExtractFile(ZipArchive& archive, const PlannedFile& file) {
     std::string error;
     EntryOutcome outcome = archive.Extract(file.entry, file.fullPath, file.freshFolder, &error);
-    if (outcome == EntryOutcome::kKeptReadOnly)
-      Log("DecompressWorker: entry %s skipped: %s", base::Utf8(file.entry.name).c_str(), error.c_str());
-    else if (outcome != EntryOutcome::kWritten)
+    if (outcome != EntryOutcome::kWritten)
       Log("DecompressWorker: entry %s failed: %s", base::Utf8(file.entry.name).c_str(), error.c_str());
     return outcome;
   }

@@ -13,7 +13,7 @@ struct UnpackOutcome {
   bool archiveIsZip = false;  // the archive could be read as a zip
   int32_t count = 0;          // entries it declares
   int32_t failed = 0;         // entries that could not be written
-  int32_t skipped = 0;        // refused names and read-only files kept in place
+  int32_t skipped = 0;        // names refused for safety
   bool archiveFault = false;  // a failure lay in the archive's own data
 };
 

@@ -26,7 +26,7 @@ struct ZipEntry {
 // How writing one entry ended.
 enum class EntryOutcome {
   kWritten,       // the entry's data (CRC checked) or folder are in place
-  kKeptReadOnly,  // a read-only file from an earlier package stays as it is
+  kRefused,       // a name refused for safety: never written, and no later run could do better
   kArchiveFault,  // the archive's data are bad (damaged, CRC, encrypted, method)
   kLocalFault,    // this machine could not take it (file locked, disk, rights)
 };
@@ -54,8 +54,8 @@ class ZipArchive {
   // object or another one over the same file) to `fullPath`, whose folder
   // exists: the data in blocks, with the entry's attributes and times. A file
   // that exists is replaced only once the new data are complete and their
-  // CRC checked (they go to a temporary name beside it first); a new file
-  // whose entry fails is removed again. `freshFolder` says that the folder
+  // CRC checked (they go to a temporary name beside it first), also when it
+  // is read-only; a new file whose entry fails is removed again. `freshFolder` says that the folder
   // was created by this unpacking job, so that only a file the job wrote
   // itself can be in the way. `error` tells why an entry was not written.
   EntryOutcome Extract(const ZipEntry& entry, const std::wstring& fullPath, bool freshFolder, std::string* error);
