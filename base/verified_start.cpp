@@ -98,13 +98,17 @@ bool CopyAndStart(const std::wstring& original, const std::wstring& copyPath, co
 }
 
 bool StartIfSha256(const std::wstring& exePath, const std::string& expectedSha256, const std::wstring& params,
-                   bool elevate, int showMode, std::string* error) {
+                   bool elevate, int showMode, std::string* error, bool* refused) {
+  *refused = false;
   base::UniqueFile held = OpenDenyingWriters(exePath);
   if (!held) {
-    *error = base::Utf8(exePath) + " cannot be held: " + base::ErrorText(GetLastError());
+    DWORD code = GetLastError();
+    *refused = code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND;
+    *error = base::Utf8(exePath) + " cannot be held: " + base::ErrorText(code);
     return false;
   }
   if (!expectedSha256.empty()) {
+    *refused = true;
     Sha256Digest digest;
     std::string hashError;
     if (!Sha256OfOpenFile(held.Get(), base::Utf8(exePath), &digest, &hashError)) {
@@ -116,6 +120,7 @@ bool StartIfSha256(const std::wstring& exePath, const std::string& expectedSha25
       *error = "checksum mismatch, expected " + expectedSha256 + ", got " + got;
       return false;
     }
+    *refused = false;
   }
   return Start(exePath, params, elevate, showMode, error);
 }

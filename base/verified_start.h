@@ -16,7 +16,10 @@ bool StartIfSameAs(const std::wstring& exePath, const std::wstring& original, co
 bool CopyAndStart(const std::wstring& original, const std::wstring& copyPath, const std::wstring& params,
                   int showMode, std::string* error);
 
-// Starts `exePath` only when its SHA-256 is `expectedSha256` (64 lower-case
-// hex digits; when empty, the file is only held during the start).
+// Starts `exePath` only when its SHA-256, read through the held file right
+// before the start, is `expectedSha256` (64 lower-case hex digits; when
+// empty, the file is only held during the start). `refused` tells a file
+// that is not the expected one (another checksum, unreadable, or held open
+// by a writer) from one that is missing or does not start.
 bool StartIfSha256(const std::wstring& exePath, const std::string& expectedSha256, const std::wstring& params,
-                   bool elevate, int showMode, std::string* error);
+                   bool elevate, int showMode, std::string* error, bool* refused);

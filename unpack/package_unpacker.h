@@ -35,3 +35,9 @@ unsigned UnpackWorkersFor(int32_t entries, uint64_t bytes);
 // this returns.
 UnpackOutcome UnpackPackage(const std::wstring& archivePath, const std::wstring& targetDir, unsigned workers,
                             const UnpackCallbacks& callbacks);
+
+// The same for an archive the caller holds open for reading, denying writers
+// (`archiveName` names it in the log): every worker reads that very file
+// through a reader of its own, none opens it by name again.
+UnpackOutcome UnpackHeldPackage(void* held, const std::wstring& archiveName, const std::wstring& targetDir,
+                                unsigned workers, const UnpackCallbacks& callbacks);

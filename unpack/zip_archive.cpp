@@ -107,6 +107,23 @@ bool ZipArchive::Open(const std::wstring& path, std::string* error) {
       *error = "is no zip archive or is damaged";
     return false;
   }
+  return Opened(zip, error);
+}
+
+bool ZipArchive::OpenHeld(void* held, std::string* error) {
+  Close();
+  zlib_filefunc64_def io;
+  FillCachedHeldFileFunc(&io);
+  unzFile zip = held && held != INVALID_HANDLE_VALUE ? unzOpen2_64(held, &io) : nullptr;
+  if (!zip) {
+    *error = held && held != INVALID_HANDLE_VALUE ? "is no zip archive or is damaged" : "cannot be opened";
+    return false;
+  }
+  return Opened(zip, error);
+}
+
+bool ZipArchive::Opened(void* opened, std::string* error) {
+  unzFile zip = AsZip(opened);
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(zip, &global) != UNZ_OK) {
     unzClose(zip);

@@ -42,6 +42,10 @@ class ZipArchive {
   // delete or change it while it is read. False when it is missing or no zip;
   // `error` then says which.
   bool Open(const std::wstring& path, std::string* error);
+  // The same for an archive the caller holds open (for reading, denying
+  // writers): a reader of its own over that very file, never reopened by
+  // name. `held` must stay open while this archive is open.
+  bool OpenHeld(void* held, std::string* error);
   void Close();
 
   // Entries the central directory declares (at most INT32_MAX).
@@ -61,6 +65,7 @@ class ZipArchive {
   EntryOutcome Extract(const ZipEntry& entry, const std::wstring& fullPath, bool freshFolder, std::string* error);
 
  private:
+  bool Opened(void* zip, std::string* error);
   bool GoTo(int32_t index, std::string* error);
   bool GoToRecord(const ZipEntry& entry, std::string* error);
 

@@ -8,6 +8,7 @@
 
 #include "base/fs.h"
 #include "base/handles.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "state_driver.h"
 #include "support/game_server.h"
@@ -18,6 +19,7 @@
 #include "support/zip_writer.h"
 #include "test_game.h"
 #include "workflow/load_state.h"
+#include "workflow/pkg_checksum_state.h"
 #include "workflow/pkg_decompress_state.h"
 
 using support::BuildZip;
@@ -546,4 +548,38 @@ TEST(PkgDecompress, FailuresOnAnyWorkerKeepTheInstallationFromBeingCurrent) {
   EXPECT_FALSE(base::PathExists(u.config.GetPkgVerPath()));
   EXPECT_TRUE(base::PathExists(u.Archive()));
   EXPECT_EQ(support::ReadFileBytes(u.Inst(L"pack\\big2.bin")), std::string(6u << 20, 'M'));
+}
+
+// Route of attack: the package is swapped between its hashing and its
+// unpacking. The checksum step holds the archive from its hash on and hands
+// that very file to the unpacking; nobody can write, rename or delete it meanwhile.
+TEST(PkgDecompress, TheHashedArchiveIsHeldUntilItIsUnpacked) {
+  Unpack u(L"unzip-held");
+  u.PutArchive({FileItem("vorn/game.exe", "the published game")});
+  Sha256Digest digest;
+  std::string error;
+  ASSERT_TRUE(Sha256OfFile(u.Archive(), &digest, &error)) << error;
+  u.config.pkgSha256 = Sha256Text(digest);
+  ASSERT_TRUE(u.RunUntilReplaced(new PkgChecksumState(&u.context), kRunTimeoutMs));
+  State* unpacking = u.context.state.get();
+  ASSERT_NE(dynamic_cast<PkgDecompressState*>(unpacking), nullptr);
+
+  base::UniqueFile writer(CreateFileW(u.Archive().c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+  EXPECT_FALSE(writer);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  std::wstring aside = u.Archive() + L".aside";
+  EXPECT_FALSE(MoveFileW(u.Archive().c_str(), aside.c_str()));
+  EXPECT_FALSE(DeleteFileW(u.Archive().c_str()));
+
+  DWORD start = GetTickCount();
+  while (u.context.state.get() == unpacking && GetTickCount() - start < kRunTimeoutMs) {
+    unpacking->Update();
+    if (u.context.state.get() == unpacking) Sleep(5);
+  }
+  ASSERT_NE(dynamic_cast<LoadState*>(u.context.state.get()), nullptr);
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\game.exe")), "the published game");
+  EXPECT_FALSE(base::PathExists(u.Archive())) << "let go of before it is deleted";
+  EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
 }

@@ -124,8 +124,9 @@ TEST_F(MicroClientRun, WithTokenTheUserInfoFollowsTheRegistration) {
 TEST_F(MicroClientRun, ShellInUseIsKeptAndStarted) {
   // Open for reading and running, not for writing, as a running program's file is.
   std::string oldShell = gameExe + "old shell";
-  chosenDir = InstallDir();  // an existing folder is taken again
+  chosenDir = InstallDir();  // an existing installation is taken again
   ASSERT_EQ(base::CreateDirectoryTree(chosenDir), 0u);
+  RecordInstallation(wideInstallName, chosenDir);
   ASSERT_TRUE(base::WriteWholeFile(Shell(), oldShell));
   base::UniqueFile held(
       CreateFileW(Shell().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));

@@ -52,7 +52,12 @@ TEST(VerifiedStart, AProgramWithAnotherChecksumIsNotStarted) {
   ASSERT_TRUE(base::WriteWholeFile(file, "abc"));
   std::string error;
   const std::string wrong(64, '0');
-  EXPECT_FALSE(StartIfSha256(file, wrong, L"", false, SW_SHOW, &error));
+  bool refused = false;
+  EXPECT_FALSE(StartIfSha256(file, wrong, L"", false, SW_SHOW, &error, &refused));
+  EXPECT_TRUE(refused);
   EXPECT_EQ(error, "checksum mismatch, expected " + wrong +
                        ", got ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  // A missing file is no refusal: there is nothing to start.
+  EXPECT_FALSE(StartIfSha256(file + L".absent", wrong, L"", false, SW_SHOW, &error, &refused));
+  EXPECT_FALSE(refused);
 }
