@@ -57,11 +57,12 @@ class ZipArchive {
   // Writes the file entry `entry` (as ReadEntry gave it, from this archive
   // object or another one over the same file) to `fullPath`, whose folder
   // exists: the data in blocks, with the entry's attributes and times. A file
-  // that exists is replaced only once the new data are complete and their
-  // CRC checked (they go to a temporary name beside it first), also when it
-  // is read-only; a new file whose entry fails is removed again. `freshFolder` says that the folder
-  // was created by this unpacking job, so that only a file the job wrote
-  // itself can be in the way. `error` tells why an entry was not written.
+  // that exists, read-only or not, is replaced only once the new data are
+  // complete and their CRC checked (they go to a temporary name beside it
+  // first); a new file whose entry fails is removed again. `freshFolder` says
+  // that the folder was created by this unpacking job, so that only a file
+  // the job wrote itself can be in the way. `error` tells why an entry was
+  // not written.
   EntryOutcome Extract(const ZipEntry& entry, const std::wstring& fullPath, bool freshFolder, std::string* error);
 
  private:

@@ -23,8 +23,8 @@ struct DecompressJob {
   // Set before `total` first changes: the archive could be read as a zip.
   std::atomic<bool> archiveIsZip{false};
   // Set before `progress` reaches `total`: entries that could not be written
-  // (a read-only file kept from an earlier package is no failure), and
-  // whether any of them failed on the archive's own data.
+  // (a read-only file from an earlier package that cannot be replaced is
+  // one), and whether any of them failed on the archive's own data.
   std::atomic<int32_t> failedEntries{0};
   std::atomic<bool> archiveFault{false};
   // Tests only: called on the worker when it starts and after each entry's

@@ -92,6 +92,9 @@ TEST_F(FirstRun, UpdateEndsTheRunningGameReplacesItAndStartsTheNewOne) {
   std::string older = "104";
   PrepareInstallFolder(&older);
   ASSERT_TRUE(base::WriteWholeFile(InstallDir() + L"game\\old-only.txt", "kept"));
+  // The first package made its data read-only; the update replaces it all the same.
+  ASSERT_TRUE(base::WriteWholeFile(InstallDir() + L"game\\data.bin", "old data"));
+  ASSERT_TRUE(SetFileAttributesW((InstallDir() + L"game\\data.bin").c_str(), FILE_ATTRIBUTE_READONLY));
   std::wstring game = InstallDir() + L"game\\game.exe";
   LauncherRun running;
   ASSERT_TRUE(StartStayingGame(running, game));
