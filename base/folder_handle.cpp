@@ -7,8 +7,8 @@ namespace base {
 
 namespace {
 
-constexpr DWORD kFolderAccess =
-    DELETE | FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD kReadAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+constexpr DWORD kRemoveAccess = kReadAccess | DELETE | FILE_WRITE_ATTRIBUTES;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 }  // namespace
@@ -19,8 +19,9 @@ unsigned long AttributesOf(HANDLE handle) {
   return info.FileAttributes;
 }
 
-unsigned long OpenFolderNoFollow(const std::wstring& path, UniqueFile* folder) {
-  UniqueFile handle(CreateFileW(path.c_str(), kFolderAccess, kShareAll, nullptr, OPEN_EXISTING,
+unsigned long OpenFolderNoFollow(const std::wstring& path, UniqueFile* folder, FolderUse use) {
+  DWORD access = use == FolderUse::kRemove ? kRemoveAccess : kReadAccess;
+  UniqueFile handle(CreateFileW(path.c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!handle) return GetLastError();
   DWORD attributes = AttributesOf(handle.Get());

@@ -13,11 +13,16 @@ namespace base {
 // What an entry opened by OpenInFolder may be.
 enum class EntryKind { kAny, kFileOnly };
 
+// What a folder is opened for: reading its entries, or removing it too.
+enum class FolderUse { kRead, kRemove };
+
 // Opens the folder `path` itself, never what a reparse point there points at:
 // ERROR_ACCESS_DENIED when it is a junction or link, ERROR_DIRECTORY when it
-// is no folder. The handle may list, read and set attributes and delete;
-// others may still open and delete entries in it. 0 or the Win32 error.
-unsigned long OpenFolderNoFollow(const std::wstring& path, UniqueFile* folder);
+// is no folder. The handle may list and open entries; for kRemove it may also
+// set attributes and delete (which fails while another process has the
+// folder as its current folder). Others may still open and delete entries
+// in it. 0 or the Win32 error.
+unsigned long OpenFolderNoFollow(const std::wstring& path, UniqueFile* folder, FolderUse use = FolderUse::kRemove);
 
 // Opens the entry `name` (one name, no separators) of the folder `folder`
 // with `access` (plus SYNCHRONIZE), not following a reparse point; sharing

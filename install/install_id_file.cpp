@@ -34,7 +34,7 @@ bool WriteInstallIdFile(const std::wstring& dir, const std::string& id) {
 
 std::string ReadInstallIdFile(const std::wstring& dir) {
   base::UniqueFile folder;
-  if (base::OpenFolderNoFollow(dir, &folder) != 0) return std::string();
+  if (base::OpenFolderNoFollow(dir, &folder, base::FolderUse::kRead) != 0) return std::string();
   return ReadInstallIdIn(folder.Get());
 }
 

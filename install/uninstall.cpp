@@ -81,14 +81,6 @@ std::string RecordRefusal(const std::wstring& installDir, const std::wstring& in
   return std::string();
 }
 
-// Empty when the folder, opened without following a link, holds the
-// recorded id; `folder` is then that folder, for the removal to go through.
-std::string RecordedIdRefusal(const std::wstring& installDir, const InstallRecord& record, base::UniqueFile* folder) {
-  unsigned long rc = base::OpenFolderNoFollow(ExtendedLengthPath(installDir), folder);
-  if (rc != 0) return "it cannot be opened: " + base::ErrorText(rc);
-  if (ReadInstallIdIn(folder->Get()) != record.installId) return "its install id does not match the record";
-  return std::string();
-}
 
 void RunSecondStage(const std::wstring& commandLine) {
   Log("从temp拉起的uninstall，开始真正的删除操作");
@@ -116,19 +108,21 @@ void RunSecondStage(const std::wstring& commandLine) {
     return;
   }
   Sleep(kFirstStageExitWaitMs);
-  // Our own current folder would keep the folder from being opened for deletion.
+  // A process's current folder cannot be opened for deletion; ours steps out.
   LeaveFolder(installDir);
+  // Opened once, without following a link, and checked for the recorded id
+  // through that handle; the removal goes through the same handle.
   base::UniqueFile folder;
-  refusal = RecordedIdRefusal(installDir, record, &folder);
-  if (!refusal.empty()) {
-    Log("uninstall refused for %s: %s", base::Utf8(installDir).c_str(), refusal.c_str());
+  unsigned long rc = base::OpenFolderNoFollow(ExtendedLengthPath(installDir), &folder);
+  if (rc == 0 && ReadInstallIdIn(folder.Get()) != record.installId) {
+    Log("uninstall refused for %s: its install id does not match the record", base::Utf8(installDir).c_str());
     return;
   }
 
   Log("开始删除installpath: %s", base::Utf8(installDir).c_str());
-  // Through the handle that was checked; the id goes last, so that a folder
-  // left half-removed is still recognised as this installation.
-  unsigned long rc = RemoveOpenedTree(folder.Get(), kInstallIdFileName);
+  // The id goes last, so that a folder left half-removed is still
+  // recognised as this installation.
+  if (rc == 0) rc = RemoveOpenedTree(folder.Get(), kInstallIdFileName);
   folder.Reset();
   Log("删除installpath result: %s", base::ErrorText(rc).c_str());
   if (rc == 0) ClearInstallRecord(settings.installName);

@@ -360,3 +360,24 @@ TEST_F(Uninstall, APlantedSecondStageThatCannotBeReplacedIsNotStarted) {
   EXPECT_EQ(support::ReadFileBytes(TempCopy()), bytes);
   DeleteFileW(TempCopy().c_str());
 }
+
+TEST_F(Uninstall, AFolderInUseAsAProgramsCurrentFolderStaysWholeButNotShortcutAndEntry) {
+  // The micro-client shell started from its shortcut works in the install folder.
+  FakeInstall install(L"uninstall current folder of another");
+  std::wstring program = support::ScratchDir(L"uninstall other program") + L"\\shell.exe";
+  ASSERT_TRUE(e2e::PlaceTestGame(program));
+  LauncherRun shell;
+  ASSERT_TRUE(shell.StartExisting(program, L"--stay", install.dir)) << shell.StartFailure();
+  ASSERT_TRUE(e2e::WaitForStarts(program, 1, 20000));
+  LauncherRun run;
+  DWORD code = 1;
+  ASSERT_TRUE(RunSecondStage(run, install.dir, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(support::LogContains("删除installpath result: " + base::ErrorText(ERROR_SHARING_VIOLATION) + "\n"))
+      << support::ReadLog();
+  EXPECT_TRUE(base::PathExists(install.dir + L"\\bin\\game.exe"));
+  EXPECT_TRUE(base::PathExists(install.dir + L"\\data\\maps\\a.map"));
+  EXPECT_FALSE(support::RecordedInstallDir(kEntry).empty()) << "kept while the folder is";
+  EXPECT_FALSE(base::PathExists(install.link));
+  EXPECT_FALSE(KeyExists());
+}
