@@ -6,6 +6,7 @@
 #include "base/known_folders.h"
 #include "base/paths.h"
 #include "install/folder_ownership.h"
+#include "install/install_id.h"
 #include "install/install_id_file.h"
 
 namespace {
@@ -48,7 +49,7 @@ IDriveQueries* testQueries = nullptr;
 std::string IDriveQueries::OwnershipRefusal(const std::wstring& dir) { return FolderOwnershipRefusal(dir); }
 
 bool IDriveQueries::HoldsInstallationFiles(const std::wstring& dir) {
-  for (const wchar_t* name : {L"pkg.ver", L"weiduan.ver", L"Uninstall.ini"})
+  for (const wchar_t* name : {L"pkg.ver", L"weiduan.ver", L"Uninstall.ini", kInstallIdFileName})
     if (base::PathExists(dir + name) && !base::DirectoryExists(dir + name)) return true;
   return false;
 }

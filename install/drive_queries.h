@@ -29,7 +29,7 @@ class IDriveQueries {
   // accounts' write access); empty when it is.
   virtual std::string OwnershipRefusal(const std::wstring& dir);
   // True when `dir` holds a file that every installation of the launcher
-  // has: "pkg.ver", "weiduan.ver" or "Uninstall.ini".
+  // has: "pkg.ver", "weiduan.ver", "Uninstall.ini" or "install.id".
   virtual bool HoldsInstallationFiles(const std::wstring& dir);
   // The install id file inside `dir` (install_id_file.h).
   virtual std::string ReadInstallId(const std::wstring& dir);
