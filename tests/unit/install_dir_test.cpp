@@ -423,3 +423,23 @@ TEST_F(InstallDir, ExistingFolderThatIsALinkIsPassedOver) {
   ASSERT_TRUE(again.InitInstallDir());
   EXPECT_EQ(again.installDir, kAppDataDir);
 }
+
+TEST(InstallDirReal, AnInstallationIsAFolderWithAFileTheLauncherAlwaysLeaves) {
+  IDriveQueries& real = CurrentDriveQueries();
+  struct Row {
+    const wchar_t* file;  // null: an empty folder
+    bool asFolder;
+    bool installation;
+  } rows[] = {
+      {nullptr, false, false},          {L"pkg.ver", false, true},      {L"weiduan.ver", false, true},
+      {L"Uninstall.ini", false, true},  {L"install.id", false, true},   {L"pkg.ver", true, false},
+      {L"notes.txt", false, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(base::Utf8(row.file ? row.file : L"(empty)"));
+    std::wstring dir = support::ScratchDir(L"installation files") + L"\\";
+    if (row.file && row.asFolder) ASSERT_EQ(base::CreateDirectoryTree(dir + row.file), 0u);
+    if (row.file && !row.asFolder) ASSERT_TRUE(base::WriteWholeFile(dir + row.file, "x"));
+    EXPECT_EQ(real.HoldsInstallationFiles(dir), row.installation);
+  }
+}
