@@ -15,6 +15,7 @@
 #include "base/start_process.h"
 #include "base/strings.h"
 #include "base/text.h"
+#include "base/verified_start.h"
 #include "install/uninstall.h"
 #include "net/qos_reporter.h"
 #include "resource.h"
@@ -74,10 +75,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
   switch (ChooseLaunchMode(cmd, config.modulePath)) {
     case LaunchMode::WebLaunchCopy: {
       std::wstring copy = WebLaunchCopyPath(config.modulePath);
-      CopyFileW(config.modulePath.c_str(), copy.c_str(), FALSE);
       // The copy takes its own single-instance lock, so let go of ours first.
       mutex.Reset();
-      StartProcess(copy, cmd, false, SW_SHOW);
+      // A file of that name that we could not replace (planted, held open)
+      // is not ours: only our own bytes are started.
+      std::string error;
+      if (!CopyAndStart(config.modulePath, copy, cmd, SW_SHOW, &error)) {
+        std::string message = Log("启动程序准备失败，请重新下载再重试！[error:%s]", error.c_str());
+        MessageBoxW(nullptr, base::ToWide(message).c_str(), L"提示", MB_OK);
+      }
       return 0;
     }
     case LaunchMode::Uninstall:

@@ -72,9 +72,14 @@ bool Sha256OfFile(const std::wstring& path, Sha256Digest* digest, std::string* e
     *error = "cannot open " + base::Utf8(path) + ": " + base::ErrorText(GetLastError());
     return false;
   }
+  return Sha256OfOpenFile(file.Get(), base::Utf8(path), digest, error, progress);
+}
+
+bool Sha256OfOpenFile(HANDLE file, const std::string& name, Sha256Digest* digest, std::string* error,
+                      const std::function<bool(int64_t, int64_t)>& progress) {
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(file.Get(), &size)) {
-    *error = "cannot read the size of " + base::Utf8(path) + ": " + base::ErrorText(GetLastError());
+  if (!GetFileSizeEx(file, &size)) {
+    *error = "cannot read the size of " + name + ": " + base::ErrorText(GetLastError());
     return false;
   }
   Sha256 sha;
@@ -82,9 +87,15 @@ bool Sha256OfFile(const std::wstring& path, Sha256Digest* digest, std::string* e
   std::unique_ptr<char[]> block(new char[kFileBlock]);
   int64_t done = 0;
   for (;;) {
+    // Positional reads: the handle's own position does not matter, and a
+    // handle shared with other readers is read from its start all the same.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(done);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(done) >> 32);
     DWORD read = 0;
-    if (!ReadFile(file.Get(), block.get(), kFileBlock, &read, nullptr)) {
-      *error = "cannot read " + base::Utf8(path) + ": " + base::ErrorText(GetLastError());
+    if (!ReadFile(file, block.get(), kFileBlock, &read, &at)) {
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      *error = "cannot read " + name + ": " + base::ErrorText(GetLastError());
       return false;
     }
     if (read == 0) break;

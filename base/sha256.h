@@ -29,3 +29,7 @@ bool Sha256OfBytes(const std::string& bytes, Sha256Digest* digest, std::string* 
 // call fails with the error "stopped".
 bool Sha256OfFile(const std::wstring& path, Sha256Digest* digest, std::string* error,
                   const std::function<bool(int64_t, int64_t)>& progress = nullptr);
+// The same for a file the caller has open for reading (`name` for the
+// errors), read from its start whatever its position.
+bool Sha256OfOpenFile(HANDLE file, const std::string& name, Sha256Digest* digest, std::string* error,
+                      const std::function<bool(int64_t, int64_t)>& progress = nullptr);

@@ -1,8 +1,10 @@
 #pragma once
-// The drive and folder queries behind the choice of the install folder, kept
-// behind one small interface so that tests can play any set of drives.
+// The drive, folder and record queries behind the choice of the install
+// folder, kept behind one small interface so that tests can play any machine.
 #include <cstdint>
 #include <string>
+
+#include "install/install_record.h"
 
 class IDriveQueries {
  public:
@@ -19,7 +21,23 @@ class IDriveQueries {
   virtual bool IsReparsePoint(const std::wstring& path) { (void)path; return false; }
   // Creates `path` with every missing parent: 0 or the Win32 error; `created`
   // tells whether the last component was made by this call.
+  // The real one makes the last component private to the user (folder_ownership.h).
   virtual unsigned long CreateFolderTree(const std::wstring& path, bool& created) = 0;
+
+  // The rest do what the real machine does unless a test plays them.
+  // Why the existing folder `dir` is not this user's own (owner, other
+  // accounts' write access); empty when it is.
+  virtual std::string OwnershipRefusal(const std::wstring& dir);
+  // True when `dir` holds a file that every installation of the launcher
+  // has: "pkg.ver", "weiduan.ver", "Uninstall.ini" or "install.id".
+  virtual bool HoldsInstallationFiles(const std::wstring& dir);
+  // The install id file inside `dir` (install_id_file.h).
+  virtual std::string ReadInstallId(const std::wstring& dir);
+  virtual bool WriteInstallId(const std::wstring& dir, const std::string& id);
+  virtual std::string NewInstallId();
+  // The user's install record (install_record.h).
+  virtual bool ReadRecord(const std::wstring& installName, InstallRecord& record);
+  virtual bool WriteRecord(const std::wstring& installName, const InstallRecord& record);
 };
 
 // The queries the install folder choice uses: the real Win32 ones unless a

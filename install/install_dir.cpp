@@ -4,6 +4,8 @@
 
 #include "base/file_name_rules.h"
 #include "base/log.h"
+#include "base/paths.h"
+#include "base/strings.h"
 #include "base/text.h"
 #include "install/drive_queries.h"
 #include "install/install_config.h"
@@ -22,6 +24,44 @@ std::vector<std::wstring> CandidateRoots(IDriveQueries& drives) {
   roots.push_back(L"e:\\");
   roots.push_back(L"f:\\");
   return roots;
+}
+
+// Gives `dir` a new install id and records it for this user, so that from
+// now on the record decides which folder is the installation. A folder that
+// cannot be recorded is still used for this run.
+void RecordOwnership(IDriveQueries& drives, const std::wstring& installName, const std::wstring& dir) {
+  InstallRecord record;
+  record.installId = drives.NewInstallId();
+  record.installDir = dir;
+  if (record.installId.empty() || !drives.WriteInstallId(dir, record.installId) ||
+      !drives.WriteRecord(installName, record))
+    Log("InitInstallDir :: %s could not be recorded as this user's installation", base::Utf8(dir).c_str());
+}
+
+// Why the recorded folder is not (or no longer) the installation; empty when it is.
+std::string RecordedFolderRefusal(IDriveQueries& drives, const InstallRecord& record,
+                                  const std::wstring& installName) {
+  const std::wstring& dir = record.installDir;
+  std::wstring name = base::FileNamePart(base::WithoutTrailingSeparators(dir));
+  if (!base::SamePathText(name, installName)) return "its name is not installName";
+  if (!drives.FolderExists(dir)) return "it is gone";
+  if (drives.IsReparsePoint(dir)) return "it is a link";
+  if (drives.ReadInstallId(dir) != record.installId) return "its install id does not match the record";
+  return std::string();
+}
+
+// Why an existing folder found by the search, without a matching record,
+// is not adopted as this user's installation; empty when it is.
+std::string AdoptionRefusal(IDriveQueries& drives, const std::wstring& root, const std::wstring& dir) {
+  // A junction or link there could point the installation, and later the
+  // uninstaller, at any folder of the machine.
+  if (drives.IsReparsePoint(dir)) return "it is a link";
+  // A removable or network drive can come from anywhere, already prepared.
+  if (drives.DriveType(RootPathOf(root)) != kDriveFixed) return "it is not on a fixed drive";
+  // A folder that merely shares the name (installName=Microsoft in the
+  // application data) is not an installation, whoever owns it.
+  if (!drives.HoldsInstallationFiles(dir)) return "it holds no installation";
+  return drives.OwnershipRefusal(dir);
 }
 
 // Creates the install folder under the first fixed candidate that allows it,
@@ -57,28 +97,41 @@ bool InstallConfig::InitInstallDir() {
     return false;
   }
   IDriveQueries& drives = CurrentDriveQueries();
-  std::vector<std::wstring> roots = CandidateRoots(drives);
 
-  // An earlier installation is recognised only by its folder, wherever it is.
-  for (const std::wstring& root : roots) {
-    std::wstring dir = root + installName + L"\\";
-    if (drives.FolderExists(dir)) {
-      // A junction or link there could point the installation, and later
-      // the uninstaller, at any folder of the machine.
-      if (drives.IsReparsePoint(dir)) {
-        Log("InitInstallDir :: %s is a link, not used", base::Utf8(dir).c_str());
-        continue;
-      }
-      Log("exist: %s", base::Utf8(dir).c_str());
-      SetInstallDir(dir);
+  // This user's installation, as recorded when the folder was made or adopted.
+  InstallRecord record;
+  if (drives.ReadRecord(installName, record)) {
+    std::string refusal = RecordedFolderRefusal(drives, record, installName);
+    if (refusal.empty()) {
+      Log("exist: %s", base::Utf8(record.installDir).c_str());
+      SetInstallDir(record.installDir);
       return true;
     }
+    Log("InitInstallDir :: recorded %s not used: %s", base::Utf8(record.installDir).c_str(), refusal.c_str());
+  }
+
+  std::vector<std::wstring> roots = CandidateRoots(drives);
+  // An installation of an earlier launcher has no record: an existing folder
+  // is adopted only when nobody but this user can have put it there.
+  for (const std::wstring& root : roots) {
+    std::wstring dir = root + installName + L"\\";
+    if (!drives.FolderExists(dir)) continue;
+    std::string refusal = AdoptionRefusal(drives, root, dir);
+    if (!refusal.empty()) {
+      Log("InitInstallDir :: %s not used: %s", base::Utf8(dir).c_str(), refusal.c_str());
+      continue;
+    }
+    Log("exist: %s", base::Utf8(dir).c_str());
+    RecordOwnership(drives, installName, dir);
+    SetInstallDir(dir);
+    return true;
   }
 
   // A new installation: first where the package fits, then anywhere fixed.
   for (bool needSpace : {true, false}) {
     std::wstring dir = CreateUnderFixedDrive(drives, roots, installName, needSpace);
     if (!dir.empty()) {
+      RecordOwnership(drives, installName, dir);
       SetInstallDir(dir);
       return true;
     }

@@ -10,6 +10,11 @@
 #include "base/handles.h"
 #include "base/strings.h"
 #include "base/text.h"
+#include "base/verified_start.h"
+#include "base/folder_handle.h"
+#include "install/install_id.h"
+#include "install/install_id_file.h"
+#include "install/install_record.h"
 #include "install/registration.h"
 #include "install/uninstall_guard.h"
 #include "install/uninstall_ini.h"
@@ -53,17 +58,29 @@ void LeaveFolder(const std::wstring& installDir) {
     ExitProcess(0);
   }
   std::wstring copy = base::JoinPath(temp, SecondStageName());
-  if (!CopyFileW(modulePath.c_str(), copy.c_str(), FALSE))
-    Log("copy to %s failed: %s", base::Utf8(copy).c_str(), base::ErrorText(GetLastError()).c_str());
   // The copy is this same program and takes the single-instance mutex at its
   // start like any launcher; while we held it the copy would quit at once as
   // a second instance. So we let go of it here, just before starting the copy
   // (the copy then holds it for the whole removal), rather than make the copy
   // wait for a lock it has no way to tell apart from a real second launcher.
   if (releaseInstanceLock) releaseInstanceLock();
-  StartProcess(copy, base::DirectoryPart(modulePath), false, SW_SHOW);
+  // Anyone can put a file of that name into the temporary folder first; a
+  // copy that failed, or is not this program, is never started.
+  std::string error;
+  if (!CopyAndStart(modulePath, copy, base::DirectoryPart(modulePath), SW_SHOW, &error))
+    Log("the second stage is not started: %s", error.c_str());
   ExitProcess(0);
 }
+
+// Empty when `installDir` is the folder recorded for `installName`; `record`
+// is then the record.
+std::string RecordRefusal(const std::wstring& installDir, const std::wstring& installName, InstallRecord* record) {
+  if (!ReadInstallRecord(installName, record)) return "no install record of this user names it";
+  if (!base::SamePathText(FullFolderPath(record->installDir), installDir))
+    return "the install record names " + base::Utf8(record->installDir);
+  return std::string();
+}
+
 
 void RunSecondStage(const std::wstring& commandLine) {
   Log("从temp拉起的uninstall，开始真正的删除操作");
@@ -81,16 +98,34 @@ void RunSecondStage(const std::wstring& commandLine) {
     return;
   }
   std::string refusal = InstallFolderRefusal(installDir, settings.installName);
+  // Only the folder this user's launcher recorded, still holding the id it
+  // wrote there: a marker file inside a folder proves nothing, anyone may
+  // have put it there (or the launcher itself, into a folder not its own).
+  InstallRecord record;
+  if (refusal.empty()) refusal = RecordRefusal(installDir, settings.installName, &record);
   if (!refusal.empty()) {
     Log("uninstall refused for %s: %s", base::Utf8(installDir).c_str(), refusal.c_str());
     return;
   }
   Sleep(kFirstStageExitWaitMs);
+  // A process's current folder cannot be opened for deletion; ours steps out.
   LeaveFolder(installDir);
+  // Opened once, without following a link, and checked for the recorded id
+  // through that handle; the removal goes through the same handle.
+  base::UniqueFile folder;
+  unsigned long rc = base::OpenFolderNoFollow(ExtendedLengthPath(installDir), &folder);
+  if (rc == 0 && ReadInstallIdIn(folder.Get()) != record.installId) {
+    Log("uninstall refused for %s: its install id does not match the record", base::Utf8(installDir).c_str());
+    return;
+  }
 
   Log("开始删除installpath: %s", base::Utf8(installDir).c_str());
-  unsigned long rc = RemoveDirectoryTree(installDir);
+  // The id goes last, so that a folder left half-removed is still
+  // recognised as this installation.
+  if (rc == 0) rc = RemoveOpenedTree(folder.Get(), kInstallIdFileName);
+  folder.Reset();
   Log("删除installpath result: %s", base::ErrorText(rc).c_str());
+  if (rc == 0) ClearInstallRecord(settings.installName);
 
   Log("删除桌面link: %s", base::Utf8(settings.desktopLink).c_str());
   refusal = DesktopLinkRefusal(settings.desktopLink);
@@ -153,55 +188,6 @@ void DeleteUninstallKey(const UninstallSettings& settings) {
   }
   rc = RegDeleteKeyW(parent.Get(), settings.installName.c_str());
   Log("DeleteUninstallKey: delete result=%ld", static_cast<long>(rc));
-}
-
-namespace {
-
-// `root` is an extended-length path ("\\?\..."), so entries deeper than
-// MAX_PATH (the unpacker writes them that way) are reached too.
-unsigned long RemoveTreeBelow(const std::wstring& root, DWORD attributes) {
-  {
-    WIN32_FIND_DATAW entry;
-    base::UniqueFind find(FindFirstFileW((root + L"\\*").c_str(), &entry));
-    if (!find) return GetLastError();
-    do {
-      std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring full = root + L"\\" + name;
-      DWORD a = entry.dwFileAttributes;
-      // Read-only files belong to the installation as much as any other.
-      if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(full.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
-      if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        unsigned long rc = RemoveTreeBelow(full, a);
-        if (rc != 0) return rc;
-      } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
-        // A junction or folder link: remove the link, never what it points at.
-        if (!RemoveDirectoryW(full.c_str())) return GetLastError();
-      } else if (!DeleteFileW(full.c_str())) {
-        return GetLastError();
-      }
-    } while (FindNextFileW(find.Get(), &entry));
-    DWORD last = GetLastError();
-    if (last != ERROR_NO_MORE_FILES) return last;
-  }
-  if (attributes & FILE_ATTRIBUTE_READONLY)
-    SetFileAttributesW(root.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-  if (!RemoveDirectoryW(root.c_str())) return GetLastError();
-  return 0;
-}
-
-}  // namespace
-
-unsigned long RemoveDirectoryTree(const std::wstring& dir) {
-  std::wstring full = FullFolderPath(dir);
-  if (full.empty()) return ERROR_INVALID_NAME;
-  std::wstring root = ExtendedLengthPath(full);
-  DWORD attributes = GetFileAttributesW(root.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError();
-  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return ERROR_DIRECTORY;
-  // Walking into a link at the top would empty the folder it points at.
-  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return ERROR_ACCESS_DENIED;
-  return RemoveTreeBelow(root, attributes);
 }
 
 bool IsRestOfOwnPath(const std::wstring& modulePath, const std::wstring& commandLine) {

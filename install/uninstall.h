@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "install/tree_removal.h"
+
 // What "Uninstall.ini" says to remove, decoded to wide text.
 struct UninstallSettings {
   std::wstring desktopLink;
@@ -28,13 +30,6 @@ bool ReadCfg(const std::wstring& installDir, UninstallSettings& settings);
 
 // Deletes the entry's key `installName` below HKEY_CURRENT_USER\regPath.
 void DeleteUninstallKey(const UninstallSettings& settings);
-
-// Removes a folder with everything in it, depth first, stopping at the first
-// entry that cannot be removed. Links to folders are removed, not entered; a
-// folder that is itself a link is not touched (ERROR_ACCESS_DENIED). Paths
-// longer than MAX_PATH are reached. Returns 0 or the Win32 error of the
-// entry that stopped it.
-unsigned long RemoveDirectoryTree(const std::wstring& dir);
 
 // True when the uninstaller, started from an unquoted path with blanks (an
 // older uninstall entry), was handed the rest of its own path as its command

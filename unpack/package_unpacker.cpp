@@ -39,7 +39,7 @@ struct Tally {
   bool archiveFault = false;
 
   void Add(EntryOutcome outcome) {
-    if (outcome == EntryOutcome::kKeptReadOnly) ++skipped;
+    if (outcome == EntryOutcome::kRefused) ++skipped;
     if (outcome == EntryOutcome::kArchiveFault || outcome == EntryOutcome::kLocalFault) ++failed;
     if (outcome == EntryOutcome::kArchiveFault) archiveFault = true;
   }
@@ -61,8 +61,8 @@ std::wstring FileKey(const std::wstring& fullPath) {
 // starts and only read from then on.
 class Job {
  public:
-  Job(const std::wstring& archivePath, const std::wstring& targetDir, const UnpackCallbacks& callbacks)
-      : archivePath_(archivePath), targetDir_(targetDir), callbacks_(callbacks) {}
+  Job(const std::wstring& archivePath, void* held, const std::wstring& targetDir, const UnpackCallbacks& callbacks)
+      : archivePath_(archivePath), held_(held), targetDir_(targetDir), callbacks_(callbacks) {}
 
   // Reads every entry, makes the folders, and settles the entries that need
   // no data (folders, refused names, unreadable records).
@@ -100,6 +100,10 @@ class Job {
   }
 
   const std::wstring& ArchivePath() const { return archivePath_; }
+  // A reader of its own over the archive: the held file, or the file by its name.
+  bool OpenReader(ZipArchive& archive, std::string* error) const {
+    return held_ ? archive.OpenHeld(held_, error) : archive.Open(archivePath_, error);
+  }
 
  private:
   // Not an outcome: the entry waits for a worker.
@@ -115,7 +119,7 @@ class Job {
     }
     if (entry.name.empty()) {
       Log("DecompressWorker: entry %d refused: no name is left after cleaning", static_cast<int>(index));
-      return EntryOutcome::kKeptReadOnly;
+      return EntryOutcome::kRefused;
     }
     // The cleaning rules leave names such as "../x"; those, and anything the
     // system would resolve outside the folder, are never written. Names
@@ -123,7 +127,7 @@ class Job {
     std::wstring fullPath;
     if (zip_rules::NameLeavesFolder(entry.name) || !ResolveEntryPath(targetDir_, entry.name, &fullPath)) {
       Log("DecompressWorker: entry %s refused: it leads outside the install folder", base::Utf8(entry.name).c_str());
-      return EntryOutcome::kKeptReadOnly;
+      return EntryOutcome::kRefused;
     }
     if (entry.IsDirectory()) {
       if (folders_.Make(fullPath)) return EntryOutcome::kWritten;
@@ -155,9 +159,7 @@ class Job {
   static EntryOutcome ExtractFile(ZipArchive& archive, const PlannedFile& file) {
     std::string error;
     EntryOutcome outcome = archive.Extract(file.entry, file.fullPath, file.freshFolder, &error);
-    if (outcome == EntryOutcome::kKeptReadOnly)
-      Log("DecompressWorker: entry %s skipped: %s", base::Utf8(file.entry.name).c_str(), error.c_str());
-    else if (outcome != EntryOutcome::kWritten)
+    if (outcome != EntryOutcome::kWritten)
       Log("DecompressWorker: entry %s failed: %s", base::Utf8(file.entry.name).c_str(), error.c_str());
     return outcome;
   }
@@ -168,6 +170,7 @@ class Job {
   }
 
   const std::wstring archivePath_;
+  void* const held_;  // the archive's handle when the caller holds it, else null
   const std::wstring targetDir_;
   const UnpackCallbacks& callbacks_;
   FolderMaker folders_;
@@ -188,7 +191,7 @@ DWORD WINAPI HelperThread(LPVOID param) {
   Helper& helper = *static_cast<Helper*>(param);
   ZipArchive archive;
   std::string error;
-  if (!archive.Open(helper.job->ArchivePath(), &error)) {
+  if (!helper.job->OpenReader(archive, &error)) {
     // The other workers take its share.
     Log("DecompressWorker: a second reader of the archive cannot open it: %s", error.c_str());
     return 0;
@@ -210,12 +213,15 @@ unsigned UnpackWorkersFor(int32_t entries, uint64_t bytes) {
   return std::min(ProcessorCount(), kMaxWorkers);
 }
 
-UnpackOutcome UnpackPackage(const std::wstring& archivePath, const std::wstring& targetDir, unsigned workers,
-                            const UnpackCallbacks& callbacks) {
+namespace {
+
+UnpackOutcome Unpack(const std::wstring& archivePath, void* held, const std::wstring& targetDir, unsigned workers,
+                     const UnpackCallbacks& callbacks) {
   UnpackOutcome result;
+  Job job(archivePath, held, targetDir, callbacks);
   ZipArchive archive;
   std::string error;
-  if (!archive.Open(archivePath, &error)) {
+  if (!job.OpenReader(archive, &error)) {
     Log("DecompressWorker: the archive %s %s", base::Utf8(archivePath).c_str(), error.c_str());
     return result;
   }
@@ -223,7 +229,6 @@ UnpackOutcome UnpackPackage(const std::wstring& archivePath, const std::wstring&
   result.count = archive.EntryCount();
   if (callbacks.opened) callbacks.opened(result.count);
 
-  Job job(archivePath, targetDir, callbacks);
   Tally tally;
   job.Plan(archive, result.count, &tally);
   if (workers == 0) workers = UnpackWorkersFor(result.count, job.Bytes());
@@ -248,4 +253,16 @@ UnpackOutcome UnpackPackage(const std::wstring& archivePath, const std::wstring&
   result.skipped = tally.skipped;
   result.archiveFault = tally.archiveFault;
   return result;
+}
+
+}  // namespace
+
+UnpackOutcome UnpackPackage(const std::wstring& archivePath, const std::wstring& targetDir, unsigned workers,
+                            const UnpackCallbacks& callbacks) {
+  return Unpack(archivePath, nullptr, targetDir, workers, callbacks);
+}
+
+UnpackOutcome UnpackHeldPackage(void* held, const std::wstring& archiveName, const std::wstring& targetDir,
+                                unsigned workers, const UnpackCallbacks& callbacks) {
+  return Unpack(archiveName, held, targetDir, workers, callbacks);
 }

@@ -13,7 +13,7 @@ struct UnpackOutcome {
   bool archiveIsZip = false;  // the archive could be read as a zip
   int32_t count = 0;          // entries it declares
   int32_t failed = 0;         // entries that could not be written
-  int32_t skipped = 0;        // refused names and read-only files kept in place
+  int32_t skipped = 0;        // names refused for safety
   bool archiveFault = false;  // a failure lay in the archive's own data
 };
 
@@ -35,3 +35,9 @@ unsigned UnpackWorkersFor(int32_t entries, uint64_t bytes);
 // this returns.
 UnpackOutcome UnpackPackage(const std::wstring& archivePath, const std::wstring& targetDir, unsigned workers,
                             const UnpackCallbacks& callbacks);
+
+// The same for an archive the caller holds open for reading, denying writers
+// (`archiveName` names it in the log): every worker reads that very file
+// through a reader of its own, none opens it by name again.
+UnpackOutcome UnpackHeldPackage(void* held, const std::wstring& archiveName, const std::wstring& targetDir,
+                                unsigned workers, const UnpackCallbacks& callbacks);

@@ -66,6 +66,12 @@ bool IsReadOnlyFile(DWORD attributes) {
          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The attributes with read-only cleared; "normal" when nothing else is left.
+DWORD WithoutReadOnly(DWORD attributes) {
+  DWORD rest = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+  return rest == 0 ? FILE_ATTRIBUTE_NORMAL : rest;
+}
+
 void RemovePartFile(const std::wstring& apiPath) {
   SetFileAttributesW(apiPath.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileW(apiPath.c_str());
@@ -101,6 +107,23 @@ bool ZipArchive::Open(const std::wstring& path, std::string* error) {
       *error = "is no zip archive or is damaged";
     return false;
   }
+  return Opened(zip, error);
+}
+
+bool ZipArchive::OpenHeld(void* held, std::string* error) {
+  Close();
+  zlib_filefunc64_def io;
+  FillCachedHeldFileFunc(&io);
+  unzFile zip = held && held != INVALID_HANDLE_VALUE ? unzOpen2_64(held, &io) : nullptr;
+  if (!zip) {
+    *error = held && held != INVALID_HANDLE_VALUE ? "is no zip archive or is damaged" : "cannot be opened";
+    return false;
+  }
+  return Opened(zip, error);
+}
+
+bool ZipArchive::Opened(void* opened, std::string* error) {
+  unzFile zip = AsZip(opened);
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(zip, &global) != UNZ_OK) {
     unzClose(zip);
@@ -235,14 +258,7 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
   // job wrote itself: the checks for an existing file wait for that case.
   std::wstring api = ForFileApi(fullPath);
   bool exists = false;
-  if (!freshFolder) {
-    DWORD existing = GetFileAttributesW(api.c_str());
-    if (IsReadOnlyFile(existing)) {
-      *error = "a read-only file is in the way, kept as it is";
-      return EntryOutcome::kKeptReadOnly;
-    }
-    exists = existing != INVALID_FILE_ATTRIBUTES;
-  }
+  if (!freshFolder) exists = GetFileAttributesW(api.c_str()) != INVALID_FILE_ATTRIBUTES;
 
   int rc = unzOpenCurrentFile(zip);
   if (rc != UNZ_OK) {
@@ -255,14 +271,7 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
   std::wstring writePath = api;
   if (!exists) {
     file.Reset(CreateFileW(api.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, entry.attributes, nullptr));
-    if (!file && GetLastError() == ERROR_FILE_EXISTS) {
-      if (IsReadOnlyFile(GetFileAttributesW(api.c_str()))) {
-        unzCloseCurrentFile(zip);
-        *error = "a read-only file is in the way, kept as it is";
-        return EntryOutcome::kKeptReadOnly;
-      }
-      exists = true;
-    }
+    if (!file && GetLastError() == ERROR_FILE_EXISTS) exists = true;
   }
   if (exists) {
     writePath = ForFileApi(fullPath + kPartSuffix);
@@ -320,8 +329,19 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
   SetFileTime(file.Get(), times.creationTime ? &creation : nullptr, times.accessTime ? &access : nullptr,
               times.writeTime ? &write : nullptr);
   file.Reset();
-  if (writePath != api && !MoveFileExW(writePath.c_str(), api.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (writePath == api) return EntryOutcome::kWritten;
+  // A read-only file from an earlier package gets the update all the same:
+  // writable for the replace, which brings the entry's own attributes.
+  DWORD existing = GetFileAttributesW(api.c_str());
+  bool readOnly = IsReadOnlyFile(existing);
+  if (readOnly && !SetFileAttributesW(api.c_str(), WithoutReadOnly(existing))) {
+    *error = "a read-only file is in the way and cannot be made writable: " + base::ErrorText(GetLastError());
+    RemovePartFile(writePath);
+    return EntryOutcome::kLocalFault;
+  }
+  if (!MoveFileExW(writePath.c_str(), api.c_str(), MOVEFILE_REPLACE_EXISTING)) {
     *error = "the file cannot be replaced: " + base::ErrorText(GetLastError());
+    if (readOnly) SetFileAttributesW(api.c_str(), existing);
     RemovePartFile(writePath);
     return EntryOutcome::kLocalFault;
   }

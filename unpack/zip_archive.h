@@ -26,7 +26,7 @@ struct ZipEntry {
 // How writing one entry ended.
 enum class EntryOutcome {
   kWritten,       // the entry's data (CRC checked) or folder are in place
-  kKeptReadOnly,  // a read-only file from an earlier package stays as it is
+  kRefused,       // a name refused for safety: never written, and no later run could do better
   kArchiveFault,  // the archive's data are bad (damaged, CRC, encrypted, method)
   kLocalFault,    // this machine could not take it (file locked, disk, rights)
 };
@@ -42,6 +42,10 @@ class ZipArchive {
   // delete or change it while it is read. False when it is missing or no zip;
   // `error` then says which.
   bool Open(const std::wstring& path, std::string* error);
+  // The same for an archive the caller holds open (for reading, denying
+  // writers): a reader of its own over that very file, never reopened by
+  // name. `held` must stay open while this archive is open.
+  bool OpenHeld(void* held, std::string* error);
   void Close();
 
   // Entries the central directory declares (at most INT32_MAX).
@@ -53,14 +57,16 @@ class ZipArchive {
   // Writes the file entry `entry` (as ReadEntry gave it, from this archive
   // object or another one over the same file) to `fullPath`, whose folder
   // exists: the data in blocks, with the entry's attributes and times. A file
-  // that exists is replaced only once the new data are complete and their
-  // CRC checked (they go to a temporary name beside it first); a new file
-  // whose entry fails is removed again. `freshFolder` says that the folder
-  // was created by this unpacking job, so that only a file the job wrote
-  // itself can be in the way. `error` tells why an entry was not written.
+  // that exists, read-only or not, is replaced only once the new data are
+  // complete and their CRC checked (they go to a temporary name beside it
+  // first); a new file whose entry fails is removed again. `freshFolder` says
+  // that the folder was created by this unpacking job, so that only a file
+  // the job wrote itself can be in the way. `error` tells why an entry was
+  // not written.
   EntryOutcome Extract(const ZipEntry& entry, const std::wstring& fullPath, bool freshFolder, std::string* error);
 
  private:
+  bool Opened(void* zip, std::string* error);
   bool GoTo(int32_t index, std::string* error);
   bool GoToRecord(const ZipEntry& entry, std::string* error);
 

@@ -44,16 +44,25 @@ struct CachedZipFile {
 
 CachedZipFile* AsFile(voidpf stream) { return static_cast<CachedZipFile*>(stream); }
 
-voidpf ZCALLBACK OpenFile(voidpf, const void* filename, int mode) {
-  if (!filename || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
-  HANDLE handle = CreateFileW(static_cast<const wchar_t*>(filename), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+voidpf OpenReader(HANDLE handle) {
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   auto zip = std::make_unique<CachedZipFile>(handle);
   LARGE_INTEGER size;
   if (!GetFileSizeEx(handle, &size)) return nullptr;  // the owner closes the handle
   zip->size = static_cast<uint64_t>(size.QuadPart);
   return zip.release();
+}
+
+voidpf ZCALLBACK OpenFile(voidpf, const void* filename, int mode) {
+  if (!filename || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+  return OpenReader(CreateFileW(static_cast<const wchar_t*>(filename), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+voidpf ZCALLBACK OpenHeldFile(voidpf, const void* held, int mode) {
+  if (!held || (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ) return nullptr;
+  // Not by path: whatever now has the archive's name, this is the file that was held.
+  return OpenReader(ReOpenFile(const_cast<void*>(held), GENERIC_READ, FILE_SHARE_READ, 0));
 }
 
 uLong ZCALLBACK ReadFileFunc(voidpf, voidpf stream, void* buffer, uLong size) {
@@ -92,6 +101,11 @@ int ZCALLBACK CloseFile(voidpf, voidpf stream) {
 int ZCALLBACK TestError(voidpf, voidpf stream) { return AsFile(stream)->failed ? 1 : 0; }
 
 }  // namespace
+
+void FillCachedHeldFileFunc(zlib_filefunc64_def* io) {
+  FillCachedWin32FileFunc(io);
+  io->zopen64_file = OpenHeldFile;
+}
 
 void FillCachedWin32FileFunc(zlib_filefunc64_def* io) {
   io->zopen64_file = OpenFile;

@@ -4,6 +4,7 @@
 
 #include "base/log.h"
 #include "base/start_process.h"
+#include "base/verified_start.h"
 #include "workflow/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
@@ -18,12 +19,21 @@ namespace {
 
 // Without a shell name the shell's path is the install folder itself, and
 // "starting" it would open a file-browser window on the player's desktop.
-void StartShell(const InstallConfig& config, const std::wstring& params) {
+// The shell was checked when it was downloaded, minutes ago, and may be
+// started elevated: it is checked again from a file held against writers
+// until it has started. False, with the reason, when it is not the
+// published shell; nothing is started then.
+bool StartShell(const InstallConfig& config, const std::wstring& params, std::string* error) {
   if (config.weiduanShell.empty()) {
     Log("no micro-client shell configured, not started");
-    return;
+    return true;
   }
-  StartProcess(config.GetWeiduanShellPath(), params, config.weiduanNeedAdmin, SW_SHOW);
+  bool refused = false;
+  if (StartIfSha256(config.GetWeiduanShellPath(), config.weiduanSha256, params, config.weiduanNeedAdmin, SW_SHOW, error,
+                    &refused))
+    return true;
+  Log("the micro-client shell is not started: %s", error->c_str());
+  return !refused;
 }
 
 }  // namespace
@@ -36,13 +46,20 @@ void LoadState::Update() {
 
   const InstallConfig& config = *context->config;
   const std::wstring shellPath = config.GetWeiduanShellPath();
+  std::string shellError;
   if (config.userInfo.empty()) {
     // No user to log in: only the micro-client shell, with the platform word.
-    StartShell(config, launch::ShellParams(config.platform, false, L""));
+    if (!StartShell(config, launch::ShellParams(config.platform, false, L""), &shellError)) {
+      RefuseShell(shellError);
+      return;
+    }
   } else {
     // One key for both programs, so the shell can recognise the game it started.
     const std::wstring cmdKey = base::ToWide(base::TimestampText());
-    if (config.weiduanShortcut) StartShell(config, launch::ShellParams(config.platform, true, cmdKey));
+    if (config.weiduanShortcut && !StartShell(config, launch::ShellParams(config.platform, true, cmdKey), &shellError)) {
+      RefuseShell(shellError);
+      return;
+    }
     const QosReporter& qos = context->qos ? *context->qos : TheQosReporter();
     std::wstring params = launch::GameParams(config.userInfo, shellPath, cmdKey,
                                              base::ToWide(launch::QosTail(qos.qosStartAt, qos.sQosSeq)));
@@ -54,4 +71,9 @@ void LoadState::Update() {
       reportQos(27, "LaunchGameFailed");
   }
   TransitionTo<CompleteState>(context, true);
+}
+
+void LoadState::RefuseShell(const std::string& error) {
+  std::string text = Log("下载微端失败！[error:%s]", error.c_str());
+  TransitionTo<ErrorState>(context, text);
 }

@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 #include "workflow/state.h"
 
 // Starts the game client and/or the micro-client shell, then completes the run.
@@ -8,5 +10,8 @@ class LoadState : public State {
   void Update() override;
 
  private:
+  // The shell is not the published one: the micro-client's error, nothing started.
+  void RefuseShell(const std::string& error);
+
   bool started = false;
 };

@@ -18,7 +18,8 @@
 DWORD WINAPI ChecksumWorker(LPVOID param) {
   std::unique_ptr<std::shared_ptr<ChecksumJob>> hold(static_cast<std::shared_ptr<ChecksumJob>*>(param));
   ChecksumJob& job = **hold;
-  job.ok = Sha256OfFile(job.path, &job.digest, &job.error, [&job](int64_t done, int64_t total) {
+  job.ok = Sha256OfOpenFile(job.archive->Get(), base::Utf8(job.path), &job.digest, &job.error,
+                           [&job](int64_t done, int64_t total) {
     job.total.exchange(total > 0 ? total : 1);
     job.done.exchange(done);
     return !job.stop.load();
@@ -49,6 +50,13 @@ void PkgChecksumState::Start() {
   if (context->page) context->page->SetStatusText(L"正在校验客户端资源，请稍后...");
   Log("enter PkgChecksumState");
   job->path = context->config->GetPkgDownloadPath();
+  // Held from here to the end of the unpacking: what is hashed is what is unpacked.
+  job->archive = HoldArchive(job->path);
+  if (!*job->archive) {
+    job->error = "cannot open " + base::Utf8(job->path) + ": " + base::ErrorText(GetLastError());
+    job->finished.exchange(true);
+    return;
+  }
   // Hashing a large package takes seconds: off the timer thread, so the page keeps painting.
   auto* workerRef = new std::shared_ptr<ChecksumJob>(job);
   base::UniqueHandle thread(CreateThread(nullptr, 0, ChecksumWorker, workerRef, 0, nullptr));
@@ -75,6 +83,7 @@ void PkgChecksumState::Finish() {
   // be unpacked or resumed by a later run: the archive and its resume record
   // go together.
   std::wstring archive = config.GetPkgDownloadPath();
+  job->archive.reset();  // our own hold would keep it from being deleted
   for (const std::wstring& file : {archive, ResumeRecordPath(archive)}) {
     if (DeleteFileW(file.c_str())) continue;
     DWORD code = GetLastError();
@@ -100,4 +109,4 @@ void PkgChecksumState::OnFailed(const std::string& error) {
   TransitionTo<ErrorState>(ctx, text);
 }
 
-void PkgChecksumState::NextState() { TransitionTo<PkgDecompressState>(context); }
+void PkgChecksumState::NextState() { TransitionTo<PkgDecompressState>(context, job->archive); }

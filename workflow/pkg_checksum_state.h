@@ -7,12 +7,14 @@
 #include <string>
 
 #include "base/digest_text.h"
+#include "workflow/held_archive.h"
 #include "workflow/state.h"
 
 // What the hashing worker shares with the state that polls it; both hold a
 // reference, so the record outlives whichever lets go last.
 struct ChecksumJob {
   std::wstring path;
+  HeldArchive archive;  // opened by the state before the worker starts
   std::atomic<int64_t> done{0};
   std::atomic<int64_t> total{1};
   std::atomic<bool> stop{false};      // set by the state when it goes away early

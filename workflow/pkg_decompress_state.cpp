@@ -46,7 +46,8 @@ DWORD WINAPI DecompressWorker(LPVOID param) {
     }
     if (job.stepHook) job.stepHook();
   };
-  UnpackOutcome outcome = UnpackPackage(job.archivePath, job.targetDir, job.workers, callbacks);
+  UnpackOutcome outcome =
+      UnpackHeldPackage(job.archive->Get(), job.archivePath, job.targetDir, job.workers, callbacks);
   if (outcome.archiveIsZip)
     Log("DecompressWorker: %d of %d entries unpacked", static_cast<int>(outcome.count - outcome.failed - outcome.skipped),
         static_cast<int>(outcome.count));
@@ -61,8 +62,10 @@ DWORD WINAPI DecompressWorker(LPVOID param) {
   return 0;
 }
 
-PkgDecompressState::PkgDecompressState(LauncherContext* context)
-    : State(context), job(std::make_shared<DecompressJob>()) {}
+PkgDecompressState::PkgDecompressState(LauncherContext* context, HeldArchive archive)
+    : State(context), job(std::make_shared<DecompressJob>()) {
+  job->archive = std::move(archive);
+}
 
 void PkgDecompressState::Update() {
   if (!started) {
@@ -84,6 +87,7 @@ void PkgDecompressState::Start() {
   Log("enter DecompressState");
   InstallConfig& config = *context->config;
   job->archivePath = config.GetPkgDownloadPath();
+  if (!job->archive || !*job->archive) job->archive = HoldArchive(job->archivePath);
   job->targetDir = config.installDir;
   job->progress = 0;
   job->total = 1;
@@ -104,6 +108,8 @@ void PkgDecompressState::Start() {
 void PkgDecompressState::Finish() {
   InstallConfig& config = *context->config;
   std::wstring archive = config.GetPkgDownloadPath();
+  // The worker has let go of it; so do we, before the archive is deleted.
+  job->archive.reset();
   int32_t failed = job->failedEntries.load();
   if (job->archiveIsZip && failed > 0) {
     // The installation is not current: keep the archive (and "pkg.ver"), so

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "workflow/held_archive.h"
 #include "workflow/state.h"
 
 // What the unpacking worker shares with the state that polls it. The state
@@ -15,14 +16,15 @@
 struct DecompressJob {
   std::wstring targetDir;    // install folder, ending with a backslash
   std::wstring archivePath;  // the downloaded package
+  HeldArchive archive;       // the package, held open until the state has finished
   unsigned workers = 0;      // unpacking threads; 0 lets the package's size decide
   std::atomic<int32_t> total{1};
   std::atomic<int32_t> progress{0};
   // Set before `total` first changes: the archive could be read as a zip.
   std::atomic<bool> archiveIsZip{false};
   // Set before `progress` reaches `total`: entries that could not be written
-  // (a read-only file kept from an earlier package is no failure), and
-  // whether any of them failed on the archive's own data.
+  // (a read-only file from an earlier package that cannot be replaced is
+  // one), and whether any of them failed on the archive's own data.
   std::atomic<int32_t> failedEntries{0};
   std::atomic<bool> archiveFault{false};
   // Tests only: called on the worker when it starts and after each entry's
@@ -37,7 +39,9 @@ DWORD WINAPI DecompressWorker(LPVOID param);
 // Unpacks the downloaded package on a worker thread, then records its version.
 class PkgDecompressState : public State {
  public:
-  explicit PkgDecompressState(LauncherContext* context);
+  // `archive`: the package as the checksum step held it; without it the
+  // state holds the package itself.
+  explicit PkgDecompressState(LauncherContext* context, HeldArchive archive = nullptr);
   void Update() override;
   virtual void NextState();
 

@@ -10,6 +10,7 @@
 #include "base/text.h"
 #include "game_publication.h"
 #include "support/game_server.h"
+#include "support/installation.h"
 #include "test_game.h"
 
 namespace e2e {
@@ -91,6 +92,9 @@ TEST_F(FirstRun, UpdateEndsTheRunningGameReplacesItAndStartsTheNewOne) {
   std::string older = "104";
   PrepareInstallFolder(&older);
   ASSERT_TRUE(base::WriteWholeFile(InstallDir() + L"game\\old-only.txt", "kept"));
+  // The first package made its data read-only; the update replaces it all the same.
+  ASSERT_TRUE(base::WriteWholeFile(InstallDir() + L"game\\data.bin", "old data"));
+  ASSERT_TRUE(SetFileAttributesW((InstallDir() + L"game\\data.bin").c_str(), FILE_ATTRIBUTE_READONLY));
   std::wstring game = InstallDir() + L"game\\game.exe";
   LauncherRun running;
   ASSERT_TRUE(StartStayingGame(running, game));
@@ -137,6 +141,31 @@ TEST_F(FirstRun, UpToDateInstallStartsTheGameWithoutDownloading) {
   std::vector<int> ids = ReportIds();
   EXPECT_TRUE(Has(ids, 25) && Has(ids, 26));
   EXPECT_FALSE(Has(ids, 20) || Has(ids, 10));
+}
+
+TEST_F(FirstRun, AnEarlierLaunchersInstallationIsAdoptedAndKeepsWorking) {
+  // Made before installations were recorded: no id, no record.
+  std::string current = "105";
+  PrepareInstallFolder(&current, false);
+  PublishServerVersion("105");
+  PublishPackage(105);
+  PublishConfig();
+  std::wstring game = InstallDir() + L"game\\game.exe";
+  for (size_t runs = 1; runs <= 2; ++runs) {
+    SCOPED_TRACE(runs);
+    RunResult run = RunLauncher(L"vorn-pc-tok.exe");
+    ASSERT_TRUE(run.ended);
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(ChosenDir(run.log), InstallDir()) << run.log;
+    EXPECT_EQ(run.log.find(" not used: "), std::string::npos) << run.log;
+    ASSERT_TRUE(WaitForStarts(game, runs, kStartTimeoutMs)) << run.log;
+  }
+  EXPECT_TRUE(gameserver::Requests(PackagePath(105)).empty());
+  // Adopted: the folder now carries an id, and the user's record names both.
+  std::string id = RecordedInstallId(wideInstallName);
+  EXPECT_EQ(id.size(), 32u);
+  EXPECT_EQ(ReadFileBytes(InstallDir() + L"install.id"), id);
+  EXPECT_EQ(RecordedInstallDir(wideInstallName), InstallDir());
 }
 
 TEST_F(FirstRun, MicroClientModeStartsTheShellFirstWithTheSameKey) {

@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "support/game_server.h"
 #include "test_game.h"
+#include "support/installation.h"
 #include "support/zip_writer.h"
 
 namespace e2e {
@@ -50,6 +51,7 @@ void WorkflowTest::SetUp() {
   RemoveTree(L"D:\\" + wideInstallName);
   RemoveTree(InstallDir().substr(0, InstallDir().size() - 1));
   DeleteRegistryTree(HKEY_CLASSES_ROOT, wideInstallName);
+  ForgetInstallation(wideInstallName);
   DeleteFileW((TempFolder() + L"/vorn-logo.png").c_str());
 
   gameExe = ReadFileBytes(TestGameExe());
@@ -71,7 +73,10 @@ void WorkflowTest::SetUp() {
   ASSERT_TRUE(gameserver::Publish("/" + installName + "/logo.png", logoBytes));
 }
 
-void WorkflowTest::TearDown() { DeleteRegistryTree(HKEY_CLASSES_ROOT, wideInstallName); }
+void WorkflowTest::TearDown() {
+  DeleteRegistryTree(HKEY_CLASSES_ROOT, wideInstallName);
+  ForgetInstallation(wideInstallName);
+}
 
 void WorkflowTest::PublishConfig() {
   std::string text = "[common]\n";
@@ -116,7 +121,7 @@ std::wstring WorkflowTest::InstallDir() const {
   return RoamingAppData() + L"\\" + wideInstallName + L"\\";
 }
 
-void WorkflowTest::PrepareInstallFolder(const std::string* localVersion) {
+void WorkflowTest::PrepareInstallFolder(const std::string* localVersion, bool recorded) {
   std::wstring dir = InstallDir();
   ASSERT_EQ(base::CreateDirectoryTree(dir + L"game"), 0u);
   ASSERT_TRUE(base::WriteWholeFile(dir + L"game\\game.exe", gameExe));
@@ -124,6 +129,7 @@ void WorkflowTest::PrepareInstallFolder(const std::string* localVersion) {
   if (localVersion) {
     ASSERT_TRUE(base::WriteWholeFile(dir + L"pkg.ver", *localVersion));
   }
+  if (recorded) RecordInstallation(wideInstallName, dir);
 }
 
 RunResult WorkflowTest::Run(const std::wstring& exeName, const std::wstring& commandLine,

@@ -58,9 +58,11 @@ class WorkflowTest : public ::testing::Test {
 
   // The install folder as the launcher will pick it (an existing folder under
   // the application data), made beforehand with a local version file when
-  // `localVersion` is given and with the game client and shell in place.
+  // `localVersion` is given and with the game client and shell in place;
+  // `recorded`: with the id and user's record that this launcher keeps of
+  // its installations (an earlier launcher kept none).
   std::wstring InstallDir() const;
-  void PrepareInstallFolder(const std::string* localVersion);
+  void PrepareInstallFolder(const std::string* localVersion, bool recorded = true);
 
   // Copies the launcher (or `exePath`) as `exeName` into a scratch folder
   // (`launcherDir`), with `besideLauncher`, and runs it to its end, pressing

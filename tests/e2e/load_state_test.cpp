@@ -7,10 +7,12 @@
 #include <cstdlib>
 
 #include "workflow/terminal_states.h"
+#include "base/sha256.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "state_driver.h"
 #include "support/game_server.h"
+#include "support/files.h"
 #include "support/log_reader.h"
 #include "test_game.h"
 #include "workflow/load_state.h"
@@ -199,4 +201,54 @@ TEST(LoadState, ReportsLaunchStartAndOkOrFailed) {
     EXPECT_TRUE(e2e::QosEventsAt("/qos/zip-launch-nouser", 1, 1500).empty());
   }
   TheQosReporter().url.clear();
+}
+
+// The shell was checked when it was downloaded; by the launch it may have been
+// replaced (another account, or malware of the player's own that waited for
+// the elevated start). It is hashed again right before it starts.
+TEST(LoadState, AShellThatIsNoLongerThePublishedOneStartsNothing) {
+  struct Row {
+    const char* what;
+    std::wstring userInfo;
+    bool shellReplaced;
+  } rows[] = {
+      {"with a user, shell replaced", L"uid=1", true},
+      {"without a user, shell replaced", L"", true},
+      {"with a user, shell as published", L"uid=1", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Launch l(L"load-shell-checked");
+    l.config.userInfo = row.userInfo;
+    l.config.weiduanShortcut = true;
+    l.config.weiduanNeedAdmin = true;
+    l.PlacePrograms();
+    Sha256Digest digest;
+    std::string error;
+    ASSERT_TRUE(Sha256OfFile(l.Shell(), &digest, &error)) << error;
+    l.config.weiduanSha256 = Sha256Text(digest);
+    if (row.shellReplaced) {
+      std::string bytes = support::ReadFileBytes(l.Shell());
+      bytes.back() ^= 1;
+      ASSERT_TRUE(support::WriteFileBytes(l.Shell(), bytes));
+    }
+    ASSERT_TRUE(l.RunUntilReplaced(new LoadState(&l.context), 5000));
+    if (!row.shellReplaced) {
+      EXPECT_NE(dynamic_cast<CompleteState*>(l.context.state.get()), nullptr);
+      EXPECT_TRUE(e2e::WaitForStarts(l.Shell(), 1, kStartTimeoutMs));
+      EXPECT_TRUE(e2e::WaitForStarts(l.Game(), 1, kStartTimeoutMs));
+      continue;
+    }
+    auto* refused = dynamic_cast<ErrorState*>(l.context.state.get());
+    ASSERT_NE(refused, nullptr);
+    EXPECT_EQ(refused->Message().rfind("下载微端失败！[error:checksum mismatch, expected " + l.config.weiduanSha256 +
+                                           ", got ",
+                                       0),
+              0u)
+        << refused->Message();
+    Sleep(1000);
+    EXPECT_TRUE(e2e::RecordedStarts(l.Shell()).empty());
+    EXPECT_TRUE(e2e::RecordedStarts(l.Game()).empty());
+    EXPECT_EQ(support::ReadTestLog().find("StartProcess exepath="), std::string::npos);
+  }
 }

@@ -7,6 +7,8 @@
 #include <memory>
 
 #include "base/fs.h"
+#include "base/handles.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "state_driver.h"
 #include "support/game_server.h"
@@ -17,6 +19,7 @@
 #include "support/zip_writer.h"
 #include "test_game.h"
 #include "workflow/load_state.h"
+#include "workflow/pkg_checksum_state.h"
 #include "workflow/pkg_decompress_state.h"
 
 using support::BuildZip;
@@ -183,7 +186,7 @@ TEST(PkgDecompress, Zip64ArchiveUnpacks) {
   EXPECT_NE(support::ReadTestLog().find("3 of 3 entries unpacked"), std::string::npos) << support::ReadTestLog();
 }
 
-TEST(PkgDecompress, ReadOnlyFileOfAFirstPackageSurvivesTheSecond) {
+TEST(PkgDecompress, AnUpdateReplacesAReadOnlyFileOfTheFirstPackage) {
   Unpack u(L"unzip-readonly");
   ZipItem ro = FileItem("vorn/config.ini", "first");
   ro.externalAttributes = 0x81240000;
@@ -191,24 +194,58 @@ TEST(PkgDecompress, ReadOnlyFileOfAFirstPackageSurvivesTheSecond) {
   u.config.serverVersion = "104";
   ASSERT_TRUE(u.Run());
   ASSERT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "104");
+  ASSERT_TRUE(Attributes(u.Inst(L"vorn\\config.ini")) & FILE_ATTRIBUTE_READONLY);
 
-  Unpack second(L"unzip-readonly-2");
+  // Each row: the second package's entry, and the attributes it leaves.
+  struct Row {
+    const char* what;
+    uint32_t external;
+    bool readOnlyAfter;
+  } rows[] = {
+      {"a writable entry", 0x81A40000, false},
+      {"a read-only entry again", 0x81240000, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Unpack second(L"unzip-readonly-2");
+    second.config.installDir = u.config.installDir;
+    ZipItem update = FileItem("vorn/config.ini", std::string("second, ") + row.what);
+    update.externalAttributes = row.external;
+    second.PutArchive({update, FileItem("vorn/data.bin", "second data")});
+    ASSERT_TRUE(second.Run());
+    EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\config.ini")), std::string("second, ") + row.what);
+    EXPECT_EQ((Attributes(u.Inst(L"vorn\\config.ini")) & FILE_ATTRIBUTE_READONLY) != 0, row.readOnlyAfter);
+    EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\data.bin")), "second data");
+    EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
+    EXPECT_NE(support::ReadTestLog().find("2 of 2 entries unpacked"), std::string::npos) << support::ReadTestLog();
+  }
+}
+
+TEST(PkgDecompress, AReadOnlyFileThatCannotBeReplacedKeepsTheVersion) {
+  Unpack u(L"unzip-readonly-held");
+  ZipItem ro = FileItem("vorn/config.ini", "first");
+  ro.externalAttributes = 0x81240000;
+  u.PutArchive({ro});
+  u.config.serverVersion = "104";
+  ASSERT_TRUE(u.Run());
+  std::wstring file = u.Inst(L"vorn\\config.ini");
+  // Held by a program that lets nobody delete or rename it.
+  base::UniqueFile held(CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(held);
+  Unpack second(L"unzip-readonly-held-2");
   second.config.installDir = u.config.installDir;
-  second.PutArchive({FileItem("vorn/config.ini", "second"), FileItem("vorn/data.bin", "second data")});
+  second.PutArchive({FileItem("vorn/config.ini", "second")});
   ASSERT_TRUE(second.Run());
-  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\config.ini")), "first");
-  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\data.bin")), "second data");
-  // The version is recorded all the same, so the package is not fetched again.
-  EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
-  std::string log = support::ReadTestLog();
-  EXPECT_NE(log.find("entry vorn/config.ini skipped: a read-only file is in the way, kept as it is"),
-            std::string::npos)
-      << log;
-  EXPECT_NE(log.find("1 of 2 entries unpacked"), std::string::npos) << log;
+  held.Reset();
+  EXPECT_EQ(support::ReadFileBytes(file), "first");
+  EXPECT_TRUE(Attributes(file) & FILE_ATTRIBUTE_READONLY) << "left as it was";
+  EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "104") << "the next run tries again";
+  EXPECT_TRUE(base::PathExists(second.Archive()));
+  EXPECT_NE(support::ReadTestLog().find("entry vorn/config.ini failed: "), std::string::npos) << support::ReadTestLog();
 }
 
 // The same name twice in one package, in a folder the step creates: the
-// second copy replaces the first, unless the first was made read-only.
+// second copy replaces the first, also when the first was made read-only.
 TEST(PkgDecompress, RepeatedNamesInAFreshFolderFollowTheReplaceRules) {
   Unpack u(L"unzip-repeated");
   ZipItem ro = FileItem("fresh/locked.ini", "first");
@@ -217,12 +254,11 @@ TEST(PkgDecompress, RepeatedNamesInAFreshFolderFollowTheReplaceRules) {
                 FileItem("fresh/locked.ini", "second"), FileItem("FRESH/Sub/b.txt", "b")});
   ASSERT_TRUE(u.Run());
   EXPECT_EQ(support::ReadFileBytes(u.Inst(L"fresh\\a.txt")), "two");
-  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"fresh\\locked.ini")), "first");
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"fresh\\locked.ini")), "second");
   EXPECT_EQ(support::ReadFileBytes(u.Inst(L"fresh\\sub\\b.txt")), "b");
   std::string log = support::ReadTestLog();
-  EXPECT_NE(log.find("entry fresh/locked.ini skipped: a read-only file is in the way"), std::string::npos) << log;
-  EXPECT_NE(log.find("4 of 5 entries unpacked"), std::string::npos) << log;
-  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105") << "a kept read-only file is no failure";
+  EXPECT_NE(log.find("5 of 5 entries unpacked"), std::string::npos) << log;
+  EXPECT_EQ(e2e::ReadFileBytes(u.config.GetPkgVerPath()), "105");
 }
 
 namespace {
@@ -457,7 +493,7 @@ std::vector<ZipItem> SpreadPackage(std::vector<std::pair<std::wstring, std::stri
   add("pack/big2.bin", std::string(6u << 20, 'M'));
   items.push_back(FileItem("pack/locked.ini", "second"));
   items.push_back(FileItem("PACK/Again.txt", "two"));
-  expected->emplace_back(L"pack\\locked.ini", "first and read-only");
+  expected->emplace_back(L"pack\\locked.ini", "second");
   expected->emplace_back(L"pack\\again.txt", "two");
   return items;
 }
@@ -488,8 +524,7 @@ TEST(PkgDecompress, SeveralWorkersWriteEveryEntryAndTheBarOnlyMovesForward) {
     last = step.first;
   }
   std::string log = support::ReadTestLog();
-  EXPECT_NE(log.find("entry pack/locked.ini skipped: a read-only file is in the way"), std::string::npos) << log;
-  std::string unpacked = std::to_string(items.size() - 1) + " of " + std::to_string(items.size()) + " entries unpacked";
+  std::string unpacked = std::to_string(items.size()) + " of " + std::to_string(items.size()) + " entries unpacked";
   EXPECT_NE(log.find(unpacked), std::string::npos) << log;
   EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
   EXPECT_FALSE(base::PathExists(u.Archive()));
@@ -513,4 +548,38 @@ TEST(PkgDecompress, FailuresOnAnyWorkerKeepTheInstallationFromBeingCurrent) {
   EXPECT_FALSE(base::PathExists(u.config.GetPkgVerPath()));
   EXPECT_TRUE(base::PathExists(u.Archive()));
   EXPECT_EQ(support::ReadFileBytes(u.Inst(L"pack\\big2.bin")), std::string(6u << 20, 'M'));
+}
+
+// Route of attack: the package is swapped between its hashing and its
+// unpacking. The checksum step holds the archive from its hash on and hands
+// that very file to the unpacking; nobody can write, rename or delete it meanwhile.
+TEST(PkgDecompress, TheHashedArchiveIsHeldUntilItIsUnpacked) {
+  Unpack u(L"unzip-held");
+  u.PutArchive({FileItem("vorn/game.exe", "the published game")});
+  Sha256Digest digest;
+  std::string error;
+  ASSERT_TRUE(Sha256OfFile(u.Archive(), &digest, &error)) << error;
+  u.config.pkgSha256 = Sha256Text(digest);
+  ASSERT_TRUE(u.RunUntilReplaced(new PkgChecksumState(&u.context), kRunTimeoutMs));
+  State* unpacking = u.context.state.get();
+  ASSERT_NE(dynamic_cast<PkgDecompressState*>(unpacking), nullptr);
+
+  base::UniqueFile writer(CreateFileW(u.Archive().c_str(), GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+  EXPECT_FALSE(writer);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+  std::wstring aside = u.Archive() + L".aside";
+  EXPECT_FALSE(MoveFileW(u.Archive().c_str(), aside.c_str()));
+  EXPECT_FALSE(DeleteFileW(u.Archive().c_str()));
+
+  DWORD start = GetTickCount();
+  while (u.context.state.get() == unpacking && GetTickCount() - start < kRunTimeoutMs) {
+    unpacking->Update();
+    if (u.context.state.get() == unpacking) Sleep(5);
+  }
+  ASSERT_NE(dynamic_cast<LoadState*>(u.context.state.get()), nullptr);
+  EXPECT_EQ(support::ReadFileBytes(u.Inst(L"vorn\\game.exe")), "the published game");
+  EXPECT_FALSE(base::PathExists(u.Archive())) << "let go of before it is deleted";
+  EXPECT_EQ(support::ReadFileBytes(u.config.GetPkgVerPath()), "105");
 }

@@ -3,7 +3,9 @@
 
 #include "base/fs.h"
 #include "base/text.h"
+#include "support/files.h"
 #include "support/launcher_harness.h"
+#include "test_game.h"
 #include "support/log_reader.h"
 #include "support/scratch_folder.h"
 
@@ -140,4 +142,53 @@ TEST(StartUp, WebLaunchOfARunCopyKeepsTheTokenFromTheName) {
   EXPECT_TRUE(support::LogContains("user token: [tok]\n"));
   EXPECT_FALSE(support::LogContains("user info: ["));
   EXPECT_FALSE(base::PathExists(dir + L"\\vorn-pc-tok.run.run.exe"));
+}
+
+// Route of attack: a file named like the web launch's copy, put beside the
+// launcher beforehand, that the copy cannot replace.
+TEST(StartUp, WebLaunchStartsNoPlantedCopyItCannotReplace) {
+  struct Row {
+    const char* what;
+    bool running;  // else another process has it open for reading
+  } rows[] = {
+      {"held open for reading", false},
+      {"running", true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    support::KillProcessesNamed(L"vorn-pc.run.exe");
+    std::wstring dir = support::ScratchDir(L"web planted");
+    std::wstring planted = dir + L"\\vorn-pc.run.exe";
+    ASSERT_TRUE(e2e::PlaceTestGame(planted));
+    std::string bytes = support::ReadFileBytes(planted);
+    base::UniqueFile holder;
+    LauncherRun plantedRun;
+    if (row.running) {
+      ASSERT_TRUE(e2e::StartStayingGame(plantedRun, planted));
+      ASSERT_TRUE(e2e::WaitForStarts(planted, 1, 20000));
+    } else {
+      holder.Reset(CreateFileW(planted.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+    size_t startsBefore = e2e::RecordedStarts(planted).size();
+
+    LauncherRun run;
+    ASSERT_TRUE(run.Start(dir, L"vorn-pc.exe", L"vorn://launch/?uid=1/")) << run.StartFailure();
+    DWORD code = 1;
+    std::vector<std::wstring> boxes = run.RunToEnd(30000, &code);
+    EXPECT_EQ(code, 0u);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(base::Utf8(boxes[0]).rfind("启动程序准备失败，请重新下载再重试！[error:copy to " + base::Utf8(planted) +
+                                             " failed: ",
+                                         0),
+              0u)
+        << base::Utf8(boxes[0]);
+    Sleep(1000);
+    EXPECT_EQ(e2e::RecordedStarts(planted).size(), startsBefore);
+    EXPECT_EQ(support::ProcessesNamed(L"vorn-pc.run.exe").size(), row.running ? 1u : 0u);
+    EXPECT_FALSE(support::LogContains("StartProcess exepath="));
+    plantedRun.WaitExit(0);
+    holder.Reset();
+    support::KillProcessesNamed(L"vorn-pc.run.exe");
+    EXPECT_EQ(support::ReadFileBytes(planted), bytes);
+  }
 }

@@ -11,10 +11,14 @@
 #include "base/fs.h"
 #include "base/handles.h"
 #include "base/text.h"
+#include "support/files.h"
+#include "support/installation.h"
 #include "support/launcher_harness.h"
 #include "support/log_reader.h"
 #include "support/registry.h"
+#include "support/remove_tree.h"
 #include "support/scratch_folder.h"
+#include "test_game.h"
 
 using support::LauncherRun;
 
@@ -54,6 +58,8 @@ struct FakeInstall {
     const wchar_t name[] = L"Vorn Game";
     RegSetValueExW(key.Get(), L"DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name),
                    sizeof name - sizeof(wchar_t));
+    // The launcher's own mark: the install id and the user's record of the folder.
+    support::RecordInstallation(kEntry, dir + L"\\");
     if (!withIni) return;
     std::string linkText = linkLine ? linkLine : "desktopLink=" + base::Utf8(link);
     base::WriteWholeFile(dir + L"\\Uninstall.ini",
@@ -61,6 +67,7 @@ struct FakeInstall {
                              "\r\nregPath=" + base::Utf8(regPath) + "\r\n");
   }
   ~FakeInstall() {
+    support::ForgetInstallation(kEntry);
     RegDeleteKeyW(HKEY_CURRENT_USER, (kRegPath + L"\\" + kEntry).c_str());
     DeleteFileW(link.c_str());
   }
@@ -121,6 +128,7 @@ TEST_F(Uninstall, TwoStagesRemoveFolderShortcutAndEntry) {
   EXPECT_TRUE(base::DirectoryExists(install.dir.substr(0, install.dir.rfind(L'\\'))));
   EXPECT_FALSE(base::PathExists(install.link));
   EXPECT_FALSE(KeyExists());
+  EXPECT_TRUE(support::RecordedInstallDir(kEntry).empty()) << "the record goes with the folder";
   std::string log = support::ReadLog();
   EXPECT_NE(log.find("从temp拉起的uninstall，开始真正的删除操作"), std::string::npos) << log;
   EXPECT_NE(log.find("删除installpath result: " + base::ErrorText(0) + "\n"), std::string::npos) << log;
@@ -287,6 +295,89 @@ TEST_F(Uninstall, AnUnquotedCommandWithBlanksStillStartsTheFirstStage) {
   ASSERT_TRUE(support::WaitForLog("删除注册表", 30000)) << support::ReadLog();
   ASSERT_TRUE(support::WaitNoProcessNamed(kSecondStage, 30000));
   EXPECT_FALSE(base::PathExists(install.dir)) << support::ReadLog();
+  EXPECT_FALSE(base::PathExists(install.link));
+  EXPECT_FALSE(KeyExists());
+}
+
+// Route of attack: a folder with the installation's name and an Uninstall.ini
+// (planted, or one the launcher itself once wrote into a folder not its own)
+// that this user's launcher never recorded, or whose id is not the recorded one.
+TEST_F(Uninstall, AFolderWithoutTheUsersRecordAndIdIsLeftAlone) {
+  struct Row {
+    const char* what;
+    const char* reason;
+    void (*spoil)(const FakeInstall&);
+  } rows[] = {
+      {"no record", "no install record of this user names it",
+       [](const FakeInstall&) { support::ForgetInstallation(kEntry); }},
+      {"the record names another folder", "the install record names D:\\VornE2EUninstall\\",
+       [](const FakeInstall&) {
+         base::CreateDirectoryTree(L"D:\\VornE2EUninstall");
+         support::RecordInstallation(kEntry, L"D:\\VornE2EUninstall\\");
+       }},
+      {"another id in the folder", "its install id does not match the record",
+       [](const FakeInstall& f) { base::WriteWholeFile(f.dir + L"\\install.id", std::string(32, 'f')); }},
+      {"no id in the folder", "its install id does not match the record",
+       [](const FakeInstall& f) { DeleteFileW((f.dir + L"\\install.id").c_str()); }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    FakeInstall install(L"uninstall unrecorded");
+    row.spoil(install);
+    LauncherRun run;
+    DWORD code = 1;
+    ASSERT_TRUE(RunSecondStage(run, install.dir, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(LastLogLine(), "uninstall refused for " + base::Utf8(install.dir) + ": " + row.reason)
+        << support::ReadLog();
+    EXPECT_TRUE(install.Untouched());
+    support::RemoveTree(L"D:\\VornE2EUninstall");
+  }
+}
+
+// Route of attack: a program put into the temporary folder under the second
+// stage's name beforehand, held open so that the first stage cannot replace it.
+TEST_F(Uninstall, APlantedSecondStageThatCannotBeReplacedIsNotStarted) {
+  FakeInstall install(L"uninstall planted copy");
+  ASSERT_TRUE(e2e::PlaceTestGame(TempCopy()));
+  std::string bytes = support::ReadFileBytes(TempCopy());
+  base::UniqueFile holder(CreateFileW(TempCopy().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+  ASSERT_TRUE(holder);
+  LauncherRun first;
+  ASSERT_TRUE(first.Start(install.dir, L"Uninstall.exe")) << first.StartFailure();
+  DWORD code = 1;
+  ASSERT_TRUE(first.WaitExit(20000, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(LastLogLine().rfind("the second stage is not started: copy to " + base::Utf8(TempCopy()) + " failed: ", 0),
+            0u)
+      << support::ReadLog();
+  Sleep(1000);
+  EXPECT_TRUE(e2e::RecordedStarts(TempCopy()).empty());
+  EXPECT_TRUE(support::ProcessesNamed(kSecondStage).empty());
+  EXPECT_TRUE(install.Untouched());
+  holder.Reset();
+  EXPECT_EQ(support::ReadFileBytes(TempCopy()), bytes);
+  DeleteFileW(TempCopy().c_str());
+}
+
+TEST_F(Uninstall, AFolderInUseAsAProgramsCurrentFolderStaysWholeButNotShortcutAndEntry) {
+  // The micro-client shell started from its shortcut works in the install folder.
+  FakeInstall install(L"uninstall current folder of another");
+  std::wstring program = support::ScratchDir(L"uninstall other program") + L"\\shell.exe";
+  ASSERT_TRUE(e2e::PlaceTestGame(program));
+  LauncherRun shell;
+  ASSERT_TRUE(shell.StartExisting(program, L"--stay", install.dir)) << shell.StartFailure();
+  ASSERT_TRUE(e2e::WaitForStarts(program, 1, 20000));
+  LauncherRun run;
+  DWORD code = 1;
+  ASSERT_TRUE(RunSecondStage(run, install.dir, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(support::LogContains("删除installpath result: " + base::ErrorText(ERROR_SHARING_VIOLATION) + "\n"))
+      << support::ReadLog();
+  EXPECT_TRUE(base::PathExists(install.dir + L"\\bin\\game.exe"));
+  EXPECT_TRUE(base::PathExists(install.dir + L"\\data\\maps\\a.map"));
+  EXPECT_FALSE(support::RecordedInstallDir(kEntry).empty()) << "kept while the folder is";
   EXPECT_FALSE(base::PathExists(install.link));
   EXPECT_FALSE(KeyExists());
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "base/fs.h"
@@ -11,6 +12,7 @@
 #include "game_publication.h"
 #include "install/registration.h"
 #include "support/game_server.h"
+#include "support/installation.h"
 #include "test_game.h"
 
 namespace e2e {
@@ -122,8 +124,9 @@ TEST_F(MicroClientRun, WithTokenTheUserInfoFollowsTheRegistration) {
 TEST_F(MicroClientRun, ShellInUseIsKeptAndStarted) {
   // Open for reading and running, not for writing, as a running program's file is.
   std::string oldShell = gameExe + "old shell";
-  chosenDir = InstallDir();  // an existing folder is taken again
+  chosenDir = InstallDir();  // an existing installation is taken again
   ASSERT_EQ(base::CreateDirectoryTree(chosenDir), 0u);
+  RecordInstallation(wideInstallName, chosenDir);
   ASSERT_TRUE(base::WriteWholeFile(Shell(), oldShell));
   base::UniqueFile held(
       CreateFileW(Shell().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
@@ -159,6 +162,64 @@ TEST_F(MicroClientRun, DownloadFailuresShowTheirMessages) {
     EXPECT_FALSE(base::PathExists(Link()));  // nothing registered
     EXPECT_EQ(run.log.find("enter LoadState"), std::string::npos);
   }
+}
+
+}  // namespace
+}  // namespace e2e
+
+namespace e2e {
+namespace {
+
+// The player installed while D: was missing, so the installation lies in the
+// application data. Later someone plants D:\\<installName>, searched first,
+// with a version that would skip every update and their own program at the
+// game's and the shell's paths.
+TEST_F(MicroClientRun, AFolderPlantedOnDLaterIsNeitherStartedNorTouched) {
+  std::string current = "105";
+  PrepareInstallFolder(&current);
+  PublishReply("tok", "uid=1&skey=s");
+  PublishServerVersion("105");
+  PublishPackage(105);
+  PublishConfig();
+  const std::wstring planted = L"D:\\" + wideInstallName + L"\\";
+  ASSERT_EQ(base::CreateDirectoryTree(planted + L"photos"), 0u);
+  ASSERT_TRUE(PlaceTestGame(planted + L"game\\game.exe"));
+  ASSERT_TRUE(PlaceTestGame(planted + L"shell.exe"));
+  ASSERT_TRUE(base::WriteWholeFile(planted + L"pkg.ver", "2147483647"));
+  ASSERT_TRUE(base::WriteWholeFile(planted + L"photos\\holiday.jpg", std::string(4000, 'j')));
+  ASSERT_TRUE(base::WriteWholeFile(planted + L"Uninstall.ini",
+                                   "[uninstall]\r\ndesktopLink=\r\ninstallName=" + installName +
+                                       "\r\nregPath=Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\r\n"));
+  const std::map<std::wstring, std::string> before = TreeSnapshot(planted);
+
+  RunResult run = RunAndNoteFolder(L"vorn-pc-tok.exe");
+  ASSERT_TRUE(run.ended);
+  EXPECT_TRUE(run.boxes.empty());
+  EXPECT_EQ(chosenDir, InstallDir()) << run.log;
+  ASSERT_TRUE(WaitForStarts(InstallDir() + L"game\\game.exe", 1, kStartTimeoutMs)) << run.log;
+  ASSERT_TRUE(WaitForStarts(Shell(), 1, kStartTimeoutMs)) << run.log;
+
+  // The player uninstalls from the application data.
+  LauncherRun first;
+  ASSERT_TRUE(first.StartExisting(InstallDir() + L"Uninstall.exe")) << first.StartFailure();
+  ASSERT_TRUE(first.WaitExit(20000));
+  ASSERT_TRUE(WaitForLog("删除注册表", 30000)) << ReadLog();
+  ASSERT_TRUE(WaitNoProcessNamed(kSecondStage, 30000));
+  EXPECT_FALSE(base::PathExists(InstallDir())) << ReadLog();
+  EXPECT_TRUE(RecordedInstallDir(wideInstallName).empty());
+
+  // And the second stage pointed at the planted folder refuses it.
+  LauncherRun second;
+  ASSERT_TRUE(second.Start(ScratchDir(L"uninstall second stage"), kSecondStage, planted.substr(0, planted.size() - 1)))
+      << second.StartFailure();
+  ASSERT_TRUE(second.WaitExit(30000));
+  EXPECT_NE(LastMessage(ReadLog()).find("uninstall refused for "), std::string::npos) << ReadLog();
+
+  Sleep(500);
+  EXPECT_TRUE(RecordedStarts(planted + L"game\\game.exe").empty());
+  EXPECT_TRUE(RecordedStarts(planted + L"shell.exe").empty());
+  EXPECT_EQ(TreeSnapshot(planted), before);
+  RemoveTree(planted.substr(0, planted.size() - 1));
 }
 
 }  // namespace

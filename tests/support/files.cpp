@@ -25,6 +25,31 @@ bool WaitForFileContaining(const std::wstring& path, const std::string& text, DW
   return true;
 }
 
+namespace {
+
+void SnapshotInto(const std::wstring& dir, const std::wstring& relative, std::map<std::wstring, std::string>* out) {
+  for (const std::wstring& name : FileNames(dir + L"\\" + relative + L"*")) {
+    if (name == L"." || name == L"..") continue;
+    std::wstring path = relative + name;
+    DWORD attributes = GetFileAttributesW((dir + L"\\" + path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+        !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+      (*out)[path + L"\\"] = "";
+      SnapshotInto(dir, path + L"\\", out);
+    } else {
+      (*out)[path] = std::to_string(attributes) + ":" + ReadFileBytes(dir + L"\\" + path);
+    }
+  }
+}
+
+}  // namespace
+
+std::map<std::wstring, std::string> TreeSnapshot(const std::wstring& dir) {
+  std::map<std::wstring, std::string> snapshot;
+  SnapshotInto(dir, L"", &snapshot);
+  return snapshot;
+}
+
 std::set<std::wstring> FileNames(const std::wstring& pattern) {
   std::set<std::wstring> names;
   WIN32_FIND_DATAW fd;
