@@ -8,16 +8,14 @@
 
 namespace {
 
-// Blocks queued ahead of the job: bounds memory when the disk is slower than the network.
-constexpr size_t kMaxQueuedBlocks = 4;
-// How often a wait looks at the job's stop flag.
+// How often the waiting job looks at its stop flag.
 constexpr auto kStopCheckInterval = std::chrono::milliseconds(20);
 
 }  // namespace
 
 bool Exchange::Abandoned() {
   std::lock_guard<std::mutex> hold(lock_);
-  return abandoned_;
+  return callbacks_ == nullptr;
 }
 
 void Exchange::MarkSent() {
@@ -30,120 +28,89 @@ bool Exchange::Sent() {
   return sent_;
 }
 
-void Exchange::PublishHead(int status, HeaderList headers) {
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    head_.status = status;
-    head_.headers = std::move(headers);
-    headReady_ = true;
-    sent_ = true;
+bool Exchange::DeliverHead(int status, const HeaderList& headers) {
+  std::lock_guard<std::mutex> hold(lock_);
+  sent_ = true;
+  headSeen_ = true;
+  result_.status = status;
+  if (!callbacks_ || refused_) return false;
+  TransportResponse response;
+  response.status = status;
+  response.headers = headers;
+  if (IsRedirectStatus(status) && !response.Header("Location").empty()) {
+    redirect_ = true;
+    result_.location = response.Header("Location");
+    ended_.notify_all();  // the answer is complete
+    return false;
   }
-  changed_.notify_all();
+  lengthKnown_ = ParseContentLength(response.Header("Content-Length"), length_);
+  if (!callbacks_->onResponse(response)) Refuse();
+  return !refused_;
 }
 
-bool Exchange::PushBlock(std::vector<char> block) {
-  {
-    std::unique_lock<std::mutex> hold(lock_);
-    changed_.wait(hold, [&] { return abandoned_ || blocks_.size() < kMaxQueuedBlocks; });
-    if (abandoned_) return false;
-    blocks_.push_back(std::move(block));
-  }
-  changed_.notify_all();
-  return true;
+void Exchange::Refuse() {
+  refused_ = true;
+  ended_.notify_all();  // the job need not wait for the producer's end
+}
+
+bool Exchange::DeliverBody(const char* data, size_t size) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (!callbacks_ || refused_ || redirect_) return false;
+  if (size > 0 && !callbacks_->onData(data, size)) Refuse();
+  current_ += size;
+  if (!refused_ && lengthKnown_ && !callbacks_->onProgress(current_, length_)) Refuse();
+  return !refused_;
 }
 
 void Exchange::End(TransportFailure failure, std::string detail, unsigned long systemCode) {
   {
     std::lock_guard<std::mutex> hold(lock_);
-    ended_ = true;
-    end_.failure = failure;
-    end_.detail = std::move(detail);
-    end_.systemCode = systemCode;
+    if (done_) return;
+    done_ = true;
+    if (redirect_) {
+      failure = TransportFailure::kNone;  // the location is the answer
+    } else if (refused_) {
+      failure = TransportFailure::kStopped;
+    } else if (failure == TransportFailure::kNone &&
+               (!headSeen_ || (lengthKnown_ && current_ < length_))) {
+      // The connection closed before the announced length: a broken transfer.
+      failure = TransportFailure::kBroken;
+    }
+    result_.failure = failure;
+    if (failure != TransportFailure::kNone) {
+      result_.detail = std::move(detail);
+      result_.systemCode = systemCode;
+    }
   }
-  changed_.notify_all();
-}
-
-TransportResult Exchange::WalkAway(TransportResult result, TransportFailure failure) {
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    abandoned_ = true;
-  }
-  changed_.notify_all();
-  result.failure = failure;
-  return result;
-}
-
-// Waits until `ready` holds; false when the job's stop check fired meanwhile.
-template <class Ready>
-bool Exchange::WaitFor(std::unique_lock<std::mutex>& hold, const TransportCallbacks& callbacks,
-                       Ready ready) {
-  while (!ready()) {
-    changed_.wait_for(hold, kStopCheckInterval);
-    if (!ready() && !callbacks.keepGoing()) return false;
-  }
-  return true;
+  ended_.notify_all();
 }
 
 TransportResult Exchange::Consume(const TransportCallbacks& callbacks) {
-  TransportResult result;
-  TransportResponse response;
-  {
-    std::unique_lock<std::mutex> hold(lock_);
-    if (!WaitFor(hold, callbacks, [&] { return headReady_ || ended_; })) {
-      hold.unlock();
-      return WalkAway(result, TransportFailure::kStopped);
+  std::unique_lock<std::mutex> hold(lock_);
+  while (!done_ && !redirect_ && !refused_) {
+    ended_.wait_for(hold, kStopCheckInterval);
+    if (!done_ && !redirect_ && !refused_ && !callbacks.keepGoing()) {
+      // Walks away: the producer's next hand-over is refused.
+      callbacks_ = nullptr;
+      TransportResult stopped;
+      stopped.status = result_.status;
+      stopped.failure = TransportFailure::kStopped;
+      return stopped;
     }
-    if (!headReady_) {
-      result = end_;
-      if (result.failure == TransportFailure::kNone) result.failure = TransportFailure::kBroken;
-      return result;
-    }
-    response = head_;
   }
-  result.status = response.status;
-  if (IsRedirectStatus(response.status) && !response.Header("Location").empty()) {
-    result.location = response.Header("Location");
-    return WalkAway(result, TransportFailure::kNone);
-  }
-  if (!callbacks.onResponse(response)) return WalkAway(result, TransportFailure::kStopped);
-
-  uint64_t length = 0;
-  bool lengthKnown = ParseContentLength(response.Header("Content-Length"), length);
-  uint64_t current = 0;
-  for (;;) {
-    std::vector<char> block;
-    {
-      std::unique_lock<std::mutex> hold(lock_);
-      if (!WaitFor(hold, callbacks, [&] { return !blocks_.empty() || ended_; })) {
-        hold.unlock();
-        return WalkAway(result, TransportFailure::kStopped);
-      }
-      if (blocks_.empty()) {
-        if (end_.failure != TransportFailure::kNone) {
-          int status = result.status;
-          result = end_;
-          result.status = status;
-          return result;
-        }
-        break;
-      }
-      block = std::move(blocks_.front());
-      blocks_.pop_front();
-    }
-    changed_.notify_all();
-    if (!callbacks.onData(block.data(), block.size())) return WalkAway(result, TransportFailure::kStopped);
-    current += block.size();
-    if (lengthKnown && !callbacks.onProgress(current, length))
-      return WalkAway(result, TransportFailure::kStopped);
-  }
-  // The connection closed before the announced length: a broken transfer.
-  if (lengthKnown && current < length) result.failure = TransportFailure::kBroken;
-  return result;
+  callbacks_ = nullptr;
+  if (done_) return result_;
+  // Answered before the producer's end: a redirect, or a refusal.
+  TransportResult answer;
+  answer.status = result_.status;
+  answer.location = result_.location;
+  answer.failure = redirect_ ? TransportFailure::kNone : TransportFailure::kStopped;
+  return answer;
 }
 
 TransportResult RunExchange(const std::function<void(std::shared_ptr<Exchange>)>& produce,
                             const TransportCallbacks& callbacks, const std::string& host) {
-  auto exchange = std::make_shared<Exchange>();
+  auto exchange = std::make_shared<Exchange>(&callbacks);
   try {
     std::thread(produce, exchange).detach();
   } catch (const std::exception& e) {

@@ -5,7 +5,6 @@
 
 #include <exception>
 #include <memory>
-#include <vector>
 
 #include "base/log.h"
 #include "net/exchange.h"
@@ -23,9 +22,9 @@ TransportFailure FailureOf(httplib::Error error) {
   }
 }
 
-// The blocking half: runs on a thread of its own. The client, its socket
-// and everything it received stay here; the job sees the head and copies of
-// the body's blocks.
+// The blocking half: runs on a thread of its own. The client and its socket
+// stay here; the job's callbacks get the head and the body's blocks as the
+// library reads them.
 void Produce(const std::shared_ptr<Exchange>& ex, const HttpUrl& url, const HeaderList& headers) {
   httplib::Headers requestHeaders(headers.begin(), headers.end());
   httplib::Client client(url.host, url.port);
@@ -35,13 +34,9 @@ void Produce(const std::shared_ptr<Exchange>& ex, const HttpUrl& url, const Head
     httplib::Result res = client.Get(
         url.path, requestHeaders,
         [&](const httplib::Response& r) {
-          ex->PublishHead(r.status, HeaderList(r.headers.begin(), r.headers.end()));
-          // A redirect's own body is of no use to anyone.
-          return !ex->Abandoned() && !(IsRedirectStatus(r.status) && r.has_header("Location"));
+          return ex->DeliverHead(r.status, HeaderList(r.headers.begin(), r.headers.end()));
         },
-        [&](const char* data, size_t size) {
-          return ex->PushBlock(std::vector<char>(data, data + size));
-        });
+        [&](const char* data, size_t size) { return ex->DeliverBody(data, size); });
     if (res) {
       ex->End(TransportFailure::kNone);
     } else if (ex->Abandoned()) {

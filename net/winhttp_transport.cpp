@@ -173,13 +173,13 @@ HINTERNET OpenRequest(HINTERNET connection, const std::wstring& path, bool secur
 // hand-over and a file write per record. Returns the WinHTTP error, 0 at
 // the end of the body or when the job walked away.
 DWORD ReadBody(HINTERNET request, Exchange& ex) {
+  std::unique_ptr<char[]> block(new char[kBlockSize]);
   for (;;) {
-    std::vector<char> block;
-    block.reserve(kBlockSize);
+    size_t used = 0;
     bool ended = false;
     DWORD error = 0;
     auto gatherUntil = std::chrono::steady_clock::now() + kGatherFor;
-    while (block.size() < kBlockSize) {
+    while (used < kBlockSize) {
       DWORD available = 0;
       if (!WinHttpQueryDataAvailable(request, &available)) {
         error = GetLastError();
@@ -189,22 +189,20 @@ DWORD ReadBody(HINTERNET request, Exchange& ex) {
         ended = true;  // the whole body
         break;
       }
-      size_t at = block.size();
-      block.resize(at + std::min<size_t>(available, kBlockSize - at));
       DWORD got = 0;
-      if (!WinHttpReadData(request, block.data() + at, static_cast<DWORD>(block.size() - at), &got)) {
+      DWORD want = static_cast<DWORD>(std::min<size_t>(available, kBlockSize - used));
+      if (!WinHttpReadData(request, block.get() + used, want, &got)) {
         error = GetLastError();
-        block.resize(at);
         break;
       }
-      block.resize(at + got);
+      used += got;
       if (got == 0) {
         ended = true;
         break;
       }
       if (std::chrono::steady_clock::now() >= gatherUntil) break;
     }
-    if (!block.empty() && !ex.PushBlock(std::move(block))) return 0;
+    if (used > 0 && !ex.DeliverBody(block.get(), used)) return 0;
     if (error != 0 || ended) return error;
   }
 }
@@ -279,7 +277,8 @@ void Produce(const std::shared_ptr<Exchange>& ex, const Target& to, const ProxyC
       challenged = true;
       continue;
     }
-    ex->PublishHead(static_cast<int>(status), QueryHeaders(request.Get()));
+    if (!ex->DeliverHead(static_cast<int>(status), QueryHeaders(request.Get())))
+      return end(0);  // a redirect, or a response the job does not want
     break;
   }
   end(ReadBody(request.Get(), *ex));
