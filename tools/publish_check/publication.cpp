@@ -455,7 +455,8 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
       } else {
         report.AtLine(keyLines[{view.From(f.sumKey), f.sumKey}],
                       std::string(f.sumKey) + " does not match " + f.url + ": the file has " + sum +
-                          "; if the file is the one to publish, " + fix.Sign());
+                          "; if the file is the one to publish, " + fix.Sign() +
+                          " (a new version: publish-check --stage)");
       }
     }
     // The version answer a launcher with the publisher key accepts is the
@@ -470,8 +471,9 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
       } else if (!signedVersion.empty()) {
         report.AtLine(keyLines[{view.From("pkgVersion"), "pkgVersion"}],
                       "pkgVersion " + signedVersion + " differs from the version file's " + std::to_string(version) +
-                          ": launchers with the publisher key refuse the version answer; " + fix.Sign() +
-                          " signs the version file's number");
+                          ": launchers with the publisher key refuse the version answer. A new version is published "
+                          "with publish-check --stage (the version file goes live last, with the configuration); to "
+                          "sign the version file's number as it is: " + fix.Sign());
       }
     } else if (haveVersion) {
       report.Ok(in("pkgVersion") + ": pkgVersion " + signedVersion + " matches " + minverUrl);
@@ -535,13 +537,23 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
   // The signature covers the exact bytes the launcher receives.
   std::string error;
   Key key(nullptr, EVP_PKEY_free);
-  if (!options.signKey.empty() && refused > 0) {
-    report.Error("not signed: " + sigPath + " left as it was");
+  // Nor is a publication with any other problem: a signature tells players'
+  // launchers that it is the one to use.
+  if (!options.signKey.empty()) {
+    key = LoadKey(options.signKey, true, &error);
+    if (!key) {
+      report.Error(error);
+      return findings;
+    }
+  }
+  int problems = 0;
+  for (const Finding& f : findings) problems += f.kind == Finding::kError;
+  if (!options.signKey.empty() && (refused > 0 || problems > 0)) {
+    report.Error("not signed: " + sigPath + " left as it was; fix the problems above and sign again");
     return findings;
   }
   if (!options.signKey.empty()) {
-    key = LoadKey(options.signKey, true, &error);
-    if (!key || !Sign(key.get(), text, &signature) || !WriteFile(sigPath, signature)) {
+    if (!Sign(key.get(), text, &signature) || !WriteFile(sigPath, signature)) {
       report.Error(error.empty() ? "cannot write the signature " + sigPath : error);
       return findings;
     }
