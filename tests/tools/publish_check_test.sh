@@ -215,7 +215,7 @@ expect "$out" "bad pkgSha256: 12ab"
 sed -i '/pkgSha256/d' "$pub/pkg/vorn_install_cfg.ini"
 out=$("$tool" --platform pc "$pub")
 expect "$out" "error: vorn_install_cfg.ini:7: bad weiduanShell: CON: a device name Windows reserves"
-expect "$out" "error: [pc]: launcherLogo names no file of the publication: http://127.0.0.1:8080/pkg/missing.png"
+expect "$out" "error: vorn_install_cfg.ini:8: launcherLogo names no file of the publication: http://127.0.0.1:8080/pkg/missing.png (put the file at $pub/pkg/missing.png, or correct the URL)"
 
 # 3. The package as the launcher unpacks it: its entry rules and the program
 # it starts, <pkgName>/<pkgName>.exe.

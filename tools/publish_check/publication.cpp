@@ -254,6 +254,13 @@ struct View {
 };
 
 
+// Where the file a URL names belongs, or what is wrong with the URL.
+std::string MissingFileFix(const std::string& url, const std::string& folder) {
+  std::string file;
+  if (!UrlToFile(url, folder, &file)) return " (not an http(s)://host/path URL of a file)";
+  return " (put the file at " + file + ", or correct the URL)";
+}
+
 // SHA-256 of the key's public half in DER (SubjectPublicKeyInfo), as
 // "openssl pkey -pubin -in publisher.pem -outform DER | sha256sum" prints it
 // and as the launcher's build names the key it carries.
@@ -399,7 +406,8 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
         haveVersion = true;
         report.Ok(in("minverUrl") + ": package version " + std::to_string(version) + " from " + minverUrl);
       } else {
-        report.Error(in("minverUrl") + ": minverUrl names no file of the publication: " + minverUrl);
+        report.AtLine(keyLines[{view.From("minverUrl"), "minverUrl"}],
+                      "minverUrl names no file of the publication: " + minverUrl + MissingFileFix(minverUrl, options.folder));
       }
     }
     std::string pkgUrl = view.Get("pkgUrl");
@@ -428,7 +436,11 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
     for (const Fetched& f : fetched) {
       std::string file, sum;
       if (f.url.empty() || !UrlToFile(f.url, options.folder, &file) || !Sha256OfFile(file, &sum)) {
-        report.Error(in(f.urlKey) + ": " + f.urlKey + " names no file of the publication: " + f.url);
+        if (f.url.empty())
+          report.Error(in(f.urlKey) + ": no " + f.urlKey + ": the launcher has nothing to fetch it from");
+        else
+          report.AtLine(keyLines[{view.From(f.urlKey), f.urlKey}],
+                        std::string(f.urlKey) + " names no file of the publication: " + f.url + MissingFileFix(f.url, options.folder));
         continue;
       }
       if (!f.sumKey) {
