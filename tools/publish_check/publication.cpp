@@ -417,9 +417,11 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
     } else if (!pkgUrl.empty()) {
       fetched.push_back({"pkgUrl", "pkgSha256", packageUrl});
       std::string file;
+      // Told under the section that makes this package differ from
+      // [common]'s: its own pkgName, else its own pkgUrl.
+      const std::string packageSection = in(view.From("pkgName") == "common" ? "pkgUrl" : "pkgName");
       if (UrlToFile(packageUrl, options.folder, &file) && std::ifstream(file).good())
-        CheckPackage(report, fix, in(view.From("pkgName") == "common" ? "pkgUrl" : "pkgName"), file, packageUrl,
-                     view.Get("pkgName"));
+        CheckPackage(report, fix, packageSection, file, packageUrl, view.Get("pkgName"));
     } else {
       report.Error(view_name + ": no pkgUrl");
     }
