@@ -18,8 +18,6 @@
 namespace {
 
 constexpr unsigned kBlockSize = 256 * 1024;
-constexpr unsigned kMethodStored = 0;
-constexpr unsigned kMethodDeflated = 8;
 
 unzFile AsZip(void* zip) { return static_cast<unzFile>(zip); }
 
@@ -246,12 +244,10 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
   }
   // Both are known before the file is touched: an entry that cannot be
   // decoded must not truncate the file it would replace.
-  if (info.flag & 1) {
-    *error = "the data are encrypted";
-    return EntryOutcome::kArchiveFault;
-  }
-  if (info.compression_method != kMethodStored && info.compression_method != kMethodDeflated) {
-    *error = "compression method " + std::to_string(info.compression_method) + " is not supported";
+  std::string refused = zip_rules::UnsupportedDataReason(static_cast<uint16_t>(info.flag),
+                                                          static_cast<uint16_t>(info.compression_method));
+  if (!refused.empty()) {
+    *error = refused;
     return EntryOutcome::kArchiveFault;
   }
   // In a folder this job created, nothing can be in the way but a file the

@@ -69,6 +69,15 @@ bool NameLeavesFolder(const std::wstring& name) {
   return false;
 }
 
+std::string UnsupportedDataReason(uint16_t flags, uint16_t method) {
+  constexpr uint16_t kStored = 0;
+  constexpr uint16_t kDeflated = 8;
+  if (flags & 1) return "the data are encrypted";
+  if (method != kStored && method != kDeflated)
+    return "compression method " + std::to_string(method) + " is not supported";
+  return "";
+}
+
 uint32_t EntryAttributes(uint16_t versionMadeBy, uint32_t external) {
   unsigned host = versionMadeBy >> 8;
   // These hosts keep DOS attribute bits in the low byte (0 is FAT, 14 VFAT).

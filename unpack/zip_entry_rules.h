@@ -22,6 +22,11 @@ std::wstring CleanEntryName(std::wstring name);
 // unpacked into: a ".." component that climbs above the start.
 bool NameLeavesFolder(const std::wstring& name);
 
+// Why the launcher cannot decode an entry's data, from its general-purpose
+// flags and compression method; empty when it can (stored or deflated, not
+// encrypted).
+std::string UnsupportedDataReason(uint16_t flags, uint16_t method);
+
 // Windows attributes from the version-made-by field (host in its high byte)
 // and the 32-bit external attributes.
 uint32_t EntryAttributes(uint16_t versionMadeBy, uint32_t externalAttributes);

@@ -12,10 +12,39 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() { grep -qF -- "$2" <<<"$1" || fail "expected \"$2\" in:"$'\n'"$1"; }
 expect_not() { grep -qF -- "$2" <<<"$1" && fail "did not expect \"$2\" in:"$'\n'"$1"; }
 
+# package <zip> <entry>...: a zip of the named entries (random content; a
+# name ending in "/" is a folder); "name@bzip2" stores one with bzip2,
+# "name@encrypted" sets its encryption flag.
+package() {
+  python3 - "$@" <<'PY'
+import os, sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for spec in sys.argv[2:]:
+        name, _, how = spec.partition("@")
+        info = zipfile.ZipInfo(name, (2024, 1, 1, 0, 0, 0))
+        info.compress_type = zipfile.ZIP_BZIP2 if how == "bzip2" else zipfile.ZIP_DEFLATED
+        z.writestr(info, b"" if name.endswith("/") else os.urandom(3000))
+# zipfile writes no encrypted entries: the flag is set in both headers.
+data = bytearray(open(sys.argv[1], "rb").read())
+with zipfile.ZipFile(sys.argv[1]) as z:
+    for spec in sys.argv[2:]:
+        if spec.endswith("@encrypted"):
+            info = z.getinfo(spec.partition("@")[0])
+            data[info.header_offset + 6] |= 1
+            central = data.find(b"PK\x01\x02")
+            while central >= 0:
+                size = int.from_bytes(data[central + 28:central + 30], "little")
+                if data[central + 46:central + 46 + size] == info.filename.encode():
+                    data[central + 8] |= 1
+                central = data.find(b"PK\x01\x02", central + 4)
+open(sys.argv[1], "wb").write(data)
+PY
+}
+
 publication() { # folder
   mkdir -p "$1/pkg" "$1/wd"
   printf '105\n' > "$1/pkg/pkg.ver"
-  head -c 300000 /dev/urandom > "$1/pkg/game-105.zip"
+  package "$1/pkg/game-105.zip" game/ game/game.exe game/data/a.bin
   head -c 1000 /dev/urandom > "$1/wd/shell.exe"
   printf '[shell]\n' > "$1/wd/shell.cfg"
   head -c 500 /dev/urandom > "$1/pkg/logo.png"
@@ -49,14 +78,21 @@ openssl ecparam -name secp384r1 -genkey -noout -out "$work/p384.key"
 out=$("$tool" "$pub"); rc=$?
 [ $rc = 0 ] || fail "an unsigned publication without checksums is usable (rc $rc)"
 expect "$out" "note: [common]: no pkgSha256: launchers will not check http://127.0.0.1:8080/pkg/game-105.zip"
-expect "$out" "note: [pc]: no weiduanSha256"
+expect "$out" "note: [common]: no weiduanSha256"
+# A value of [common] is one problem, told once, not once per platform.
+[ "$(grep -c "no weiduanSha256" <<<"$out")" = 1 ] || fail "a [common] note told once per section:"$'\n'"$out"
+expect "$out" "ok: [common]: the package http://127.0.0.1:8080/pkg/game-105.zip holds game/game.exe"
 expect "$out" "note: no signature"
 expect "$out" "ok: the configuration parses under the launcher's rules"
 pkgsum=$(sha256sum "$pub/pkg/game-105.zip" | cut -d' ' -f1)
 out=$("$tool" --write --sign "$work/publisher.key" "$pub"); rc=$?
 [ $rc = 0 ] || fail "--write --sign (rc $rc): $out"
 expect "$out" "ok: [common]: pkgSha256=$pkgsum written"
+expect_not "$out" "[pc]: pkgSha256="
 expect "$out" "ok: the signature verifies"
+# The key is named by the SHA-256 of its public half, as openssl prints it.
+fingerprint=$(openssl pkey -pubin -in "$work/publisher.pem" -outform DER | sha256sum | cut -d' ' -f1)
+expect "$out" "signature written to $pub/pkg/vorn_install_cfg.ini.sig with the key $fingerprint"
 grep -qx "pkgSha256=$pkgsum" "$pub/pkg/vorn_install_cfg.ini" || fail "pkgSha256 not in [common]"
 # openssl itself accepts the signature, over the exact bytes.
 openssl dgst -sha256 -verify "$work/publisher.pem" -signature "$pub/pkg/vorn_install_cfg.ini.sig" \
@@ -71,7 +107,14 @@ now=$(date +%s)
 out=$("$tool" --key "$work/publisher.pem" "$pub"); rc=$?
 [ $rc = 0 ] || fail "the signed publication checks clean (rc $rc): $out"
 expect "$out" "ok: [common]: pkgVersion 105 matches"
-expect "$out" "ok: [pc]: weiduanSha256 matches http://127.0.0.1:8080/wd/shell.exe"
+expect "$out" "ok: [common]: weiduanSha256 matches http://127.0.0.1:8080/wd/shell.exe"
+expect "$out" "the publication is ready"
+# A signature that nobody checked is no ready publication.
+out=$("$tool" "$pub"); rc=$?
+[ $rc = 1 ] || fail "a signed publication checked without a key exits 1 (rc $rc)"
+expect "$out" "error: a signature is present, but it was not checked (no key given)"
+expect "$out" "Check it with publish-check --key publisher.pem $pub"
+expect_not "$out" "the publication is ready"
 expect_not "$out" "note: [common]: no pkgSha256"
 
 # Each --write raises the serial by one, in every section that carries it.
@@ -95,7 +138,8 @@ while IFS='|' read -r drop reason; do
   expect_not "$out" "the publication is ready"
   [ "$(sha256sum < "$pub/pkg/vorn_install_cfg.ini.sig")" = "$before" ] || fail "--sign without $drop wrote a signature"
   out=$("$tool" "$pub"); rc=$?
-  expect "$out" "note: [common]: launchers with the publisher key refuse this configuration: $reason"
+  [ $rc = 1 ] || fail "a signed configuration without $drop exits 1 (rc $rc)"
+  expect "$out" "error: [common]: launchers with the publisher key refuse this configuration: $reason (publish-check --write --sign publisher.key $pub fills in"
 done <<'ROWS'
 pkgSha256|pkgUrl has no pkgSha256
 weiduanSha256|weiduanUrl has no weiduanSha256
@@ -116,13 +160,17 @@ pub="$work/good"
 head -c 10 /dev/urandom >> "$pub/pkg/game-105.zip"
 out=$("$tool" --key "$work/publisher.pem" "$pub"); rc=$?
 [ $rc = 1 ] || fail "a changed package is an error (rc $rc)"
-expect "$out" "pkgSha256 does not match http://127.0.0.1:8080/pkg/game-105.zip"
-expect "$out" "error: vorn_install_cfg.ini:"
+line=$(grep -n '^pkgSha256=' "$pub/pkg/vorn_install_cfg.ini" | cut -d: -f1)
+expect "$out" "error: vorn_install_cfg.ini:$line: pkgSha256 does not match http://127.0.0.1:8080/pkg/game-105.zip"
+expect "$out" "; if the file is the one to publish, publish-check --write --sign publisher.key $pub"
+# One stale checksum of [common] is one problem, though [pc] reads it too.
+expect "$out" "1 problem(s): players would meet them"
 sed -i 's/installName=Vorn/installName=Vorn2/' "$pub/pkg/vorn_install_cfg.ini"
 out=$("$tool" --key "$work/publisher.pem" "$pub")
-expect "$out" "error: the signature does not match the configuration under this key"
+expect "$out" "error: the signature does not match the configuration under the key $fingerprint"
+expect "$out" "Sign the configuration as it is now: publish-check --write --sign publisher.key $pub"
 out=$("$tool" --sign "$work/other.key" "$pub" >/dev/null; "$tool" --key "$work/publisher.pem" "$pub")
-expect "$out" "error: the signature does not match the configuration under this key"
+expect "$out" "error: the signature does not match the configuration under the key $fingerprint"
 out=$("$tool" --sign "$work/p384.key" "$pub")
 expect "$out" "is not an ECDSA P-256 (prime256v1) key"
 rm "$pub/pkg/vorn_install_cfg.ini.sig"
@@ -167,7 +215,74 @@ expect "$out" "bad pkgSha256: 12ab"
 sed -i '/pkgSha256/d' "$pub/pkg/vorn_install_cfg.ini"
 out=$("$tool" --platform pc "$pub")
 expect "$out" "error: vorn_install_cfg.ini:7: bad weiduanShell: CON: a device name Windows reserves"
-expect "$out" "error: [pc]: launcherLogo names no file of the publication: http://127.0.0.1:8080/pkg/missing.png"
+expect "$out" "error: vorn_install_cfg.ini:8: launcherLogo names no file of the publication: http://127.0.0.1:8080/pkg/missing.png (put the file at $pub/pkg/missing.png, or correct the URL)"
+
+# 3. The package as the launcher unpacks it: its entry rules and the program
+# it starts, <pkgName>/<pkgName>.exe.
+pub="$work/layout"
+while IFS='|' read -r entries verdict; do
+  rm -rf "$pub"; publication "$pub"
+  # shellcheck disable=SC2086
+  package "$pub/pkg/game-105.zip" $entries
+  out=$("$tool" "$pub"); rc=$?
+  case $verdict in
+    ok) [ $rc = 0 ] || fail "package [$entries] is usable (rc $rc): $out"
+        expect "$out" "holds game/game.exe, the program the launcher starts" ;;
+    *)  [ $rc = 1 ] || fail "package [$entries] is refused (rc $rc)"
+        expect "$out" "$verdict" ;;
+  esac
+done <<'ROWS'
+game/game.exe game/data/x.bin|ok
+Game/GAME.EXE|ok
+game.exe readme.txt data/x.bin|has no game/game.exe: the launcher unpacks it into the install folder and starts <install folder>\game\game.exe. At the top of the zip: data/, game.exe, readme.txt. Fix: put the game's files in a folder game and zip that folder (cd <folder that holds game> && zip -r <package> game), then publish-check --write --sign publisher.key
+VornGame/game.exe|At the top of the zip: VornGame/.
+game/game.exe/|has no game/game.exe
+game/game.exe game/x.bin@bzip2|the launcher skips the entry game/x.bin: compression method 12 is not supported (store or deflate it, without a password)
+game/game.exe game/x.bin@encrypted|the launcher skips the entry game/x.bin: the data are encrypted
+game/game.exe ../evil.txt|the launcher skips the entry ../evil.txt: it leads outside the install folder
+game/game.exe C:/|the launcher skips the entry C:/: no name is left
+ROWS
+rm -rf "$pub"; publication "$pub"
+head -c 5000 /dev/urandom > "$pub/pkg/game-105.zip"
+out=$("$tool" "$pub")
+expect "$out" "error: [common]: the package http://127.0.0.1:8080/pkg/game-105.zip cannot be unpacked: it is not a zip archive the launcher can open"
+# pkgName of a platform: that platform's program, told under its section.
+rm -rf "$pub"; publication "$pub"
+printf 'pkgName=other\n' >> "$pub/pkg/vorn_install_cfg.ini"
+out=$("$tool" "$pub")
+expect "$out" "ok: [common]: the package http://127.0.0.1:8080/pkg/game-105.zip holds game/game.exe"
+expect "$out" "error: [pc]: the package http://127.0.0.1:8080/pkg/game-105.zip has no other/other.exe"
+
+# 4. --stage: the next release beside the live one, and the order to publish it.
+live="$work/live"
+rm -rf "$live"; cp -r "$work/complete" "$live"
+package "$work/game-106.zip" game/game.exe game/data/b.bin
+before=$(cd "$live" && find . -type f -exec sha256sum {} + | sort)
+out=$("$tool" --stage "$work/stage" --package "$work/game-106.zip" "$live"); rc=$?
+[ $rc = 1 ] || fail "--stage of a signed release without --sign exits 1 (rc $rc)"
+expect "$out" "give --sign publisher.key"
+out=$("$tool" --stage "$work/stage" --package "$work/game-106.zip" --version 105 --sign "$work/publisher.key" "$live")
+expect "$out" "version 105 is not above the live 105"
+out=$("$tool" --stage "$work/stage" --package "$work/game-106.zip" --sign "$work/publisher.key" "$live"); rc=$?
+[ $rc = 0 ] || fail "--stage (rc $rc): $out"
+[ "$(cd "$live" && find . -type f -exec sha256sum {} + | sort)" = "$before" ] || fail "--stage changed the live release"
+[ "$(cat "$work/stage/pkg/pkg.ver")" = 106 ] || fail "stage pkg.ver: $(cat "$work/stage/pkg/pkg.ver")"
+cmp -s "$work/stage/pkg/game-106.zip" "$work/game-106.zip" || fail "the new package is not staged as game-106.zip"
+grep -qx pkgVersion=106 "$work/stage/pkg/vorn_install_cfg.ini" || fail "stage pkgVersion"
+grep -qx "configSerial=$((serial + 2))" "$work/stage/pkg/vorn_install_cfg.ini" || fail "stage configSerial not raised"
+expect "$out" "release 106 is ready in $work/stage. Publish it in this order:"
+out2=$("$tool" --stage "$work/stage" --package "$work/game-106.zip" --sign "$work/publisher.key" "$live")
+expect "$out2" "exists already: the stage is always a new folder"
+# The printed commands, package first, configuration, signature and version file last.
+cmds=$(sed -n 's/^  \$ //p' <<<"$out")
+grep -n . <<<"$cmds" | grep -q "^1:cp $work/stage/pkg/game-106.zip" || fail "the package is not published first:"$'\n'"$cmds"
+tail -n1 <<<"$cmds" | grep -q "mv .*vorn_install_cfg.ini.new .*mv .*pkg.ver.new" ||
+  fail "configuration and version file are not switched last, together:"$'\n'"$cmds"
+bash -euc "$cmds" || fail "the printed commands fail"
+out=$("$tool" --key "$work/publisher.pem" "$live"); rc=$?
+[ $rc = 0 ] || fail "the live release after the printed commands is ready (rc $rc): $out"
+expect "$out" "package version 106"
+[ -f "$live/pkg/game-105.zip" ] || fail "the previous package is no longer served"
 
 [ $failures = 0 ] && echo "publish-check: all checks passed"
 exit $((failures > 0))

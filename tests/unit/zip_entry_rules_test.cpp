@@ -191,3 +191,21 @@ TEST(ZipEntryTime, ShortOrTruncatedFieldsAreSafe) {
   // Exactly four bytes after a block are not enough for another header.
   EXPECT_FALSE(Parse(ExtraBlock(0x0001, std::string(2, '\0')) + std::string("\x55\x54\0\0", 4), &ut));
 }
+
+TEST(ZipEntryData, OnlyPlainStoredAndDeflatedDataAreDecoded) {
+  struct Row {
+    uint16_t flags, method;
+    const char* reason;
+  } rows[] = {
+      {0, 0, ""},
+      {0, 8, ""},
+      {0x0800, 8, ""},  // the UTF-8 name flag says nothing about the data
+      {1, 8, "the data are encrypted"},
+      {0x41, 0, "the data are encrypted"},
+      {0, 12, "compression method 12 is not supported"},  // bzip2
+      {0, 14, "compression method 14 is not supported"},  // LZMA
+      {0, 9, "compression method 9 is not supported"},    // deflate64
+  };
+  for (const Row& r : rows)
+    EXPECT_EQ(zip_rules::UnsupportedDataReason(r.flags, r.method), r.reason) << r.flags << "/" << r.method;
+}

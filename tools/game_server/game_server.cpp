@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -75,6 +76,14 @@ std::string RawQueryValue(const httplib::Request& req, const std::string& key, b
     at = end + 1;
   }
   return std::string();
+}
+
+// The server's own data in the publish folder (the token table) is never
+// served as a file, under any folder and in any letter case.
+bool IsServerData(const std::string& relative) {
+  std::string name = relative.substr(relative.find_last_of('/') + 1);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name == "tokens.txt";
 }
 
 // tokens.txt: one "token<TAB>user info" per line; blank lines and "#" lines are skipped.
@@ -192,7 +201,12 @@ void GameServer::Stop() {
 }
 
 void GameServer::Route(const httplib::Request& req, httplib::Response& res) {
-  if (req.path.rfind(kControlPrefix, 0) == 0) return Control(req, res);
+  if (req.path.rfind(kControlPrefix, 0) == 0) {
+    if (options_.control) return Control(req, res);
+    res.status = 404;
+    res.set_content("not found\n", "text/plain");
+    return;
+  }
 
   Fault fault;
   bool faulty = faults_.Take(req.path, fault);
@@ -274,7 +288,7 @@ void GameServer::ServeFile(const httplib::Request& req, httplib::Response& res, 
   std::string relative;
   struct stat info {};
   std::string full;
-  if (SafeRelativePath(req.path, relative)) full = options_.root + "/" + relative;
+  if (SafeRelativePath(req.path, relative) && !IsServerData(relative)) full = options_.root + "/" + relative;
   if (full.empty() || stat(full.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     res.status = 404;
     res.set_content("not found\n", "text/plain");

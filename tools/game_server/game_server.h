@@ -19,6 +19,7 @@ struct ServerOptions {
   std::string tokenPath = "/token";
   std::string qosPath = "/qos";
   bool quiet = false;            // no request lines on standard output
+  bool control = false;          // answer /__control/ (fault injection, logs); tests only
   // HTTPS beside HTTP, with the same content, when all three are given.
   std::string tlsCert;           // PEM certificate chain of the server
   std::string tlsKey;            // PEM private key

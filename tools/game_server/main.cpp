@@ -14,7 +14,9 @@ namespace {
 const char kHelp[] = R"(usage: vorn-game-server --root DIR [--port N] [options]
 
 Serves a game publication from DIR to the launcher on http://HOST:PORT/
-(and on https://HOST:TLS-PORT/ with the --tls options).
+(and on https://HOST:TLS-PORT/ with the --tls options). A server for tests
+and local trials, not for players: publish with a web server (README,
+"Publishing a game").
 
   --root DIR        publish folder (required)
   --port N          port to listen on (default 8080)
@@ -32,11 +34,14 @@ Serves a game publication from DIR to the launcher on http://HOST:PORT/
                     certificate (tests use it for untrusted and expired ones);
                     may be given several times
   --quiet           do not echo requests on standard output
+  --control         answer the /__control/ endpoints below (tests only:
+                    anyone who reaches the port can use them)
   --help            this text
 
 Publish folder:
   pkg/vorn_install_cfg.ini   the install configuration (its "?v=" is ignored)
   tokens.txt                 token table: one "token<TAB>user info" per line
+                             (never served as a file)
   any other file             served by its path, with "Range" support (206),
                              ETag and Last-Modified, "If-Range" (a stale
                              validator gets the whole file) and 416 with
@@ -53,7 +58,7 @@ Endpoints:
                              EVENT=Tokenstart<TAB>...<TAB>RAW=KZ={...} (fields
                              decoded; the item without a colon is EVENT)
 
-Control (for tests; never logged in requests.log):
+Control (only with --control; for tests; never logged in requests.log):
   GET /__control/ping        "ok" once the server answers
   GET /__control/fault?path=/p&<fault>[&times=N]
         queue a fault for requests to /p (query ignored). Faults:
@@ -149,6 +154,8 @@ int main(int argc, char** argv) {
         return 2;
       }
       options.moreTls.push_back({static_cast<int>(port), text.substr(a + 1, b - a - 1), text.substr(b + 1)});
+    } else if (arg == "--control") {
+      options.control = true;
     } else if (arg == "--quiet") {
       options.quiet = true;
     } else {

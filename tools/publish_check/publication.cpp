@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 #include <openssl/pem.h>
+#include <openssl/x509.h>
 
 #include <cstdio>
 #include <codecvt>
@@ -22,21 +23,28 @@
 #include "workflow/package_url.h"
 #include "workflow/signed_config.h"
 #include "workflow/version_number.h"
+#include "package_layout.h"
 
 namespace {
 
 const char kConfigName[] = "vorn_install_cfg.ini";
 
+// Findings in order, each once: a value of [common] is seen by every
+// platform's view, but it is one problem, reported at its own line.
 class Report {
  public:
   explicit Report(std::vector<Finding>& out) : out_(out) {}
-  void Ok(const std::string& text) { out_.push_back({Finding::kOk, text}); }
-  void Note(const std::string& text) { out_.push_back({Finding::kNote, text}); }
-  void Error(const std::string& text) { out_.push_back({Finding::kError, text}); }
+  void Ok(const std::string& text) { Add(Finding::kOk, text); }
+  void Note(const std::string& text) { Add(Finding::kNote, text); }
+  void Error(const std::string& text) { Add(Finding::kError, text); }
   void AtLine(int line, const std::string& text) { Error(std::string(kConfigName) + ":" + std::to_string(line) + ": " + text); }
 
  private:
+  void Add(Finding::Kind kind, const std::string& text) {
+    if (seen_.insert(text).second) out_.push_back({kind, text});
+  }
   std::vector<Finding>& out_;
+  std::set<std::string> seen_;
 };
 
 bool ReadFile(const std::string& path, std::string* bytes) {
@@ -48,10 +56,25 @@ bool ReadFile(const std::string& path, std::string* bytes) {
   return true;
 }
 
+// Through a new file renamed over the old one: a web server never serves a
+// half-written configuration, and a file hard-linked into another release
+// folder keeps its content there.
 bool WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  return static_cast<bool>(out);
+  const std::string temp = path + ".publish-check.tmp";
+  {
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    out.flush();
+    if (!out) {
+      std::remove(temp.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -230,11 +253,79 @@ struct View {
   }
 };
 
+
+// Where the file a URL names belongs, or what is wrong with the URL.
+std::string MissingFileFix(const std::string& url, const std::string& folder) {
+  std::string file;
+  if (!UrlToFile(url, folder, &file)) return " (not an http(s)://host/path URL of a file)";
+  return " (put the file at " + file + ", or correct the URL)";
+}
+
+// SHA-256 of the key's public half in DER (SubjectPublicKeyInfo), as
+// "openssl pkey -pubin -in publisher.pem -outform DER | sha256sum" prints it
+// and as the launcher's build names the key it carries.
+std::string KeyFingerprint(EVP_PKEY* key) {
+  unsigned char* der = nullptr;
+  int size = i2d_PUBKEY(key, &der);
+  if (size <= 0) return "?";
+  Sha256Digest digest;
+  unsigned int length = 0;
+  bool ok = EVP_Digest(der, static_cast<size_t>(size), digest.data(), &length, EVP_sha256(), nullptr) == 1;
+  OPENSSL_free(der);
+  return ok && length == digest.size() ? Sha256Text(digest) : "?";
+}
+
+// The commands that fix a problem, spelled for this folder.
+struct Fixes {
+  const CheckOptions& options;
+  std::string Sign() const {
+    return "publish-check --write --sign " + (options.signKey.empty() ? std::string("publisher.key") : options.signKey) +
+           " " + options.folder;
+  }
+  std::string Check() const {
+    return "publish-check --key " + (options.verifyKey.empty() ? std::string("publisher.pem") : options.verifyKey) +
+           " " + options.folder;
+  }
+};
+
+// "<pkgName>/<pkgName>.exe" in the package, the game client the launcher starts.
+void CheckPackage(Report& report, const Fixes& fix, const std::string& where, const std::string& file,
+                  const std::string& shownUrl, const std::string& pkgName) {
+  PackageLayout layout = ReadPackageLayout(file);
+  if (!layout.openError.empty()) {
+    report.Error(where + ": the package " + shownUrl + " cannot be unpacked: " + layout.openError +
+                 "; the launcher would write pkg.ver and start nothing. Publish a zip of the game's folder " +
+                 pkgName + " (zip -r package.zip " + pkgName + "), then " + fix.Sign());
+    return;
+  }
+  for (const std::string& refused : layout.refused)
+    report.Error(where + ": the launcher skips the entry " + refused + " of " + shownUrl);
+  if (pkgName.empty()) {
+    report.Error(where + ": no pkgName: the launcher does not know which program of the package to start");
+    return;
+  }
+  const std::string program = pkgName + "/" + pkgName + ".exe";
+  if (layout.HasFile(program)) {
+    report.Ok(where + ": the package " + shownUrl + " holds " + program + ", the program the launcher starts");
+    return;
+  }
+  std::string found;
+  for (const std::string& name : layout.topLevel) found += (found.empty() ? "" : ", ") + name;
+  report.Error(where + ": the package " + shownUrl + " has no " + program +
+               ": the launcher unpacks it into the install folder and starts <install folder>\\" + pkgName + "\\" +
+               pkgName + ".exe. At the top of the zip: " + found + ". Fix: put the game's files in a folder " +
+               pkgName + " and zip that folder (cd <folder that holds " + pkgName + "> && zip -r <package> " +
+               pkgName + "), then " + fix.Sign() +
+               ". Players who already installed this version keep it: publish the corrected package as a new "
+               "version (publish-check --stage).");
+}
+
 }  // namespace
 
 std::vector<Finding> CheckPublication(const CheckOptions& options) {
   std::vector<Finding> findings;
   Report report(findings);
+  const Fixes fix{options};
   const std::string configPath = options.folder + "/pkg/" + kConfigName;
   std::string text;
   if (!ReadFile(configPath, &text)) {
@@ -278,13 +369,15 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
 
   bool changed = false;
   for (const std::string& platform : platforms) {
-    const std::string where = platform.empty() ? "[common]" : "[" + platform + "]";
+    const std::string view_name = platform.empty() ? "[common]" : "[" + platform + "]";
     View view{ini, platform};
+    // A finding about a value is told under the section the value comes from.
+    auto in = [&](const std::string& key) { return "[" + view.From(key) + "]"; };
     ChecksumKeys sums;
     std::string error;
     if (!ReadChecksumKeys(ini, platform.empty() ? "common" : platform, &sums, &error)) {
       std::string key = error.substr(4, error.find(':') - 4);
-      report.AtLine(keyLines[{view.From(key), key}], error);
+      report.AtLine(keyLines[{view.From(key), key}], error + " (64 hex digits; " + fix.Sign() + " fills it in)");
       continue;
     }
     for (const char* key : {"installName", "pkgName", "weiduanShell", "weiduanCfg", "weiduanName"}) {
@@ -305,15 +398,16 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
     int32_t version = 0;
     bool haveVersion = false;
     if (minverUrl.empty()) {
-      report.Error(where + ": no minverUrl");
+      report.Error(view_name + ": no minverUrl");
     } else {
       std::string file, body;
       if (UrlToFile(minverUrl, options.folder, &file) && ReadFile(file, &body)) {
         version = ReadVersionNumber(body);
         haveVersion = true;
-        report.Ok(where + ": package version " + std::to_string(version) + " from " + minverUrl);
+        report.Ok(in("minverUrl") + ": package version " + std::to_string(version) + " from " + minverUrl);
       } else {
-        report.Error(where + ": minverUrl names no file of the publication: " + minverUrl);
+        report.AtLine(keyLines[{view.From("minverUrl"), "minverUrl"}],
+                      "minverUrl names no file of the publication: " + minverUrl + MissingFileFix(minverUrl, options.folder));
       }
     }
     std::string pkgUrl = view.Get("pkgUrl");
@@ -322,12 +416,21 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
       report.AtLine(keyLines[{view.From("pkgUrl"), "pkgUrl"}], error);
     } else if (!pkgUrl.empty()) {
       fetched.push_back({"pkgUrl", "pkgSha256", packageUrl});
+      std::string file;
+      // Told under the section that makes this package differ from
+      // [common]'s: its own pkgName, else its own pkgUrl.
+      const std::string packageSection = in(view.From("pkgName") == "common" ? "pkgUrl" : "pkgName");
+      if (UrlToFile(packageUrl, options.folder, &file) && std::ifstream(file).good())
+        CheckPackage(report, fix, packageSection, file, packageUrl, view.Get("pkgName"));
     } else {
-      report.Error(where + ": no pkgUrl");
+      report.Error(view_name + ": no pkgUrl");
     }
     if (view.Get("weiduanShortcut") == "1" || !view.Get("weiduanUrl").empty()) {
       fetched.push_back({"weiduanUrl", "weiduanSha256", view.Get("weiduanUrl")});
       fetched.push_back({"weiduanCfgUrl", "weiduanCfgSha256", view.Get("weiduanCfgUrl")});
+      if (view.Get("weiduanShortcut") == "1" && view.Get("weiduanShell").empty())
+        report.Error(view_name + ": weiduanShortcut=1 without weiduanShell: the launcher has no micro-client "
+                                 "program to start (name the file weiduanUrl downloads)");
     }
     if (!view.Get("launcherLogo").empty())
       fetched.push_back({"launcherLogo", "launcherLogoSha256", view.Get("launcherLogo")});
@@ -335,11 +438,15 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
     for (const Fetched& f : fetched) {
       std::string file, sum;
       if (f.url.empty() || !UrlToFile(f.url, options.folder, &file) || !Sha256OfFile(file, &sum)) {
-        report.Error(where + ": " + f.urlKey + " names no file of the publication: " + f.url);
+        if (f.url.empty())
+          report.Error(in(f.urlKey) + ": no " + f.urlKey + ": the launcher has nothing to fetch it from");
+        else
+          report.AtLine(keyLines[{view.From(f.urlKey), f.urlKey}],
+                        std::string(f.urlKey) + " names no file of the publication: " + f.url + MissingFileFix(f.url, options.folder));
         continue;
       }
       if (!f.sumKey) {
-        report.Ok(where + ": " + f.urlKey + " " + f.url);
+        report.Ok(in(f.urlKey) + ": " + f.urlKey + " " + f.url);
         continue;
       }
       const std::map<std::string, const std::string*> sumOf = {
@@ -349,16 +456,21 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
           {"launcherLogoSha256", &sums.launcherLogoSha256}};
       const std::string& expected = *sumOf.at(f.sumKey);
       if (expected == sum) {
-        report.Ok(where + ": " + f.sumKey + " matches " + f.url);
+        report.Ok(in(f.sumKey) + ": " + f.sumKey + " matches " + f.url);
       } else if (options.write) {
+        // Into the section that names the URL, so that it is the checksum
+        // this view reads.
         SetKey(lines, view.From(f.urlKey), f.sumKey, sum);
         changed = true;
-        report.Ok(where + ": " + f.sumKey + "=" + sum + " written for " + f.url);
+        report.Ok(in(f.urlKey) + ": " + f.sumKey + "=" + sum + " written for " + f.url);
       } else if (expected.empty()) {
-        report.Note(where + ": no " + f.sumKey + ": launchers will not check " + f.url + " (--write fills it in)");
+        report.Note(in(f.urlKey) + ": no " + f.sumKey + ": launchers will not check " + f.url + " (" + fix.Sign() +
+                    " fills it in)");
       } else {
         report.AtLine(keyLines[{view.From(f.sumKey), f.sumKey}],
-                      std::string(f.sumKey) + " does not match " + f.url + ": the file has " + sum);
+                      std::string(f.sumKey) + " does not match " + f.url + ": the file has " + sum +
+                          "; if the file is the one to publish, " + fix.Sign() +
+                          " (a new version: publish-check --stage)");
       }
     }
     // The version answer a launcher with the publisher key accepts is the
@@ -366,21 +478,23 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
     std::string signedVersion = view.Get("pkgVersion");
     if (haveVersion && signedVersion != std::to_string(version)) {
       if (options.write) {
-        SetKey(lines, view.From(signedVersion.empty() ? "minverUrl" : "pkgVersion"), "pkgVersion",
-               std::to_string(version));
+        const std::string target = view.From(signedVersion.empty() ? "minverUrl" : "pkgVersion");
+        SetKey(lines, target, "pkgVersion", std::to_string(version));
         changed = true;
-        report.Ok(where + ": pkgVersion=" + std::to_string(version) + " written from " + minverUrl);
+        report.Ok("[" + target + "]: pkgVersion=" + std::to_string(version) + " written from " + minverUrl);
       } else if (!signedVersion.empty()) {
         report.AtLine(keyLines[{view.From("pkgVersion"), "pkgVersion"}],
                       "pkgVersion " + signedVersion + " differs from the version file's " + std::to_string(version) +
-                          ": launchers with the publisher key refuse the version answer");
+                          ": launchers with the publisher key refuse the version answer. A new version is published "
+                          "with publish-check --stage (the version file goes live last, with the configuration); to "
+                          "sign the version file's number as it is: " + fix.Sign());
       }
     } else if (haveVersion) {
-      report.Ok(where + ": pkgVersion " + signedVersion + " matches " + minverUrl);
+      report.Ok(in("pkgVersion") + ": pkgVersion " + signedVersion + " matches " + minverUrl);
     }
     for (const char* service : {"tokensvr", "qosUrl"}) {
       std::string url = view.Get(service);
-      if (!url.empty()) report.Note(where + ": " + service + " " + url + " is a service the operator runs");
+      if (!url.empty()) report.Note(in(service) + ": " + service + " " + url + " is a service the operator runs");
     }
   }
 
@@ -411,38 +525,54 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
   }
 
   // What a launcher with the publisher key refuses is never signed.
-  const bool keyed = !options.signKey.empty() || !options.verifyKey.empty();
+  const std::string sigPath = configPath + ".sig";
+  std::string signature;
+  const bool haveSignature = ReadFile(sigPath, &signature);
+  const bool keyed = !options.signKey.empty() || !options.verifyKey.empty() || haveSignature;
   IniFile written(text.substr(0, text.find('\0')));
   int refused = 0;
+  std::string commonRefusal;
   for (const std::string& platform : platforms) {
     SignedValues values;
     std::string refusal = SignedConfigRefusal(written, platform.empty() ? "common" : platform, &values);
     if (refusal.empty()) continue;
     ++refused;
+    // A platform that fails for the reason [common] fails for is told once.
+    if (platform.empty()) commonRefusal = refusal;
+    else if (refusal == commonRefusal) continue;
     const std::string line = (platform.empty() ? "[common]" : "[" + platform + "]") +
                              ": launchers with the publisher key refuse this configuration: " + refusal;
     if (keyed)
-      report.Error(line + (options.write ? "" : " (--write fills in checksums, pkgVersion and configSerial)"));
+      report.Error(line + (options.write ? "" : " (" + fix.Sign() + " fills in checksums, pkgVersion and configSerial)"));
     else
       report.Note(line);
   }
 
   // The signature covers the exact bytes the launcher receives.
-  const std::string sigPath = configPath + ".sig";
   std::string error;
   Key key(nullptr, EVP_PKEY_free);
-  if (!options.signKey.empty() && refused > 0) {
-    report.Error("not signed: " + sigPath + " left as it was");
+  // Nor is a publication with any other problem: a signature tells players'
+  // launchers that it is the one to use.
+  if (!options.signKey.empty()) {
+    key = LoadKey(options.signKey, true, &error);
+    if (!key) {
+      report.Error(error);
+      return findings;
+    }
+  }
+  int problems = 0;
+  for (const Finding& f : findings) problems += f.kind == Finding::kError;
+  if (!options.signKey.empty() && (refused > 0 || problems > 0)) {
+    report.Error("not signed: " + sigPath + " left as it was; fix the problems above and sign again");
     return findings;
   }
   if (!options.signKey.empty()) {
-    key = LoadKey(options.signKey, true, &error);
-    std::string signature;
-    if (!key || !Sign(key.get(), text, &signature) || !WriteFile(sigPath, signature)) {
+    if (!Sign(key.get(), text, &signature) || !WriteFile(sigPath, signature)) {
       report.Error(error.empty() ? "cannot write the signature " + sigPath : error);
       return findings;
     }
-    report.Ok("signature written to " + sigPath);
+    report.Ok("signature written to " + sigPath + " with the key " + KeyFingerprint(key.get()) +
+              " (SHA-256 of its public half): launchers built with that key accept it");
   } else if (!options.verifyKey.empty()) {
     key = LoadKey(options.verifyKey, false, &error);
     if (!key) {
@@ -450,26 +580,33 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
       return findings;
     }
   }
-  std::string signature;
-  bool haveSignature = ReadFile(sigPath, &signature);
+  const bool haveNow = ReadFile(sigPath, &signature);
   if (!key) {
-    if (haveSignature)
-      report.Note("a signature is present; give --key to check it");
+    // A keyed launcher checks the signature before anything else: a present
+    // signature that nobody checked is no ready publication.
+    if (haveNow)
+      report.Error("a signature is present, but it was not checked (no key given): launchers built with the "
+                   "publisher key check it first. Check it with " + fix.Check() +
+                   " (the public key the launcher was built with)");
     else
-      report.Note("no signature: only launchers built without a publisher key accept this publication");
+      report.Note("no signature: only launchers built without a publisher key accept this publication (" +
+                  fix.Sign() + " signs it)");
     return findings;
   }
   P256PublicKey point;
   if (!ParseP256PublicKeyPem(PublicPem(key.get()), &point, &error)) report.Error("the launcher cannot use this key: " + error);
   std::array<uint8_t, 64> raw;
-  if (!haveSignature) {
-    report.Error("no signature " + sigPath + ": launchers built with the key refuse the publication");
+  if (!haveNow) {
+    report.Error("no signature " + sigPath + ": launchers built with the key refuse the publication; " + fix.Sign() +
+                 " signs it");
   } else if (!EcdsaDerToRaw(signature, &raw, &error)) {
-    report.Error("the launcher cannot read the signature: " + error);
+    report.Error("the launcher cannot read the signature: " + error + "; " + fix.Sign() + " signs it again");
   } else if (!Verify(key.get(), text, signature)) {
-    report.Error("the signature does not match the configuration under this key");
+    report.Error("the signature does not match the configuration under the key " + KeyFingerprint(key.get()) +
+                 ": the configuration changed after signing, or another key signed it, and every launcher with "
+                 "this key refuses it. Sign the configuration as it is now: " + fix.Sign());
   } else {
-    report.Ok("the signature verifies");
+    report.Ok("the signature verifies under the key " + KeyFingerprint(key.get()));
   }
   return findings;
 }
