@@ -57,12 +57,8 @@ void Produce(const std::shared_ptr<Exchange>& ex, const HttpUrl& url, const Head
 
 TransportResult HttplibTransport::Get(const HttpUrl& url, const HeaderList& headers,
                                       const TransportCallbacks& callbacks) {
-  if (!HeadersAreSafe(headers)) {
-    Log("request refused: a header would break the request, host: %s", url.host.c_str());
-    TransportResult result;
-    result.failure = TransportFailure::kConnection;
-    return result;
-  }
+  TransportResult refused;
+  if (!SafeToSend(url, headers, refused)) return refused;
   return RunExchange([url, headers](std::shared_ptr<Exchange> ex) { Produce(ex, url, headers); },
                      callbacks, url.host);
 }

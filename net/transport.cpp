@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "base/log.h"
+
 namespace {
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -87,6 +89,14 @@ bool HeadersAreSafe(const HeaderList& headers) {
       if (c == '\r' || c == '\n' || c == '\0') return false;
   }
   return true;
+}
+
+bool SafeToSend(const HttpUrl& url, const HeaderList& headers, TransportResult& refused) {
+  if (HeadersAreSafe(headers)) return true;
+  Log("request refused: a header would break the request, host: %s", url.host.c_str());
+  refused = TransportResult();
+  refused.failure = TransportFailure::kConnection;
+  return false;
 }
 
 bool ParseContentLength(const std::string& text, uint64_t& length) {

@@ -78,5 +78,9 @@ bool ResolveRedirect(const HttpUrl& from, const std::string& location, HttpUrl& 
 // break or NUL: a validator echoed from a server must not add a header.
 bool HeadersAreSafe(const HeaderList& headers);
 
+// For a transport's Get: false, with the failure in `refused` (and a log
+// line), when the request headers are not safe to send.
+bool SafeToSend(const HttpUrl& url, const HeaderList& headers, TransportResult& refused);
+
 // A Content-Length value: decimal digits only, at most 18 of them.
 bool ParseContentLength(const std::string& text, uint64_t& length);

@@ -294,12 +294,8 @@ std::wstring RequestHeaders(const HeaderList& headers) {
 
 TransportResult WinHttpTransport::Get(const HttpUrl& url, const HeaderList& headers,
                                       const TransportCallbacks& callbacks) {
-  if (!HeadersAreSafe(headers)) {
-    Log("request refused: a header would break the request, host: %s", url.host.c_str());
-    TransportResult result;
-    result.failure = TransportFailure::kConnection;
-    return result;
-  }
+  TransportResult refused;
+  if (!SafeToSend(url, headers, refused)) return refused;
   Target to{base::ToWide(url.host), url.port, base::ToWide(url.path), RequestHeaders(headers),
             url.secure};
   ProxyChoice proxy = proxy_;

@@ -299,21 +299,24 @@ TEST_F(HttpsRun, InstallWithEverythingButTheConfigurationOverHttps) {
     EXPECT_NE(std::find(ids.begin(), ids.end(), id), ids.end()) << "no report " << id;
 }
 
-// The player's proxy as Internet Options writes it: the two values under
-// "Internet Settings" and the connection blob (flags: direct | proxy, then
-// the proxy, the bypass list and the script address, each after its length).
+// The player's proxy as Internet Options writes it: the values under
+// "Internet Settings" and the connection blob (its flags, then the proxy, the
+// bypass list and the script address, each after its length), either a named
+// proxy or a proxy script.
 class InternetOptionsProxy {
  public:
-  explicit InternetOptionsProxy(const std::string& server)
-      : enable_(HKEY_CURRENT_USER, kSettings, L"ProxyEnable", REG_DWORD, Dword(1)),
+  InternetOptionsProxy(const std::string& server, const std::string& script)
+      : enable_(HKEY_CURRENT_USER, kSettings, L"ProxyEnable", REG_DWORD, Dword(script.empty() ? 1 : 0)),
         server_(HKEY_CURRENT_USER, kSettings, L"ProxyServer", REG_SZ, Text(base::ToWide(server))),
+        script_(HKEY_CURRENT_USER, kSettings, L"AutoConfigURL", REG_SZ, Text(base::ToWide(script))),
         blob_(HKEY_CURRENT_USER, kSettings + std::wstring(L"\\Connections"),
-              L"DefaultConnectionSettings", REG_BINARY, Blob(server)) {}
-  bool Set() const { return enable_.Set() && server_.Set() && blob_.Set(); }
+              L"DefaultConnectionSettings", REG_BINARY, Blob(server, script)) {}
+  bool Set() const { return enable_.Set() && server_.Set() && script_.Set() && blob_.Set(); }
 
  private:
   static constexpr const wchar_t* kSettings =
       L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+  static constexpr DWORD kDirect = 1, kNamedProxy = 2, kProxyScript = 4;
   static std::vector<BYTE> Dword(DWORD value) {
     std::vector<BYTE> bytes(4);
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(value >> (8 * i));
@@ -323,20 +326,24 @@ class InternetOptionsProxy {
     const BYTE* at = reinterpret_cast<const BYTE*>(text.c_str());
     return std::vector<BYTE>(at, at + (text.size() + 1) * sizeof(wchar_t));
   }
-  static std::vector<BYTE> Blob(const std::string& server) {
+  static std::vector<BYTE> Blob(const std::string& server, const std::string& script) {
     std::vector<BYTE> blob;
-    const DWORD words[] = {0x46, 1, 3, static_cast<DWORD>(server.size())};
-    for (DWORD word : words) {
+    auto add = [&blob](DWORD word) {
       std::vector<BYTE> bytes = Dword(word);
       blob.insert(blob.end(), bytes.begin(), bytes.end());
+    };
+    add(0x46);
+    add(1);  // a counter Windows raises with every change
+    add(kDirect | (script.empty() ? kNamedProxy : kProxyScript));
+    for (const std::string& text : {script.empty() ? server : std::string(), std::string(), script}) {
+      add(static_cast<DWORD>(text.size()));  // the proxy, the bypass list, the script
+      blob.insert(blob.end(), text.begin(), text.end());
     }
-    blob.insert(blob.end(), server.begin(), server.end());
-    for (int lengths = 0; lengths < 2; ++lengths)  // no bypass list, no script
-      for (int i = 0; i < 4; ++i) blob.push_back(0);
     return blob;
   }
   support::ScopedRegistryValue enable_;
   support::ScopedRegistryValue server_;
+  support::ScopedRegistryValue script_;
   support::ScopedRegistryValue blob_;
 };
 
@@ -348,15 +355,30 @@ size_t CountStarting(const std::vector<std::string>& lines, size_t from, const s
   return n;
 }
 
-TEST_F(HttpsRun, BehindTheInternetOptionsProxyEveryRequestGoesThroughIt) {
+struct ProxySetting {
+  const char* name;
+  bool script;  // a proxy script names the proxy, instead of Internet Options
+};
+
+class ProxyRun : public HttpsRun, public ::testing::WithParamInterface<ProxySetting> {};
+
+TEST_P(ProxyRun, EveryRequestGoesThroughTheProxyInternetOptionsName) {
   ASSERT_NE(gameserver::ProxyPort(), 0);
+  const std::string proxyAddress = "127.0.0.1:" + std::to_string(gameserver::ProxyPort());
+  std::string script;
+  if (GetParam().script) {
+    script = gameserver::ServerUrl("/" + installName + "/proxy.pac");
+    ASSERT_TRUE(gameserver::Publish("/" + installName + "/proxy.pac",
+                                    "function FindProxyForURL(url, host) { return \"PROXY " +
+                                        proxyAddress + "\"; }\n"));
+  }
   PublishServerVersion("33");
   PublishPackage(33);
   PublishConfig();
   size_t before = gameserver::ProxyRequests().size();
   RunResult run;
   {
-    InternetOptionsProxy proxy("127.0.0.1:" + std::to_string(gameserver::ProxyPort()));
+    InternetOptionsProxy proxy(GetParam().script ? std::string() : proxyAddress, script);
     ASSERT_TRUE(proxy.Set());
     run = Run(L"vorn-pc-tok.exe");
   }
@@ -373,16 +395,27 @@ TEST_F(HttpsRun, BehindTheInternetOptionsProxyEveryRequestGoesThroughIt) {
   EXPECT_EQ(CountStarting(asked, before, "GET ", "/pkg/vorn_install_cfg.ini?v="), 1u) << run.log;
   EXPECT_EQ(CountStarting(asked, before, "GET ", server), 1u) << run.log;
   // Everything else over https: one tunnel for each request the server
-  // answered (version, token, logo, package).
+  // answered (version, token, logo, package; the script itself is fetched
+  // directly).
   size_t tunnels =
       CountStarting(asked, before, "CONNECT localhost:" + std::to_string(gameserver::ServerTlsPort()));
-  size_t served = gameserver::Requests("/" + installName + "/").size();
+  size_t served = gameserver::Requests("/" + installName + "/").size() -
+                  gameserver::Requests("/" + installName + "/proxy.pac").size();
+  if (GetParam().script) {
+    EXPECT_GE(gameserver::Requests("/" + installName + "/proxy.pac").size(), 1u);
+  }
   EXPECT_GE(served, 4u);
   EXPECT_GE(tunnels, served) << run.log;
   EXPECT_EQ(CountStarting(asked, before, "GET ") + CountStarting(asked, before, "CONNECT "),
             asked.size() - before)
       << "the proxy was asked for something else";
 }
+
+const ProxySetting kProxySettings[] = {{"NamedProxy", false}, {"ProxyScript", true}};
+INSTANTIATE_TEST_SUITE_P(Settings, ProxyRun, ::testing::ValuesIn(kProxySettings),
+                         [](const ::testing::TestParamInfo<ProxySetting>& info) {
+                           return std::string(info.param.name);
+                         });
 
 class BadCertificateRun : public HttpsRun, public ::testing::WithParamInterface<BadServer> {};
 
