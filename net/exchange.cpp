@@ -28,19 +28,24 @@ bool Exchange::Sent() {
   return sent_;
 }
 
+void Exchange::Refuse() {
+  refused_ = true;
+  changed_.notify_all();  // neither side need wait for the other any more
+}
+
 bool Exchange::DeliverHead(int status, const HeaderList& headers) {
   std::lock_guard<std::mutex> hold(lock_);
   sent_ = true;
   headSeen_ = true;
-  result_.status = status;
-  if (!callbacks_ || refused_) return false;
+  end_.status = status;
+  if (!Wanted()) return false;
   TransportResponse response;
   response.status = status;
   response.headers = headers;
   if (IsRedirectStatus(status) && !response.Header("Location").empty()) {
     redirect_ = true;
-    result_.location = response.Header("Location");
-    ended_.notify_all();  // the answer is complete
+    end_.location = response.Header("Location");
+    changed_.notify_all();  // the answer is complete
     return false;
   }
   lengthKnown_ = ParseContentLength(response.Header("Content-Length"), length_);
@@ -48,18 +53,26 @@ bool Exchange::DeliverHead(int status, const HeaderList& headers) {
   return !refused_;
 }
 
-void Exchange::Refuse() {
-  refused_ = true;
-  ended_.notify_all();  // the job need not wait for the producer's end
+bool Exchange::Count(const TransportCallbacks& callbacks, size_t size) {
+  current_ += size;
+  return !lengthKnown_ || callbacks.onProgress(current_, length_);
 }
 
 bool Exchange::DeliverBody(const char* data, size_t size) {
   std::lock_guard<std::mutex> hold(lock_);
-  if (!callbacks_ || refused_ || redirect_) return false;
-  if (size > 0 && !callbacks_->onData(data, size)) Refuse();
-  current_ += size;
-  if (!refused_ && lengthKnown_ && !callbacks_->onProgress(current_, length_)) Refuse();
+  if (!Wanted()) return false;
+  if ((size > 0 && !callbacks_->onData(data, size)) || !Count(*callbacks_, size)) Refuse();
   return !refused_;
+}
+
+std::unique_ptr<char[]> Exchange::QueueBody(std::unique_ptr<char[]> block, size_t size) {
+  std::unique_lock<std::mutex> hold(lock_);
+  changed_.wait(hold, [&] { return !Wanted() || queued_.empty(); });
+  if (!Wanted()) return nullptr;
+  queued_.push_back({std::move(block), size});
+  changed_.notify_all();
+  if (spare_) return std::move(spare_);
+  return std::unique_ptr<char[]>(new char[kQueuedBlockSize]);
 }
 
 void Exchange::End(TransportFailure failure, std::string detail, unsigned long systemCode) {
@@ -67,45 +80,58 @@ void Exchange::End(TransportFailure failure, std::string detail, unsigned long s
     std::lock_guard<std::mutex> hold(lock_);
     if (done_) return;
     done_ = true;
-    if (redirect_) {
-      failure = TransportFailure::kNone;  // the location is the answer
-    } else if (refused_) {
-      failure = TransportFailure::kStopped;
-    } else if (failure == TransportFailure::kNone &&
-               (!headSeen_ || (lengthKnown_ && current_ < length_))) {
-      // The connection closed before the announced length: a broken transfer.
-      failure = TransportFailure::kBroken;
-    }
-    result_.failure = failure;
-    if (failure != TransportFailure::kNone) {
-      result_.detail = std::move(detail);
-      result_.systemCode = systemCode;
-    }
+    end_.failure = failure;
+    end_.detail = std::move(detail);
+    end_.systemCode = systemCode;
   }
-  ended_.notify_all();
+  changed_.notify_all();
 }
 
 TransportResult Exchange::Consume(const TransportCallbacks& callbacks) {
   std::unique_lock<std::mutex> hold(lock_);
-  while (!done_ && !redirect_ && !refused_) {
-    ended_.wait_for(hold, kStopCheckInterval);
-    if (!done_ && !redirect_ && !refused_ && !callbacks.keepGoing()) {
+  for (;;) {
+    if (redirect_ || refused_) break;
+    if (!queued_.empty()) {
+      // Written on this thread while the producer reads the next block.
+      Block block = std::move(queued_.front());
+      queued_.pop_front();
+      changed_.notify_all();
+      hold.unlock();
+      bool more = (block.size == 0 || callbacks.onData(block.bytes.get(), block.size));
+      hold.lock();
+      if (!more || !Count(callbacks, block.size)) Refuse();
+      if (!spare_) spare_ = std::move(block.bytes);
+      continue;
+    }
+    if (done_) break;
+    changed_.wait_for(hold, kStopCheckInterval);
+    if (!done_ && !redirect_ && !refused_ && queued_.empty() && !callbacks.keepGoing()) {
       // Walks away: the producer's next hand-over is refused.
       callbacks_ = nullptr;
+      changed_.notify_all();
       TransportResult stopped;
-      stopped.status = result_.status;
+      stopped.status = end_.status;
       stopped.failure = TransportFailure::kStopped;
       return stopped;
     }
   }
   callbacks_ = nullptr;
-  if (done_) return result_;
-  // Answered before the producer's end: a redirect, or a refusal.
-  TransportResult answer;
-  answer.status = result_.status;
-  answer.location = result_.location;
-  answer.failure = redirect_ ? TransportFailure::kNone : TransportFailure::kStopped;
-  return answer;
+  changed_.notify_all();
+  TransportResult result;
+  result.status = end_.status;
+  result.location = end_.location;
+  if (redirect_) return result;  // the location is the answer
+  if (refused_) {
+    result.failure = TransportFailure::kStopped;
+    return result;
+  }
+  result.failure = end_.failure;
+  result.detail = end_.detail;
+  result.systemCode = end_.systemCode;
+  // The connection closed before the announced length: a broken transfer.
+  if (result.failure == TransportFailure::kNone && (!headSeen_ || (lengthKnown_ && current_ < length_)))
+    result.failure = TransportFailure::kBroken;
+  return result;
 }
 
 TransportResult RunExchange(const std::function<void(std::shared_ptr<Exchange>)>& produce,

@@ -1,14 +1,20 @@
 #pragma once
 // One HTTP exchange whose blocking calls run on a thread of their own (the
-// producer), for the download job's thread (the consumer). The producer
-// hands the response's head and each block of its body straight to the job's
-// callbacks, under a lock, so no byte is copied on the way; the job's thread
-// meanwhile only waits, and on a stop walks away at once: it takes the lock
-// (waiting at most for the callback under way), and from then on the
-// producer's hand-overs are refused and it ends on its own, after its
-// current call returns (the read time-out at the latest). The last owner
-// frees the record. Free of windows.h.
+// producer), for the download job's thread (the consumer). The producer hands
+// the response's head to the job's callbacks, then the body in one of two
+// ways:
+//  - DeliverBody: straight to the job's callbacks on the producer's thread,
+//    under a lock, for data that lives in the library's own buffer (nothing
+//    is copied);
+//  - QueueBody: a buffer the producer filled itself goes to the job's thread,
+//    which writes it while the producer reads the next (two buffers
+//    alternate, so nothing is copied or allocated per block either).
+// The job's thread otherwise only waits, and on a stop walks away at once:
+// from then on the producer's hand-overs are refused and it ends on its own,
+// after its current call returns (the read time-out at the latest). The last
+// owner frees the record. Free of windows.h.
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,21 +36,33 @@ class Exchange {
   // the job refused the response or walked away, or it is a redirect (whose
   // "Location" goes back to the caller, its body unread).
   bool DeliverHead(int status, const HeaderList& headers);
-  // Hands a block of the body over; false when the job wants no more.
+  // Hands a block of the body over on this thread; false when the job wants no more.
   bool DeliverBody(const char* data, size_t size);
+  // Queues `size` bytes of `block` (of kQueuedBlockSize) for the job's
+  // thread, waiting while another block is still pending, and returns an
+  // empty buffer for the next; null when the job wants no more.
+  static constexpr size_t kQueuedBlockSize = 256 * 1024;
+  std::unique_ptr<char[]> QueueBody(std::unique_ptr<char[]> block, size_t size);
   // Nothing more will come: the whole body (`failure` kNone), or why not.
   void End(TransportFailure failure, std::string detail = std::string(),
            unsigned long systemCode = 0);
 
-  // Consumer side: waits for the end, or walks away once `keepGoing` says
-  // stop, and returns the outcome.
+  // Consumer side: writes queued blocks, waits for the end, or walks away
+  // once `keepGoing` says stop, and returns the outcome.
   TransportResult Consume(const TransportCallbacks& callbacks);
 
  private:
+  struct Block {
+    std::unique_ptr<char[]> bytes;
+    size_t size = 0;
+  };
   void Refuse();  // with the lock held
+  bool Wanted() const { return callbacks_ && !refused_ && !redirect_; }
+  // The body's bytes so far, against an announced length; false to stop.
+  bool Count(const TransportCallbacks& callbacks, size_t size);
 
   std::mutex lock_;
-  std::condition_variable ended_;
+  std::condition_variable changed_;
   const TransportCallbacks* callbacks_;  // null once the job walked away or had the end
   bool sent_ = false;
   bool headSeen_ = false;
@@ -53,8 +71,10 @@ class Exchange {
   bool lengthKnown_ = false;
   uint64_t length_ = 0;
   uint64_t current_ = 0;
+  std::deque<Block> queued_;
+  std::unique_ptr<char[]> spare_;  // a written block's buffer, for the producer to fill again
   bool done_ = false;
-  TransportResult result_;
+  TransportResult end_;  // as the producer ended it
 };
 
 // Runs `produce` on a detached thread of its own with a new exchange and

@@ -24,7 +24,6 @@ namespace {
 constexpr DWORD kReceiveTimeoutMs = 5000;
 constexpr DWORD kConnectTimeoutMs = 60000;
 constexpr DWORD kSendTimeoutMs = 30000;
-constexpr size_t kBlockSize = 256 * 1024;
 // Bytes that came within this long go to the job together.
 constexpr auto kGatherFor = std::chrono::milliseconds(50);
 
@@ -173,6 +172,7 @@ HINTERNET OpenRequest(HINTERNET connection, const std::wstring& path, bool secur
 // hand-over and a file write per record. Returns the WinHTTP error, 0 at
 // the end of the body or when the job walked away.
 DWORD ReadBody(HINTERNET request, Exchange& ex) {
+  constexpr size_t kBlockSize = Exchange::kQueuedBlockSize;
   std::unique_ptr<char[]> block(new char[kBlockSize]);
   for (;;) {
     size_t used = 0;
@@ -202,7 +202,8 @@ DWORD ReadBody(HINTERNET request, Exchange& ex) {
       }
       if (std::chrono::steady_clock::now() >= gatherUntil) break;
     }
-    if (used > 0 && !ex.DeliverBody(block.get(), used)) return 0;
+    // The job writes this block while the next one is read.
+    if (used > 0 && !(block = ex.QueueBody(std::move(block), used))) return 0;
     if (error != 0 || ended) return error;
   }
 }

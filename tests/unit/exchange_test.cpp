@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 
@@ -78,6 +79,44 @@ TEST(Exchange, WhatTheProducerSaysIsWhatTheJobGets) {
     EXPECT_EQ(result.location, row.location);
     EXPECT_EQ(seen.responses, row.responses);
     EXPECT_EQ(seen.body, row.body);
+  }
+}
+
+TEST(Exchange, QueuedBlocksArriveWholeAndInOrderAndStopWhenTheJobSaysNo) {
+  for (bool refuse : {false, true}) {
+    SCOPED_TRACE(refuse ? "the job refuses the third block" : "the job takes all");
+    std::atomic<bool> keepGoing{true};
+    std::atomic<int> queuedAfterNo{0};
+    Seen seen;
+    TransportCallbacks callbacks = Recording(seen, keepGoing);
+    callbacks.onData = [&seen, refuse](const char* data, size_t size) {
+      seen.body.append(data, size);
+      return !(refuse && seen.body.size() >= 3 * 1000);
+    };
+    std::string expected;
+    TransportResult result = RunExchange(
+        [&](std::shared_ptr<Exchange> ex) {
+          if (!ex->DeliverHead(200, {{"Content-Length", "10000"}})) return;
+          std::unique_ptr<char[]> block(new char[Exchange::kQueuedBlockSize]);
+          for (int i = 0; i < 10; ++i) {
+            std::memset(block.get(), 'a' + i, 1000);
+            block = ex->QueueBody(std::move(block), 1000);
+            if (!block) break;
+            if (refuse && i >= 3) ++queuedAfterNo;
+          }
+          ex->End(TransportFailure::kNone);
+        },
+        callbacks, "test");
+    for (int i = 0; i < (refuse ? 3 : 10); ++i) expected += std::string(1000, static_cast<char>('a' + i));
+    EXPECT_EQ(seen.body, expected);
+    if (refuse) {
+      EXPECT_EQ(result.failure, TransportFailure::kStopped);
+      EXPECT_LE(queuedAfterNo.load(), 2);  // at most what was already on its way
+    } else {
+      EXPECT_EQ(result.failure, TransportFailure::kNone);
+      EXPECT_EQ(seen.lastCurrent, 10000u);
+      EXPECT_EQ(seen.lastLength, 10000u);
+    }
   }
 }
 
