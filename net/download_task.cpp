@@ -37,9 +37,9 @@ bool FinalError(uint32_t code) {
 }
 
 std::atomic<unsigned> g_retryPauseMs{2000};
-// The URL matcher recurses once per character (see ParseHttpUrl): request
-// threads reserve a stack with room to spare, committed only as far as it
-// is used.
+// The HTTP library receives into a buffer on the request thread's stack
+// (CPPHTTPLIB_RECV_BUFSIZ, 2 MiB): the stack is reserved with room to spare
+// and committed only as far as it is used.
 constexpr size_t kRequestThreadStack = 8u << 20;
 std::atomic<size_t> g_threadStack{kRequestThreadStack};
 
@@ -399,13 +399,7 @@ DWORD WINAPI RequestThread(void* arg) {
   Log("start Request, agent:%s, url: %s !", job->agent.c_str(), job->url.c_str());
 
   HttpUrl url;
-  bool parsed = false;
-  try {
-    parsed = ParseHttpUrl(job->url, url);
-  } catch (const std::exception&) {
-    parsed = false;  // std::regex gives up on pathological input
-  }
-  if (!parsed) {
+  if (!ParseHttpUrl(job->url, url)) {
     task->error = Log("parse httpurl failed, url=%s", job->url.c_str());
     Finish(job);
     return 0;
