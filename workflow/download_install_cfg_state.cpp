@@ -123,7 +123,7 @@ void DownloadInstallCfgState::Apply(const std::string& bytes) {
     Log("qosUrl: %s", config.qosUrl.c_str());
     QosReporter& qos = context->qos ? *context->qos : TheQosReporter();
     qos.url = config.qosUrl;
-    reportQos(3, "Tokenstart");
+    reportQos(qos::kTokenstart);
   }
 
   if (config.InitInstallDir()) {

@@ -64,11 +64,11 @@ void LoadState::Update() {
     std::wstring params = launch::GameParams(config.userInfo, shellPath, cmdKey,
                                              base::ToWide(launch::QosTail(qos.qosStartAt, qos.sQosSeq)));
     Log("LaunchGameStart: userInfo: %s", base::Utf8(params).c_str());
-    reportQos(25, "LaunchGameStart");
+    reportQos(qos::kLaunchGameStart);
     if (StartProcess(config.GetPkgExePath(), params, false, SW_SHOWMAXIMIZED))
-      reportQos(26, "LaunchGameOk");
+      reportQos(qos::kLaunchGameOk);
     else
-      reportQos(27, "LaunchGameFailed");
+      reportQos(qos::kLaunchGameFailed);
   }
   TransitionTo<CompleteState>(context, true);
 }

@@ -75,7 +75,7 @@ void PkgChecksumState::Finish() {
   std::string got = job->ok ? Sha256Text(job->digest) : std::string();
   if (job->ok && got == config.pkgSha256) {
     Log("package checksum verified: sha256 %s, url: %s", got.c_str(), url.c_str());
-    reportQos(11, "DownloadPkgOk");
+    reportQos(qos::kDownloadPkgOk);
     NextState();
     return;
   }
@@ -90,7 +90,7 @@ void PkgChecksumState::Finish() {
     if (code != ERROR_FILE_NOT_FOUND)
       Log("PkgChecksumState: %s cannot be deleted: %s", base::Utf8(file).c_str(), base::ErrorText(code).c_str());
   }
-  reportQos(12, "DownloadPkgFailed");
+  reportQos(qos::kDownloadPkgFailed);
   if (job->ok)
     OnFailed("package checksum mismatch, expected " + config.pkgSha256 + ", got " + got + ", url: " + url);
   else

@@ -91,7 +91,7 @@ void PkgDecompressState::Start() {
   job->targetDir = config.installDir;
   job->progress = 0;
   job->total = 1;
-  reportQos(20, "DecompressPkgStart");
+  reportQos(qos::kDecompressPkgStart);
   // A running game client from this folder would keep its files locked.
   KillProcessByPath(base::Utf8(config.GetPkgExePath()));
 
@@ -118,7 +118,7 @@ void PkgDecompressState::Finish() {
     Log("PkgDecompressState: %d entries failed, pkg.ver left unchanged and the archive kept",
         static_cast<int>(failed));
     if (job->archiveFault) DeleteFileW(ResumeRecordPath(archive).c_str());
-    reportQos(21, "DecompressPkgOk");
+    reportQos(qos::kDecompressPkgOk);
     NextState();
     return;
   }
@@ -137,7 +137,7 @@ void PkgDecompressState::Finish() {
   } else {
     Log("PkgDecompressState: the package was not unpacked, pkg.ver left unchanged");
   }
-  reportQos(21, "DecompressPkgOk");
+  reportQos(qos::kDecompressPkgOk);
   NextState();
 }
 

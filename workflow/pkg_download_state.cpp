@@ -19,7 +19,7 @@ PkgDownloadState::PkgDownloadState(LauncherContext* context)
 void PkgDownloadState::Begin(DownloadTask& task) {
   const InstallConfig& config = *context->config;
   ShowStatus(L"正在准备客户端资源，请稍后...");
-  reportQos(10, "DownloadPkgStart");
+  reportQos(qos::kDownloadPkgStart);
   Log("enter download client state");
   task.localPath = config.GetPkgDownloadPath();
   // The archive's resume record stays until the archive has been unpacked,
@@ -51,7 +51,7 @@ bool PkgDownloadState::Watch(DownloadTask& task) {
   std::string text = base::Utf8(DiskSpaceText(needed, static_cast<int64_t>(available)));
   Log("PkgDownloadState: %lld bytes still to download, %llu free on the install drive",
       static_cast<long long>(needed), static_cast<unsigned long long>(available));
-  reportQos(12, "DownloadPkgFailed");
+  reportQos(qos::kDownloadPkgFailed);
   if (ctx->config->weiduanShortcut) {
     ctx->config->userInfo.clear();
     TransitionTo<LoadState>(ctx);  // the state and its download end here
@@ -62,7 +62,7 @@ bool PkgDownloadState::Watch(DownloadTask& task) {
 }
 
 void PkgDownloadState::Failed(DownloadTask&) {
-  reportQos(12, "DownloadPkgFailed");
+  reportQos(qos::kDownloadPkgFailed);
   OnFailed();
 }
 
@@ -73,7 +73,7 @@ void PkgDownloadState::Succeeded(DownloadTask&) {
     TransitionTo<PkgChecksumState>(context);
     return;
   }
-  reportQos(11, "DownloadPkgOk");
+  reportQos(qos::kDownloadPkgOk);
   NextState();
 }
 
