@@ -9,10 +9,7 @@
 #include "net/qos_reporter.h"
 #include "net/resume_record.h"
 #include "ui/loading_page.h"
-#include "workflow/load_state.h"
 #include "workflow/package_url.h"
-#include "workflow/pkg_decompress_state.h"
-#include "workflow/terminal_states.h"
 #include "workflow/version_number.h"
 
 DWORD WINAPI ChecksumWorker(LPVOID param) {
@@ -33,16 +30,16 @@ PkgChecksumState::PkgChecksumState(LauncherContext* context)
 
 PkgChecksumState::~PkgChecksumState() { job->stop.exchange(true); }
 
-void PkgChecksumState::Update() {
+Transition PkgChecksumState::Update() {
   if (!started) {
     Start();
-    return;
+    return Transition::Stay();
   }
   if (!job->finished.load()) {
     if (context->page) context->page->SetProgress(job->done.load(), job->total.load());
-    return;
+    return Transition::Stay();
   }
-  Finish();
+  return Finish();
 }
 
 void PkgChecksumState::Start() {
@@ -67,7 +64,7 @@ void PkgChecksumState::Start() {
   }
 }
 
-void PkgChecksumState::Finish() {
+Transition PkgChecksumState::Finish() {
   const InstallConfig& config = *context->config;
   std::string url;
   std::string urlError;
@@ -76,8 +73,7 @@ void PkgChecksumState::Finish() {
   if (job->ok && got == config.pkgSha256) {
     Log("package checksum verified: sha256 %s, url: %s", got.c_str(), url.c_str());
     reportQos(qos::kDownloadPkgOk);
-    NextState();
-    return;
+    return Transition::Done();
   }
   // A package that is not the one published is never unpacked, nor kept to
   // be unpacked or resumed by a later run: the archive and its resume record
@@ -91,22 +87,10 @@ void PkgChecksumState::Finish() {
       Log("PkgChecksumState: %s cannot be deleted: %s", base::Utf8(file).c_str(), base::ErrorText(code).c_str());
   }
   reportQos(qos::kDownloadPkgFailed);
-  if (job->ok)
-    OnFailed("package checksum mismatch, expected " + config.pkgSha256 + ", got " + got + ", url: " + url);
-  else
-    OnFailed("package checksum not computed: " + job->error + ", url: " + url);
+  // The same message as a failed package download.
+  std::string error = job->ok ? "package checksum mismatch, expected " + config.pkgSha256 + ", got " + got + ", url: " + url
+                              : "package checksum not computed: " + job->error + ", url: " + url;
+  return Transition::Fail(Log("下载游戏包失败！[error:%s]", error.c_str()));
 }
 
-void PkgChecksumState::OnFailed(const std::string& error) {
-  LauncherContext* ctx = context;
-  // The same way on as a failed package download.
-  std::string text = Log("下载游戏包失败！[error:%s]", error.c_str());
-  if (ctx->config->weiduanShortcut) {
-    ctx->config->userInfo.clear();
-    TransitionTo<LoadState>(ctx);
-    return;
-  }
-  TransitionTo<ErrorState>(ctx, text);
-}
-
-void PkgChecksumState::NextState() { TransitionTo<PkgDecompressState>(context, job->archive); }
+HeldArchive PkgChecksumState::Archive() const { return job->archive; }

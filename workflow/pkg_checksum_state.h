@@ -36,13 +36,14 @@ class PkgChecksumState : public State {
  public:
   explicit PkgChecksumState(LauncherContext* context);
   ~PkgChecksumState() override;  // tells a running worker to stop
-  void Update() override;
-  virtual void NextState();
-  virtual void OnFailed(const std::string& error);
+  Transition Update() override;
+  StateId Id() const override { return StateId::kPkgChecksum; }
+  // The package as hashed, held against writers: the unpacking takes it over.
+  HeldArchive Archive() const;
 
  private:
   void Start();
-  void Finish();
+  Transition Finish();
 
   bool started = false;
   std::shared_ptr<ChecksumJob> job;

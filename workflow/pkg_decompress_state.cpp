@@ -10,7 +10,6 @@
 #include "net/resume_record.h"
 #include "ui/loading_page.h"
 #include "install/install_config.h"
-#include "workflow/load_state.h"
 #include "unpack/package_unpacker.h"
 #include "unpack/unpack_path.h"
 
@@ -67,18 +66,19 @@ PkgDecompressState::PkgDecompressState(LauncherContext* context, HeldArchive arc
   job->archive = std::move(archive);
 }
 
-void PkgDecompressState::Update() {
+Transition PkgDecompressState::Update() {
   if (!started) {
     Start();
-    return;
+    return Transition::Stay();
   }
   int32_t progress = job->progress.load();
   int32_t total = job->total.load();
   if (progress < total) {
     if (context->page) context->page->SetProgress(progress, total);
-    return;
+    return Transition::Stay();
   }
   Finish();
+  return Transition::Done();
 }
 
 void PkgDecompressState::Start() {
@@ -119,7 +119,6 @@ void PkgDecompressState::Finish() {
         static_cast<int>(failed));
     if (job->archiveFault) DeleteFileW(ResumeRecordPath(archive).c_str());
     reportQos(qos::kDecompressPkgOk);
-    NextState();
     return;
   }
   if (!DeleteFileW(ForFileApi(archive).c_str())) {
@@ -138,7 +137,4 @@ void PkgDecompressState::Finish() {
     Log("PkgDecompressState: the package was not unpacked, pkg.ver left unchanged");
   }
   reportQos(qos::kDecompressPkgOk);
-  NextState();
 }
-
-void PkgDecompressState::NextState() { TransitionTo<LoadState>(context); }

@@ -42,8 +42,8 @@ class PkgDecompressState : public State {
   // `archive`: the package as the checksum step held it; without it the
   // state holds the package itself.
   explicit PkgDecompressState(LauncherContext* context, HeldArchive archive = nullptr);
-  void Update() override;
-  virtual void NextState();
+  Transition Update() override;
+  StateId Id() const override { return StateId::kPkgDecompress; }
 
   const std::shared_ptr<DecompressJob>& Job() const { return job; }
 
