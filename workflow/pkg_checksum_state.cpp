@@ -1,5 +1,6 @@
 #include "workflow/pkg_checksum_state.h"
 
+#include "base/background_job.h"
 #include "base/error_text.h"
 #include "base/handles.h"
 #include "base/log.h"
@@ -12,9 +13,7 @@
 #include "workflow/package_url.h"
 #include "workflow/version_number.h"
 
-DWORD WINAPI ChecksumWorker(LPVOID param) {
-  std::unique_ptr<std::shared_ptr<ChecksumJob>> hold(static_cast<std::shared_ptr<ChecksumJob>*>(param));
-  ChecksumJob& job = **hold;
+void RunChecksumJob(ChecksumJob& job) {
   job.ok = Sha256OfOpenFile(job.archive->Get(), base::Utf8(job.path), &job.digest, &job.error,
                            [&job](int64_t done, int64_t total) {
     job.total.exchange(total > 0 ? total : 1);
@@ -22,7 +21,6 @@ DWORD WINAPI ChecksumWorker(LPVOID param) {
     return !job.stop.load();
   });
   job.finished.exchange(true);
-  return 0;
 }
 
 PkgChecksumState::PkgChecksumState(LauncherContext* context)
@@ -55,10 +53,7 @@ void PkgChecksumState::Start() {
     return;
   }
   // Hashing a large package takes seconds: off the timer thread, so the page keeps painting.
-  auto* workerRef = new std::shared_ptr<ChecksumJob>(job);
-  base::UniqueHandle thread(CreateThread(nullptr, 0, ChecksumWorker, workerRef, 0, nullptr));
-  if (!thread) {
-    delete workerRef;
+  if (!base::StartBackgroundJob(job, RunChecksumJob)) {
     job->error = "the hashing thread cannot start: " + base::ErrorText(GetLastError());
     job->finished.exchange(true);
   }

@@ -25,9 +25,8 @@ struct ChecksumJob {
   std::string error;
 };
 
-// Thread routine; `param` is a heap-allocated std::shared_ptr<ChecksumJob>
-// that the routine takes over and frees.
-DWORD WINAPI ChecksumWorker(LPVOID param);
+// Hashes the held archive, publishing progress; run as a background job.
+void RunChecksumJob(ChecksumJob& job);
 
 // Between the package download and the unpacking when the configuration
 // names the package's SHA-256: hashes the whole archive on a worker thread

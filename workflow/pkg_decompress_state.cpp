@@ -1,6 +1,7 @@
 #include "workflow/pkg_decompress_state.h"
 
 #include "base/log.h"
+#include "base/background_job.h"
 #include "base/error_text.h"
 #include "base/fs.h"
 #include "base/handles.h"
@@ -27,9 +28,7 @@ std::string WithCrLf(const std::string& text) {
 
 }  // namespace
 
-DWORD WINAPI DecompressWorker(LPVOID param) {
-  std::unique_ptr<std::shared_ptr<DecompressJob>> hold(static_cast<std::shared_ptr<DecompressJob>*>(param));
-  DecompressJob& job = **hold;
+void RunDecompressJob(DecompressJob& job) {
   if (job.stepHook) job.stepHook();
   UnpackCallbacks callbacks;
   callbacks.opened = [&job](int32_t count) {
@@ -58,7 +57,6 @@ DWORD WINAPI DecompressWorker(LPVOID param) {
   // published only now.
   if (outcome.count == 0) job.total.exchange(0);
   job.progress.exchange(outcome.count);
-  return 0;
 }
 
 PkgDecompressState::PkgDecompressState(LauncherContext* context, HeldArchive archive)
@@ -95,10 +93,7 @@ void PkgDecompressState::Start() {
   // A running game client from this folder would keep its files locked.
   KillProcessByPath(base::Utf8(config.GetPkgExePath()));
 
-  auto* workerRef = new std::shared_ptr<DecompressJob>(job);
-  base::UniqueHandle thread(CreateThread(nullptr, 0, DecompressWorker, workerRef, 0, nullptr));
-  if (!thread) {
-    delete workerRef;
+  if (!base::StartBackgroundJob(job, RunDecompressJob)) {
     Log("PkgDecompressState: the worker cannot start: %s", base::ErrorText(GetLastError()).c_str());
     // Nothing was unpacked: finish on the next tick as for an unreadable archive.
     job->total = 0;

@@ -32,9 +32,8 @@ struct DecompressJob {
   std::function<void()> stepHook;
 };
 
-// Thread routine; `param` is a heap-allocated std::shared_ptr<DecompressJob>
-// that the routine takes over and frees.
-DWORD WINAPI DecompressWorker(LPVOID param);
+// Unpacks the held archive, publishing progress; run as a background job.
+void RunDecompressJob(DecompressJob& job);
 
 // Unpacks the downloaded package on a worker thread, then records its version.
 class PkgDecompressState : public State {
