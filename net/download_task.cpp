@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "base/error_text.h"
 #include "base/fs.h"
@@ -418,10 +419,9 @@ DWORD WINAPI RequestThread(void* arg) {
 }  // namespace
 
 DownloadTask::DownloadTask()
-    : body(static_cast<char*>(std::malloc(kInitialBodyCapacity))),
-      bodyCapacity(body ? kInitialBodyCapacity : 0) {}
+    : body(new (std::nothrow) char[kInitialBodyCapacity]), bodyCapacity(body ? kInitialBodyCapacity : 0) {}
 
-DownloadTask::~DownloadTask() { std::free(body); }
+DownloadTask::~DownloadTask() = default;
 
 void DownloadTask::Reset() {
   finished.exchange(0);
@@ -446,14 +446,13 @@ bool DownloadTask::AppendBody(const char* data, size_t size) {
     capacity *= 2;
   }
   if (capacity > bodyCapacity) {
-    char* grown = static_cast<char*>(std::malloc(capacity));
+    std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
     if (!grown) return false;
-    if (bodySize) std::memcpy(grown, body, bodySize);
-    std::free(body);
-    body = grown;
+    if (bodySize) std::memcpy(grown.get(), body.get(), bodySize);
+    body = std::move(grown);
     bodyCapacity = capacity;
   }
-  if (size) std::memcpy(body + bodySize, data, size);
+  if (size) std::memcpy(body.get() + bodySize, data, size);
   bodySize += size;
   return true;
 }
@@ -461,7 +460,7 @@ bool DownloadTask::AppendBody(const char* data, size_t size) {
 std::string DownloadTask::BodyText() {
   if (!body) return std::string();
   body[bodySize] = 0;
-  return std::string(body);
+  return std::string(body.get());
 }
 
 void StartDownload(DownloadJobList& jobs, const std::string& agent, const std::string& url,

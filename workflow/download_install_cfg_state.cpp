@@ -18,7 +18,7 @@ namespace {
 
 // The bytes exactly as received, zero bytes included.
 std::string BodyBytes(const DownloadTask& task) {
-  return task.body ? std::string(task.body, task.bodySize) : std::string();
+  return task.body ? std::string(task.body.get(), task.bodySize) : std::string();
 }
 
 }  // namespace
