@@ -5,7 +5,7 @@
 #include "app/main_window.h"
 #include "app/state_waker.h"
 #include "workflow/launcher_context.h"
-#include "workflow/state.h"
+#include "workflow/run_plan.h"
 
 EarlyStates::~EarlyStates() { Stop(); }
 
@@ -35,8 +35,7 @@ void EarlyStates::Run(LauncherContext& context) {
     for (int i = 0; i < kStatesPerTick && !stopping_; ++i) {
       State* state = context.state.get();
       if (!state || !state->RunsBeforeWindow()) break;
-      state->Update();
-      if (context.state.get() == state) break;
+      if (!Advance(context)) break;
     }
     waker_->Wait(kTimerPeriodMs);
   }

@@ -1,21 +1,37 @@
 #include "app/launch_name.h"
 
-#include <regex>
+#include <locale>
 
 #include "base/strings.h"
 
+namespace {
+
+// A run of word characters ("\w": alphanumerics and "_") starting at `i`;
+// returns its end, `i` itself when there is none. The class is the one the
+// locale's wide character table gives, as for a wide regex's "\w", so names
+// in other scripts read the same as they always did.
+size_t WordRunEnd(const std::wstring& text, size_t i) {
+  const auto& chars = std::use_facet<std::ctype<wchar_t>>(std::locale());
+  while (i < text.size() && (chars.is(std::ctype_base::alnum, text[i]) || text[i] == L'_')) ++i;
+  return i;
+}
+
+}  // namespace
+
+// A word, "-", a word, and optionally "-" and a third word, at the start of
+// the stem; anything may follow. A word is a whole run (a "-" ends it), so
+// one pass reads the parts, and a name with a third word reads as three.
 LauncherName ParseLauncherName(const std::wstring& stem) {
-  static const std::wregex three(L"^(\\w+)-(\\w+)-(\\w+).*");
-  static const std::wregex two(L"^(\\w+)-(\\w+).*");
   LauncherName name;
-  std::wsmatch m;
-  if (std::regex_search(stem, m, three)) {
-    name.namePrefix = m[1];
-    name.platform = m[2];
-    name.token = m[3];
-  } else if (std::regex_search(stem, m, two)) {
-    name.namePrefix = m[1];
-    name.platform = m[2];
+  size_t end1 = WordRunEnd(stem, 0);
+  if (end1 == 0 || end1 >= stem.size() || stem[end1] != L'-') return name;
+  size_t end2 = WordRunEnd(stem, end1 + 1);
+  if (end2 == end1 + 1) return name;
+  name.namePrefix = stem.substr(0, end1);
+  name.platform = stem.substr(end1 + 1, end2 - end1 - 1);
+  if (end2 < stem.size() && stem[end2] == L'-') {
+    size_t end3 = WordRunEnd(stem, end2 + 1);
+    if (end3 > end2 + 1) name.token = stem.substr(end2 + 1, end3 - end2 - 1);
   }
   return name;
 }

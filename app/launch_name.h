@@ -8,7 +8,8 @@ struct LauncherName {
   std::wstring token;
 };
 
-// Matches the stem against "^(\w+)-(\w+)-(\w+).*", then "^(\w+)-(\w+).*".
+// The stem read as "^(\w+)-(\w+)-(\w+).*", else as "^(\w+)-(\w+).*"; a name that
+// fits neither leaves `namePrefix` empty.
 LauncherName ParseLauncherName(const std::wstring& stem);
 
 enum class LaunchMode { WebLaunchCopy, Uninstall, Normal };

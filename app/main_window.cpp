@@ -9,7 +9,7 @@
 #include "workflow/state.h"
 #include "resource.h"
 #include "ui/loading_page.h"
-#include "workflow/download_install_cfg_state.h"
+#include "workflow/run_plan.h"
 #include "install/install_config.h"
 
 namespace {
@@ -44,7 +44,7 @@ void BeginWorkflow() {
   ctx.config = &TheInstallConfig();
   // Set once, before the first request: every request keeps a copy.
   ctx.wake = [] { TheStateWaker().Wake(); };
-  ctx.state = std::make_unique<DownloadInstallCfgState>(&ctx);
+  ctx.state = FirstState(&ctx);
   RunStates();
 }
 
@@ -79,7 +79,7 @@ bool CreateMainWindow(HINSTANCE instance, int showMode, const std::function<void
   ctx.page = std::move(page);
   TheStateWaker().SetWindow(window);
   ctx.wake = [] { TheStateWaker().Wake(); };
-  if (!ctx.state) ctx.state = std::make_unique<DownloadInstallCfgState>(&ctx);
+  if (!ctx.state) ctx.state = FirstState(&ctx);
   SetTimer(window, kTimerId, kTimerPeriodMs, OnTimerTick);
   return true;
 }
@@ -92,12 +92,8 @@ void RunStates() {
   // The bound keeps a chain of states that never wait from holding the
   // message loop.
   LauncherContext& ctx = TheContext();
-  for (int i = 0; i < kStatesPerTick; ++i) {
-    State* state = ctx.state.get();
-    if (!state) return;
-    state->Update();
-    if (ctx.state.get() == state) return;
-  }
+  for (int i = 0; i < kStatesPerTick; ++i)
+    if (!Advance(ctx)) return;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -7,16 +7,13 @@
 
 namespace base {
 
-struct AlgorithmTraits {
-  static BCRYPT_ALG_HANDLE Empty() { return nullptr; }
+struct AlgorithmTraits : NullIsEmpty<BCRYPT_ALG_HANDLE> {
   static void Close(BCRYPT_ALG_HANDLE h) { BCryptCloseAlgorithmProvider(h, 0); }
 };
-struct HashTraits {
-  static BCRYPT_HASH_HANDLE Empty() { return nullptr; }
+struct HashTraits : NullIsEmpty<BCRYPT_HASH_HANDLE> {
   static void Close(BCRYPT_HASH_HANDLE h) { BCryptDestroyHash(h); }
 };
-struct CryptKeyTraits {
-  static BCRYPT_KEY_HANDLE Empty() { return nullptr; }
+struct CryptKeyTraits : NullIsEmpty<BCRYPT_KEY_HANDLE> {
   static void Close(BCRYPT_KEY_HANDLE h) { BCryptDestroyKey(h); }
 };
 

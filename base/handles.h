@@ -22,7 +22,7 @@ class UniqueOwner {
     return *this;
   }
   T Get() const { return value_; }
-  bool Valid() const { return value_ != Traits::Empty(); }
+  bool Valid() const { return Traits::Valid(value_); }
   explicit operator bool() const { return Valid(); }
   // The address of the slot, for APIs that return a handle through a pointer.
   T* Put() {
@@ -44,33 +44,45 @@ class UniqueOwner {
   T value_ = Traits::Empty();
 };
 
+// Owners whose only empty value is null.
+template <class T>
+struct NullIsEmpty {
+  static T Empty() { return nullptr; }
+  static bool Valid(T value) { return value != nullptr; }
+};
+
+// Kernel handles: some APIs fail with null, others (CreateFileW, snapshots,
+// searches) with INVALID_HANDLE_VALUE, and neither is ever a handle to close
+// (-1 is also the current process's pseudo handle). Owners refuse both, so a
+// result checked against the wrong one is never closed.
+inline bool IsKernelHandle(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+
 struct NullHandleTraits {
   static HANDLE Empty() { return nullptr; }
+  static bool Valid(HANDLE h) { return IsKernelHandle(h); }
   static void Close(HANDLE h) { CloseHandle(h); }
 };
 struct FileHandleTraits {
   static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+  static bool Valid(HANDLE h) { return IsKernelHandle(h); }
   static void Close(HANDLE h) { CloseHandle(h); }
 };
-struct KeyTraits {
-  static HKEY Empty() { return nullptr; }
+struct KeyTraits : NullIsEmpty<HKEY> {
   static void Close(HKEY k) { RegCloseKey(k); }
 };
-struct ModuleTraits {
-  static HMODULE Empty() { return nullptr; }
+struct ModuleTraits : NullIsEmpty<HMODULE> {
   static void Close(HMODULE m) { FreeLibrary(m); }
 };
-struct GdiObjectTraits {
-  static HGDIOBJ Empty() { return nullptr; }
+struct GdiObjectTraits : NullIsEmpty<HGDIOBJ> {
   static void Close(HGDIOBJ o) { DeleteObject(o); }
 };
-struct MemoryDcTraits {
-  static HDC Empty() { return nullptr; }
+struct MemoryDcTraits : NullIsEmpty<HDC> {
   static void Close(HDC dc) { DeleteDC(dc); }
 };
 struct SnapshotTraits : FileHandleTraits {};
 struct FindTraits {
   static HANDLE Empty() { return INVALID_HANDLE_VALUE; }
+  static bool Valid(HANDLE h) { return IsKernelHandle(h); }
   static void Close(HANDLE h) { FindClose(h); }
 };
 
@@ -172,9 +184,10 @@ class ComPtr {
   T* p_ = nullptr;
 };
 
-// Runs a callable when the scope ends, for one-off cleanups.
+// Runs a callable when the scope ends, for one-off cleanups. A guard that is
+// not kept in a variable would run at once, hence [[nodiscard]].
 template <class F>
-class ScopeExit {
+class [[nodiscard]] ScopeExit {
  public:
   explicit ScopeExit(F f) : f_(std::move(f)) {}
   ~ScopeExit() {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "base/background_job.h"
 #include "base/handles.h"
 #include "bench/bench_probe.h"
 #include "workflow/pkg_checksum_state.h"
@@ -19,10 +20,14 @@ int wmain(int argc, wchar_t** argv) {
   bench::Memory before = bench::ReadMemory();
   auto job = std::make_shared<ChecksumJob>();
   job->path = argv[1];
-  auto* workerRef = new std::shared_ptr<ChecksumJob>(job);
-  base::UniqueHandle thread(CreateThread(nullptr, 0, ChecksumWorker, workerRef, 0, nullptr));
+  // The worker hashes the file the state holds; so it does here.
+  job->archive = HoldArchive(job->path);
+  if (!*job->archive) {
+    std::fprintf(stderr, "the file cannot be opened\n");
+    return 1;
+  }
+  base::UniqueHandle thread = base::StartBackgroundJob(job, RunChecksumJob);
   if (!thread) {
-    delete workerRef;
     std::fprintf(stderr, "the worker cannot start\n");
     return 1;
   }

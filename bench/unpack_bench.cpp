@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bench/bench_probe.h"
+#include "base/background_job.h"
 #include "base/handles.h"
 #include "workflow/pkg_decompress_state.h"
 
@@ -24,10 +25,14 @@ int wmain(int argc, wchar_t** argv) {
   auto job = std::make_shared<DecompressJob>();
   job->archivePath = argv[1];
   job->targetDir = target;
-  auto* workerRef = new std::shared_ptr<DecompressJob>(job);
-  base::UniqueHandle thread(CreateThread(nullptr, 0, DecompressWorker, workerRef, 0, nullptr));
+  // The worker reads the archive the state holds; so it does here.
+  job->archive = HoldArchive(job->archivePath);
+  if (!*job->archive) {
+    std::fprintf(stderr, "the package cannot be opened\n");
+    return 1;
+  }
+  base::UniqueHandle thread = base::StartBackgroundJob(job, RunDecompressJob);
   if (!thread) {
-    delete workerRef;
     std::fprintf(stderr, "the worker cannot start\n");
     return 1;
   }

@@ -15,8 +15,7 @@ constexpr ACCESS_MASK kWriteRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_W
                                      FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
                                      GENERIC_ALL | MAXIMUM_ALLOWED;
 
-struct LocalMemory {
-  static HLOCAL Empty() { return nullptr; }
+struct LocalMemory : base::NullIsEmpty<HLOCAL> {
   static void Close(HLOCAL memory) { LocalFree(memory); }
 };
 using UniqueLocal = base::UniqueOwner<HLOCAL, LocalMemory>;

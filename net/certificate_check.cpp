@@ -4,8 +4,7 @@
 
 namespace {
 
-struct ChainTraits {
-  static PCCERT_CHAIN_CONTEXT Empty() { return nullptr; }
+struct ChainTraits : base::NullIsEmpty<PCCERT_CHAIN_CONTEXT> {
   static void Close(PCCERT_CHAIN_CONTEXT c) { CertFreeCertificateChain(c); }
 };
 using UniqueChain = base::UniqueOwner<PCCERT_CHAIN_CONTEXT, ChainTraits>;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "base/error_text.h"
 #include "base/fs.h"
@@ -37,9 +38,9 @@ bool FinalError(uint32_t code) {
 }
 
 std::atomic<unsigned> g_retryPauseMs{2000};
-// The URL matcher recurses once per character (see ParseHttpUrl): request
-// threads reserve a stack with room to spare, committed only as far as it
-// is used.
+// The HTTP library receives into a buffer on the request thread's stack
+// (CPPHTTPLIB_RECV_BUFSIZ, 2 MiB): the stack is reserved with room to spare
+// and committed only as far as it is used.
 constexpr size_t kRequestThreadStack = 8u << 20;
 std::atomic<size_t> g_threadStack{kRequestThreadStack};
 
@@ -399,13 +400,7 @@ DWORD WINAPI RequestThread(void* arg) {
   Log("start Request, agent:%s, url: %s !", job->agent.c_str(), job->url.c_str());
 
   HttpUrl url;
-  bool parsed = false;
-  try {
-    parsed = ParseHttpUrl(job->url, url);
-  } catch (const std::exception&) {
-    parsed = false;  // std::regex gives up on pathological input
-  }
-  if (!parsed) {
+  if (!ParseHttpUrl(job->url, url)) {
     task->error = Log("parse httpurl failed, url=%s", job->url.c_str());
     Finish(job);
     return 0;
@@ -424,10 +419,9 @@ DWORD WINAPI RequestThread(void* arg) {
 }  // namespace
 
 DownloadTask::DownloadTask()
-    : body(static_cast<char*>(std::malloc(kInitialBodyCapacity))),
-      bodyCapacity(body ? kInitialBodyCapacity : 0) {}
+    : body(new (std::nothrow) char[kInitialBodyCapacity]), bodyCapacity(body ? kInitialBodyCapacity : 0) {}
 
-DownloadTask::~DownloadTask() { std::free(body); }
+DownloadTask::~DownloadTask() = default;
 
 void DownloadTask::Reset() {
   finished.exchange(0);
@@ -452,14 +446,13 @@ bool DownloadTask::AppendBody(const char* data, size_t size) {
     capacity *= 2;
   }
   if (capacity > bodyCapacity) {
-    char* grown = static_cast<char*>(std::malloc(capacity));
+    std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
     if (!grown) return false;
-    if (bodySize) std::memcpy(grown, body, bodySize);
-    std::free(body);
-    body = grown;
+    if (bodySize) std::memcpy(grown.get(), body.get(), bodySize);
+    body = std::move(grown);
     bodyCapacity = capacity;
   }
-  if (size) std::memcpy(body + bodySize, data, size);
+  if (size) std::memcpy(body.get() + bodySize, data, size);
   bodySize += size;
   return true;
 }
@@ -467,7 +460,7 @@ bool DownloadTask::AppendBody(const char* data, size_t size) {
 std::string DownloadTask::BodyText() {
   if (!body) return std::string();
   body[bodySize] = 0;
-  return std::string(body);
+  return std::string(body.get());
 }
 
 void StartDownload(DownloadJobList& jobs, const std::string& agent, const std::string& url,

@@ -40,7 +40,7 @@ struct DownloadTask {
   std::atomic<uint32_t> finished{0};
   std::atomic<int64_t> received{0};  // bytes so far, resume offset included
   std::atomic<int64_t> total{1};     // expected size; starts at 1 so ratios never divide by 0
-  char* body = nullptr;
+  std::unique_ptr<char[]> body;
   size_t bodySize = 0;
   size_t bodyCapacity = 0;
   std::wstring localPath;  // target file; empty keeps the body in memory

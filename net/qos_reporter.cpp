@@ -38,7 +38,7 @@ QosReporter& TheQosReporter() {
 
 void PrepareQosIdentity() { TheNetworkAddress().Start(NetworkAddressText); }
 
-void reportQos(int eventId, const std::string& eventName) {
+void reportQos(const QosEvent& event) {
   if (!g_jobs) g_jobs = new DownloadJobList;
   ReleaseTasks(FreeEndedJobs(*g_jobs));
 
@@ -56,7 +56,7 @@ void reportQos(int eventId, const std::string& eventName) {
     if (!fileVersion.empty()) r.version = "install-v" + fileVersion;
   }
 
-  std::string url = FormatQosUrl(r, eventId, eventName, RunningOsName(), NowSeconds() - r.qosStartAt);
+  std::string url = FormatQosUrl(r, event.id, event.name, RunningOsName(), NowSeconds() - r.qosStartAt);
   StartDownload(*g_jobs, "qos", url, new DownloadTask);
 }
 

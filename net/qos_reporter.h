@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "net/qos_event.h"
+
 struct QosReporter {
   std::string url;          // base URL; while empty, reports are dropped
   int32_t qosStartAt = 0;   // seconds since 1970 of the run's first report
@@ -20,8 +22,8 @@ QosReporter& TheQosReporter();
 // system's adapter list on the window's thread.
 void PrepareQosIdentity();
 
-// Sends one report (event id and name) and returns at once.
-void reportQos(int eventId, const std::string& eventName);
+// Sends one report of `event` and returns at once.
+void reportQos(const QosEvent& event);
 
 // At process exit: tells the reports still in flight to stop and waits for
 // them at most `maxWaitMs`, so an unreachable statistics server cannot hold

@@ -11,8 +11,7 @@
 
 namespace {
 
-struct InternetTraits {
-  static HINTERNET Empty() { return nullptr; }
+struct InternetTraits : base::NullIsEmpty<HINTERNET> {
   static void Close(HINTERNET h) { WinHttpCloseHandle(h); }
 };
 using UniqueInternet = base::UniqueOwner<HINTERNET, InternetTraits>;

@@ -27,8 +27,7 @@ constexpr DWORD kSendTimeoutMs = 30000;
 // Bytes that came within this long go to the job together.
 constexpr auto kGatherFor = std::chrono::milliseconds(50);
 
-struct InternetTraits {
-  static HINTERNET Empty() { return nullptr; }
+struct InternetTraits : base::NullIsEmpty<HINTERNET> {
   static void Close(HINTERNET h) { WinHttpCloseHandle(h); }
 };
 using UniqueInternet = base::UniqueOwner<HINTERNET, InternetTraits>;
@@ -126,8 +125,7 @@ void RememberRevocationUnknown(const std::wstring& server) {
   g_revocationUnknown.insert(server);
 }
 
-struct CertTraits {
-  static PCCERT_CONTEXT Empty() { return nullptr; }
+struct CertTraits : base::NullIsEmpty<PCCERT_CONTEXT> {
   static void Close(PCCERT_CONTEXT c) { CertFreeCertificateContext(c); }
 };
 using UniqueCert = base::UniqueOwner<PCCERT_CONTEXT, CertTraits>;

@@ -3,17 +3,14 @@
 #include "base/log.h"
 #include "base/signature.h"
 #include "workflow/checksum_keys.h"
-#include "workflow/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
 #include "workflow/apply_config.h"
-#include "workflow/download_launcher_logo.h"
-#include "workflow/download_pkg_ver_state.h"
-#include "workflow/get_user_info_state.h"
 #include "workflow/ini_file.h"
 #include "workflow/signed_config.h"
+#include "workflow/start_requests.h"
 #include "install/config_serial_record.h"
 #include "install/install_config.h"
 
@@ -21,7 +18,7 @@ namespace {
 
 // The bytes exactly as received, zero bytes included.
 std::string BodyBytes(const DownloadTask& task) {
-  return task.body ? std::string(task.body, task.bodySize) : std::string();
+  return task.body ? std::string(task.body.get(), task.bodySize) : std::string();
 }
 
 }  // namespace
@@ -29,7 +26,7 @@ std::string BodyBytes(const DownloadTask& task) {
 DownloadInstallCfgState::DownloadInstallCfgState(LauncherContext* context)
     : DownloadingState(context, PageWhileRunning::kRedraw) {}
 
-void DownloadInstallCfgState::Begin(DownloadTask& task) {
+Transition DownloadInstallCfgState::Begin(DownloadTask& task) {
   ShowStatus(L"正在检查版本资源，请稍后...");
   Log("enter DownloadConfig ... ");
   // The time parameter keeps caches between us and the server from serving an old file.
@@ -37,36 +34,30 @@ void DownloadInstallCfgState::Begin(DownloadTask& task) {
   std::string url = context->config->cfgUrl + query;
   Log("url: %s", url.c_str());
   Fetch("download config", url, task, body_limit::kConfiguration);
+  return Transition::Stay();
 }
 
-void DownloadInstallCfgState::Failed(DownloadTask& task) {
-  if (fetchingSignature) {
-    TransitionTo<ErrorState>(context, Log("验证安装配置失败！[error:signature not fetched: %s]", task.error.c_str()));
-    return;
-  }
-  TransitionTo<ErrorState>(context, Log("下载配置失败！[error:%s]", task.error.c_str()));
+Transition DownloadInstallCfgState::Failed(DownloadTask& task) {
+  if (fetchingSignature)
+    return Transition::Fail(Log("验证安装配置失败！[error:signature not fetched: %s]", task.error.c_str()));
+  return Transition::Fail(Log("下载配置失败！[error:%s]", task.error.c_str()));
 }
 
-void DownloadInstallCfgState::Succeeded(DownloadTask& task) {
+Transition DownloadInstallCfgState::Succeeded(DownloadTask& task) {
   if (!fetchingSignature) {
     Log("enter DownloadConfig succ");
-    if (context->publisherKey.empty()) {
-      Apply(BodyBytes(task));
-      return;
-    }
+    if (context->publisherKey.empty()) return Apply(BodyBytes(task));
     configBytes = BodyBytes(task);
     FetchSignature(task);
-    return;
+    return Transition::Stay();
   }
   // The signature covers the exact bytes received, so it is checked before
   // anything reads them.
   std::string reason;
-  if (!VerifyP256Signature(context->publisherKey, configBytes, BodyBytes(task), &reason)) {
-    TransitionTo<ErrorState>(context, Log("验证安装配置失败！[error:%s]", reason.c_str()));
-    return;
-  }
+  if (!VerifyP256Signature(context->publisherKey, configBytes, BodyBytes(task), &reason))
+    return Transition::Fail(Log("验证安装配置失败！[error:%s]", reason.c_str()));
   Log("install configuration signature verified");
-  Apply(configBytes);
+  return Apply(configBytes);
 }
 
 void DownloadInstallCfgState::FetchSignature(DownloadTask& task) {
@@ -77,20 +68,15 @@ void DownloadInstallCfgState::FetchSignature(DownloadTask& task) {
   Fetch("download config signature", url, task, body_limit::kSignature);
 }
 
-void DownloadInstallCfgState::Apply(const std::string& bytes) {
+Transition DownloadInstallCfgState::Apply(const std::string& bytes) {
   // The text ends at the first zero byte, as a C string would.
   IniFile ini(bytes.substr(0, bytes.find('\0')));
-  if (!ini.error.empty()) {
-    TransitionTo<ErrorState>(context, Log("解析安装配置失败！[error:%s]", ini.error.c_str()));
-    return;
-  }
+  if (!ini.error.empty()) return Transition::Fail(Log("解析安装配置失败！[error:%s]", ini.error.c_str()));
   std::string platform = base::ToNarrow(context->config->platform, base::kCodePageUtf8);
   ChecksumKeys checksums;
   std::string error;
-  if (!ReadChecksumKeys(ini, platform, &checksums, &error)) {
-    TransitionTo<ErrorState>(context, Log("解析安装配置失败！[error:%s]", error.c_str()));
-    return;
-  }
+  if (!ReadChecksumKeys(ini, platform, &checksums, &error))
+    return Transition::Fail(Log("解析安装配置失败！[error:%s]", error.c_str()));
 
   // A launcher with a publisher key uses a signed configuration only when
   // it covers every file fetched later and names its package version.
@@ -98,10 +84,7 @@ void DownloadInstallCfgState::Apply(const std::string& bytes) {
   const bool keyed = !context->publisherKey.empty();
   if (keyed) {
     std::string refusal = SignedConfigRefusal(ini, platform, &signedValues);
-    if (!refusal.empty()) {
-      TransitionTo<ErrorState>(context, Log("验证安装配置失败！[error:%s]", refusal.c_str()));
-      return;
-    }
+    if (!refusal.empty()) return Transition::Fail(Log("验证安装配置失败！[error:%s]", refusal.c_str()));
   }
 
   InstallConfig& config = *context->config;
@@ -111,53 +94,41 @@ void DownloadInstallCfgState::Apply(const std::string& bytes) {
   if (!checksums.weiduanCfgSha256.empty()) config.weiduanCfgSha256 = checksums.weiduanCfgSha256;
   if (!checksums.launcherLogoSha256.empty()) config.launcherLogoSha256 = checksums.launcherLogoSha256;
   std::string badName = BadConfigName(config);
-  if (!badName.empty()) {
-    TransitionTo<ErrorState>(context, Log("解析安装配置失败！[error:%s]", badName.c_str()));
-    return;
-  }
+  if (!badName.empty()) return Transition::Fail(Log("解析安装配置失败！[error:%s]", badName.c_str()));
   if (keyed) {
-    if (!AcceptSerial(signedValues.configSerial)) return;
+    std::string refusal = SerialRefusal(signedValues.configSerial);
+    if (!refusal.empty()) return Transition::Fail(refusal);
     config.pkgVersion = std::to_string(signedValues.pkgVersion);
   }
   if (!config.qosUrl.empty()) {
     Log("qosUrl: %s", config.qosUrl.c_str());
     QosReporter& qos = context->qos ? *context->qos : TheQosReporter();
     qos.url = config.qosUrl;
-    reportQos(3, "Tokenstart");
+    reportQos(qos::kTokenstart);
   }
 
-  if (config.InitInstallDir()) {
-    Log("DownloadInstallCfgState::NextState...");
-    NextState();
-  } else {
-    TransitionTo<ErrorState>(context, Log("创建本地游戏文件夹失败！"));
-  }
+  if (!config.InitInstallDir()) return Transition::Fail(Log("创建本地游戏文件夹失败！"));
+  Log("DownloadInstallCfgState::NextState...");
+  PrefetchStartRequests();
+  return Transition::Done();
 }
 
 // A genuinely signed configuration stays genuine for ever: only its serial,
 // against the highest this user has accepted, tells a current one from one
 // served again. An equal serial is the same configuration fetched again.
-bool DownloadInstallCfgState::AcceptSerial(uint64_t offered) {
+std::string DownloadInstallCfgState::SerialRefusal(uint64_t offered) {
   const std::wstring& installName = context->config->installName;
   uint64_t accepted = 0;
   SerialRecord record = ReadAcceptedSerial(installName, &accepted);
   if (record == SerialRecord::kUnreadable)
     Log("config serial: the kept value under HKCU\\%s is not a serial, replaced",
         base::Utf8(ConfigSerialKeyPath(installName)).c_str());
-  if (record == SerialRecord::kFound && offered < accepted) {
-    TransitionTo<ErrorState>(context, Log("验证安装配置失败！[error:configuration serial %llu is older than %llu]",
-                                          static_cast<unsigned long long>(offered),
-                                          static_cast<unsigned long long>(accepted)));
-    return false;
-  }
+  if (record == SerialRecord::kFound && offered < accepted)
+    return Log("验证安装配置失败！[error:configuration serial %llu is older than %llu]",
+               static_cast<unsigned long long>(offered), static_cast<unsigned long long>(accepted));
   Log("configuration serial %llu accepted", static_cast<unsigned long long>(offered));
   if (record != SerialRecord::kFound || offered > accepted) WriteAcceptedSerial(installName, offered);
-  return true;
-}
-
-void DownloadInstallCfgState::NextState() {
-  PrefetchStartRequests();
-  TransitionTo<DownloadLauncherLogo>(context);
+  return std::string();
 }
 
 // The player and the server's version are asked for while the logo comes:
@@ -168,10 +139,8 @@ void DownloadInstallCfgState::PrefetchStartRequests() {
   const InstallConfig& config = *context->config;
   if (config.weiduanShortcut) return;
   if (config.userInfo.empty() && !config.token.empty())
-    context->prefetches.Start(GetUserInfoFromTokenState::kPrefetchKey, "get user login info state",
-                              GetUserInfoFromTokenState::RequestUrl(config), body_limit::kText,
-                              context->wake);
-  context->prefetches.Start(DownloadPkgVerState::kPrefetchKey, "download pkg ver",
-                            DownloadPkgVerState::RequestUrl(config), body_limit::kVersion,
+    context->prefetches.Start(kUserInfoPrefetchKey, "get user login info state", UserInfoRequestUrl(config),
+                              body_limit::kText, context->wake);
+  context->prefetches.Start(kPkgVerPrefetchKey, "download pkg ver", PkgVerRequestUrl(config), body_limit::kVersion,
                             context->wake);
 }

@@ -11,18 +11,19 @@ class DownloadInstallCfgState : public DownloadingState {
  public:
   explicit DownloadInstallCfgState(LauncherContext* context);
   bool RunsBeforeWindow() const override { return true; }
-  virtual void NextState();
+  StateId Id() const override { return StateId::kDownloadInstallCfg; }
+
  protected:
-  void Begin(DownloadTask& task) override;
-  void Succeeded(DownloadTask& task) override;
-  void Failed(DownloadTask& task) override;
+  Transition Begin(DownloadTask& task) override;
+  Transition Succeeded(DownloadTask& task) override;
+  Transition Failed(DownloadTask& task) override;
 
  private:
   void FetchSignature(DownloadTask& task);
-  void Apply(const std::string& configBytes);
-  // False when `offered` is older than the serial kept for this
-  // installation (the state has then moved to the error).
-  bool AcceptSerial(uint64_t offered);
+  Transition Apply(const std::string& configBytes);
+  // The logged error when `offered` is older than the serial kept for this
+  // installation; empty when it is accepted (and kept).
+  std::string SerialRefusal(uint64_t offered);
   void PrefetchStartRequests();
 
   std::string query;        // "?v=<time>", the same for the configuration and its signature

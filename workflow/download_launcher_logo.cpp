@@ -3,11 +3,8 @@
 #include <windows.h>
 
 #include "base/log.h"
-#include "workflow/terminal_states.h"
 #include "ui/loading_page.h"
-#include "workflow/download_weiduan_state.h"
 #include "workflow/downloaded_file.h"
-#include "workflow/get_user_info_state.h"
 #include "install/browser_plugin.h"
 #include "install/install_config.h"
 #include "install/url_protocol.h"
@@ -23,7 +20,7 @@ bool registrationDone = false;
 DownloadLauncherLogo::DownloadLauncherLogo(LauncherContext* context)
     : DownloadingState(context, PageWhileRunning::kNothing) {}
 
-void DownloadLauncherLogo::Begin(DownloadTask& task) {
+Transition DownloadLauncherLogo::Begin(DownloadTask& task) {
   Log("enter download launcher logo state");
   ShowStatus(L"正在下载微端资源，请稍后...");
   // A configuration without a logo names no server: an empty URL would be
@@ -31,22 +28,19 @@ void DownloadLauncherLogo::Begin(DownloadTask& task) {
   // download, retried for a minute before the run went on.
   if (context->config->launcherLogo.empty()) {
     Log("no launcher logo configured");
-    NextState();
-    return;
+    return Finish();
   }
   wchar_t temp[1024] = {};
   DWORD length = GetTempPathW(1024, temp);
-  if (length == 0 || length >= 1024) {
-    NextState();
-    return;
-  }
+  if (length == 0 || length >= 1024) return Finish();
   // The temporary folder ends in a backslash; the logo name keeps its own
   // forward slash, which the file APIs accept as a second separator.
   task.localPath = std::wstring(temp) + L"/vorn-logo.png";
   Fetch("download launcher logo", context->config->launcherLogo, task);
+  return Transition::Stay();
 }
 
-void DownloadLauncherLogo::Succeeded(DownloadTask& task) {
+Transition DownloadLauncherLogo::Succeeded(DownloadTask& task) {
   // Only the published picture reaches the image decoder. Any other is
   // dropped and the splash keeps its own artwork: a logo is not worth a
   // failed install.
@@ -56,8 +50,7 @@ void DownloadLauncherLogo::Succeeded(DownloadTask& task) {
       !FileHasSha256(task.localPath, config.launcherLogoSha256, config.launcherLogo, &error)) {
     Log("launcher logo not shown: %s", error.c_str());
     DeleteFileW(task.localPath.c_str());
-    NextState();
-    return;
+    return Finish();
   }
   // The page decodes the picture when it next draws, not here: the
   // workflow goes on at once.
@@ -65,28 +58,20 @@ void DownloadLauncherLogo::Succeeded(DownloadTask& task) {
     context->page->SetLogoFile(task.localPath);
   else
     context->logoFileForPage = task.localPath;
-  NextState();
+  return Finish();
 }
 
 // A missing logo costs nothing but the picture.
-void DownloadLauncherLogo::Failed(DownloadTask&) { NextState(); }
+Transition DownloadLauncherLogo::Failed(DownloadTask&) { return Finish(); }
 
-void DownloadLauncherLogo::NextState() {
-  LauncherContext* ctx = context;  // this state is gone after the transition
-  InstallConfig& config = *ctx->config;
-  if (config.weiduanShortcut) {
-    TransitionTo<DownloadWeiduanState>(ctx);
-    return;
-  }
+// The micro-client registers its installation its own way, later.
+Transition DownloadLauncherLogo::Finish() {
+  const InstallConfig& config = *context->config;
   // An existing protocol key means an earlier run registered everything.
-  if (!registrationDone && !UrlProtocolRegistered(config.installName)) {
+  if (!config.weiduanShortcut && !registrationDone && !UrlProtocolRegistered(config.installName)) {
     registrationDone = true;
-    RegisterBrowserPlugin(ctx->instance, config);
+    RegisterBrowserPlugin(context->instance, config);
     RegisterUrlProtocol(config);
   }
-  if (config.token.empty()) {
-    TransitionTo<ErrorState>(ctx, Log("can't config token"));
-    return;
-  }
-  TransitionTo<GetUserInfoFromTokenState>(ctx);
+  return Transition::Done();
 }

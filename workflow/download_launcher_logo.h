@@ -1,14 +1,19 @@
 #pragma once
 #include "workflow/downloading_state.h"
 
-// Fetches the launcher logo onto the page, registers the URL protocol once, then picks the branch.
+// Fetches the launcher logo onto the page; on a normal run it then registers
+// the URL protocol, once.
 class DownloadLauncherLogo : public DownloadingState {
  public:
   explicit DownloadLauncherLogo(LauncherContext* context);
   bool RunsBeforeWindow() const override { return true; }
-  void NextState();
+  StateId Id() const override { return StateId::kDownloadLauncherLogo; }
+
  protected:
-  void Begin(DownloadTask& task) override;
-  void Succeeded(DownloadTask& task) override;
-  void Failed(DownloadTask& task) override;
+  Transition Begin(DownloadTask& task) override;
+  Transition Succeeded(DownloadTask& task) override;
+  Transition Failed(DownloadTask& task) override;
+
+ private:
+  Transition Finish();
 };

@@ -1,37 +1,30 @@
 #include "workflow/download_pkg_ver_state.h"
 
 #include "base/log.h"
-#include "workflow/terminal_states.h"
 #include "base/fs.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "ui/loading_page.h"
 #include "install/install_config.h"
-#include "workflow/load_state.h"
-#include "workflow/pkg_download_state.h"
 #include "workflow/signed_config.h"
+#include "workflow/start_requests.h"
 #include "workflow/version_number.h"
 
 DownloadPkgVerState::DownloadPkgVerState(LauncherContext* context)
     : DownloadingState(context, PageWhileRunning::kRedraw) {}  // no bar for a few bytes of text
 
-void DownloadPkgVerState::Begin(DownloadTask& task) {
+Transition DownloadPkgVerState::Begin(DownloadTask& task) {
   ShowStatus(L"正在检查客户端版本信息，请稍后...");
   Log("enter DownloadPkgVerState");
-  if (TakePrefetched(kPrefetchKey)) return;
   // No local path: the version text stays in memory.
-  Fetch("download pkg ver", RequestUrl(*context->config), task, body_limit::kVersion);
+  if (!TakePrefetched(kPkgVerPrefetchKey))
+    Fetch("download pkg ver", PkgVerRequestUrl(*context->config), task, body_limit::kVersion);
+  return Transition::Stay();
 }
 
-// The time parameter keeps caches between us and the server from answering
-// with an old version.
-std::string DownloadPkgVerState::RequestUrl(const InstallConfig& config) {
-  return config.minverUrl + "?v=" + base::TimestampText();
-}
+Transition DownloadPkgVerState::Failed(DownloadTask& task) { return FailedWith(task.error); }
 
-void DownloadPkgVerState::Failed(DownloadTask& task) { OnFailed(task.error); }
-
-void DownloadPkgVerState::Succeeded(DownloadTask& task) {
+Transition DownloadPkgVerState::Succeeded(DownloadTask& task) {
   InstallConfig& config = *context->config;
   if (!config.pkgVersion.empty()) {
     // The version answer is not signed; the configuration's version is. An
@@ -39,43 +32,26 @@ void DownloadPkgVerState::Succeeded(DownloadTask& task) {
     // installation to it: only the signed version goes on, and "pkg.ver"
     // is later written from it.
     std::string mismatch = SignedVersionMismatch(task.BodyText(), ReadVersionNumber(config.pkgVersion));
-    if (!mismatch.empty()) {
-      OnFailed(mismatch);
-      return;
-    }
+    if (!mismatch.empty()) return FailedWith(mismatch);
     config.serverVersion = config.pkgVersion;
   } else {
     config.serverVersion = task.BodyText();
   }
-  NextState();
+  return Compare();
 }
 
-void DownloadPkgVerState::OnFailed() { OnFailed(context->download->error); }
-
-void DownloadPkgVerState::OnFailed(const std::string& error) {
-  LauncherContext* ctx = context;
-  std::string text = Log("下载版本号失败！[error:%s]", error.c_str());
-  if (ctx->config->weiduanShortcut) {
-    // The micro-client shell starts without a user rather than not at all.
-    ctx->config->userInfo.clear();
-    TransitionTo<LoadState>(ctx);
-    return;
-  }
-  TransitionTo<ErrorState>(ctx, text);
+Transition DownloadPkgVerState::FailedWith(const std::string& error) {
+  return Transition::Fail(Log("下载版本号失败！[error:%s]", error.c_str()));
 }
 
-void DownloadPkgVerState::NextState() {
-  LauncherContext* ctx = context;
-  const InstallConfig& config = *ctx->config;
-  if (config.weiduanShortcut) {
-    TransitionTo<PkgDownloadState>(ctx);
-    return;
-  }
+// The micro-client's package is fetched on every run.
+Transition DownloadPkgVerState::Compare() {
+  const InstallConfig& config = *context->config;
+  if (config.weiduanShortcut) return Transition::Done();
   std::wstring path = config.GetPkgVerPath();
   if (!base::PathExists(path)) {
     Log("local version file[%s] not exist!", base::Utf8(path).c_str());
-    TransitionTo<PkgDownloadState>(ctx);
-    return;
+    return Transition::Done();
   }
   std::string localText;
   base::ReadWholeFile(path, localText);  // unreadable reads as empty, that is version 0
@@ -83,8 +59,5 @@ void DownloadPkgVerState::NextState() {
   int32_t server = ReadVersionNumber(config.serverVersion);
   Log("server version: %d, local version: %d", server, local);
   // Only a newer server version is fetched; an older one never replaces the game.
-  if (local < server)
-    TransitionTo<PkgDownloadState>(ctx);
-  else
-    TransitionTo<LoadState>(ctx);
+  return local < server ? Transition::Done() : Transition::Done(Exit::kUpToDate);
 }

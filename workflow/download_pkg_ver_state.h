@@ -1,23 +1,21 @@
 #pragma once
 #include "workflow/downloading_state.h"
 
-struct InstallConfig;
-
-// Fetches the server's package version and compares it with the local one.
+// Fetches the server's package version and compares it with the local one:
+// done when the package is to be fetched, up to date otherwise.
 class DownloadPkgVerState : public DownloadingState {
  public:
   explicit DownloadPkgVerState(LauncherContext* context);
   bool RunsBeforeWindow() const override { return true; }
-  virtual void OnFailed();
-  // Shows "下载版本号失败！" with `error` (or, in micro-client mode, launches without a user).
-  void OnFailed(const std::string& error);
-  virtual void NextState();
+  StateId Id() const override { return StateId::kDownloadPkgVer; }
 
-  // The request this state makes for `config`, and its key among the prefetches.
-  static std::string RequestUrl(const InstallConfig& config);
-  static constexpr const char* kPrefetchKey = "package version";
  protected:
-  void Begin(DownloadTask& task) override;
-  void Succeeded(DownloadTask& task) override;
-  void Failed(DownloadTask& task) override;
+  Transition Begin(DownloadTask& task) override;
+  Transition Succeeded(DownloadTask& task) override;
+  Transition Failed(DownloadTask& task) override;
+
+ private:
+  // Fails with "下载版本号失败！" and `error`.
+  Transition FailedWith(const std::string& error);
+  Transition Compare();
 };

@@ -5,10 +5,10 @@
 class DownloadWeiduanCfgState : public DownloadingState {
  public:
   explicit DownloadWeiduanCfgState(LauncherContext* context);
-  virtual void OnFailed();
-  virtual void NextState();
+  StateId Id() const override { return StateId::kDownloadWeiduanCfg; }
+
  protected:
-  void Begin(DownloadTask& task) override;
-  void Succeeded(DownloadTask& task) override;
-  void Failed(DownloadTask& task) override;
+  Transition Begin(DownloadTask& task) override;
+  Transition Succeeded(DownloadTask& task) override;
+  Transition Failed(DownloadTask& task) override;
 };

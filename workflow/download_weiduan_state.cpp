@@ -1,18 +1,16 @@
 #include "workflow/download_weiduan_state.h"
 
 #include "base/log.h"
-#include "workflow/terminal_states.h"
 #include "base/text.h"
 #include "install/kill_process.h"
 #include "ui/loading_page.h"
-#include "workflow/download_weiduan_cfg_state.h"
 #include "workflow/downloaded_file.h"
 #include "install/install_config.h"
 
 DownloadWeiduanState::DownloadWeiduanState(LauncherContext* context)
     : DownloadingState(context, PageWhileRunning::kProgress) {}
 
-void DownloadWeiduanState::Begin(DownloadTask& task) {
+Transition DownloadWeiduanState::Begin(DownloadTask& task) {
   const InstallConfig& config = *context->config;
   Log("enter download weiduan state");
   context->page->SetStatusText(L"正在下载微端资源，请稍后...");
@@ -21,31 +19,21 @@ void DownloadWeiduanState::Begin(DownloadTask& task) {
   // The installed shell stays whole until the new one is complete and checked.
   task.localPath = DownloadingPath(config.GetWeiduanShellPath());
   Fetch("download weiduan", config.weiduanUrl, task);
+  return Transition::Stay();
 }
 
-void DownloadWeiduanState::Failed(DownloadTask&) { OnFailed(); }
-
-void DownloadWeiduanState::Succeeded(DownloadTask& task) {
-  const InstallConfig& config = *context->config;
-  if (!PlaceDownloadedFile(task.localPath, config.GetWeiduanShellPath(), config.weiduanSha256, config.weiduanUrl,
-                           &task.error, &task.errorCode)) {
-    OnFailed();
-    return;
-  }
-  NextState();
-}
-
-void DownloadWeiduanState::OnFailed() {
-  LauncherContext* ctx = context;
+Transition DownloadWeiduanState::Failed(DownloadTask& task) {
   // The new shell could not replace the installed one because another
   // process has it open: a micro-client shell that survived KillProcessByPath.
-  if (ctx->download->errorCode == ERROR_SHARING_VIOLATION) {
-    // The shell on disk stays as it is; the run goes on with it.
-    NextState();
-    return;
-  }
-  std::string text = Log("下载微端失败！[error:%s]", ctx->download->error.c_str());
-  TransitionTo<ErrorState>(ctx, text);
+  // The shell on disk stays as it is; the run goes on with it.
+  if (task.errorCode == ERROR_SHARING_VIOLATION) return Transition::Done();
+  return Transition::Fail(Log("下载微端失败！[error:%s]", task.error.c_str()));
 }
 
-void DownloadWeiduanState::NextState() { TransitionTo<DownloadWeiduanCfgState>(context); }
+Transition DownloadWeiduanState::Succeeded(DownloadTask& task) {
+  const InstallConfig& config = *context->config;
+  if (!PlaceDownloadedFile(task.localPath, config.GetWeiduanShellPath(), config.weiduanSha256, config.weiduanUrl,
+                           &task.error, &task.errorCode))
+    return Failed(task);
+  return Transition::Done();
+}

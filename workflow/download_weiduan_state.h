@@ -5,10 +5,10 @@
 class DownloadWeiduanState : public DownloadingState {
  public:
   explicit DownloadWeiduanState(LauncherContext* context);
-  virtual void OnFailed();
-  virtual void NextState();
+  StateId Id() const override { return StateId::kDownloadWeiduan; }
+
  protected:
-  void Begin(DownloadTask& task) override;
-  void Succeeded(DownloadTask& task) override;
-  void Failed(DownloadTask& task) override;
+  Transition Begin(DownloadTask& task) override;
+  Transition Succeeded(DownloadTask& task) override;
+  Transition Failed(DownloadTask& task) override;
 };

@@ -18,31 +18,28 @@ DownloadingState::DownloadingState(LauncherContext* context, PageWhileRunning pa
 
 DownloadingState::~DownloadingState() { StopAll(jobs); }
 
-void DownloadingState::Update() {
+Transition DownloadingState::Update() {
   if (!started) {
     started = true;
     // The first state that downloads makes the one task every later state reuses.
     if (!context->download) context->download = std::make_unique<DownloadTask>();
     DownloadTask& task = *context->download;
     task.Reset();
-    Begin(task);
-    return;
+    return Begin(task);
   }
   DownloadTask& task = *context->download;
   if (!task.finished) {
-    if (!Watch(task)) return;
-    if (!context->page) return;
+    Transition watched = Watch(task);
+    if (watched.kind() != Transition::Kind::kStay) return watched;
+    if (!context->page) return Transition::Stay();
     UpdateStatusLine(task);
     if (page == PageWhileRunning::kProgress)
       context->page->SetProgress(task.received, task.total);
     else if (page == PageWhileRunning::kRedraw)
       context->page->Redraw();
-    return;
+    return Transition::Stay();
   }
-  if (task.error.empty())
-    Succeeded(task);
-  else
-    Failed(task);
+  return task.error.empty() ? Succeeded(task) : Failed(task);
 }
 
 void DownloadingState::Fetch(const char* agent, const std::string& url, DownloadTask& task,

@@ -12,7 +12,7 @@ class DownloadingState : public State {
 
   // First tick: Begin. Later ticks: progress until the task finishes, then
   // Succeeded or Failed, exactly once.
-  void Update() final;
+  Transition Update() final;
 
  protected:
   // What the page shows while the request runs.
@@ -20,12 +20,12 @@ class DownloadingState : public State {
 
   DownloadingState(LauncherContext* context, PageWhileRunning page);
 
-  // Sets the status text and calls Fetch, or finishes the task itself, or
-  // moves on at once (the state is then gone: touch nothing of it).
-  virtual void Begin(DownloadTask& task) = 0;
-  // The task finished without an error / with one. Both move to another state.
-  virtual void Succeeded(DownloadTask& task) = 0;
-  virtual void Failed(DownloadTask& task) = 0;
+  // Sets the status text and calls Fetch (or finishes the task itself) and
+  // stays, or moves on at once.
+  virtual Transition Begin(DownloadTask& task) = 0;
+  // The task finished without an error / with one. Both move on.
+  virtual Transition Succeeded(DownloadTask& task) = 0;
+  virtual Transition Failed(DownloadTask& task) = 0;
 
   // Starts `url` into the task, into memory or into `task.localPath`. An
   // in-memory request is retried on connection failures and holds at most
@@ -42,8 +42,8 @@ class DownloadingState : public State {
   void ShowStatus(const std::wstring& text);
 
   // Called on every tick while the request runs, before the page is fed.
-  // False when it has moved to another state (then touch nothing).
-  virtual bool Watch(DownloadTask&) { return true; }
+  // Anything but Stay ends the state there.
+  virtual Transition Watch(DownloadTask&) { return Transition::Stay(); }
 
  private:
   void UpdateStatusLine(DownloadTask& task);

@@ -1,20 +1,18 @@
 #pragma once
 #include "workflow/downloading_state.h"
 
-struct InstallConfig;
-
 // Learns who the player is: from a web launch, or from the token server.
 class GetUserInfoFromTokenState : public DownloadingState {
  public:
   explicit GetUserInfoFromTokenState(LauncherContext* context);
   bool RunsBeforeWindow() const override { return true; }
-  void NextState();
+  StateId Id() const override { return StateId::kGetUserInfo; }
 
-  // The request this state makes for `config`, and its key among the prefetches.
-  static std::string RequestUrl(const InstallConfig& config);
-  static constexpr const char* kPrefetchKey = "user info";
  protected:
-  void Begin(DownloadTask& task) override;
-  void Succeeded(DownloadTask& task) override;
-  void Failed(DownloadTask& task) override;
+  Transition Begin(DownloadTask& task) override;
+  Transition Succeeded(DownloadTask& task) override;
+  Transition Failed(DownloadTask& task) override;
+
+ private:
+  Transition Finish();
 };

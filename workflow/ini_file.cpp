@@ -1,25 +1,50 @@
 #include "workflow/ini_file.h"
 
-#include <regex>
+#include "base/char_classes.h"
 
 namespace {
 
+bool IsNameChar(char c) { return base::IsWordChar(c) || c == '.' || c == '-'; }
+
+struct LineParts {
+  bool ok = false;
+  std::string section, key, value;
+};
+
 // One line is, each part optional and in this order: "[section]" with
 // trailing white space, "key=value" (no blanks around "=", the value ends at
-// white space, "^" or ";"), white space, and a ";" comment. ECMAScript's "."
-// does not match CR, so in a CRLF file a line carrying a comment is refused,
-// while a CR after a header or a value is taken as white space.
-//
-// libstdc++'s default matcher recurses once per character of a repeated
-// part, so a line of a few thousand bytes from the server would overflow the
-// UI thread's stack. Its breadth-first matcher (__polynomial) keeps the stack
-// flat; it cannot do back-references, which the pattern has none of, and its
-// groups are the same here because every group's extent is fixed by the text.
-const std::regex& LinePattern() {
-  // Compiled once and kept for the process: it is used for every line.
-  static const std::regex pattern(R"((\[([\w\.-]+)\]\s*)?(([\w\.-]+)=([^\s^;]*))?\s*(;.*)?)",
-                                  std::regex::ECMAScript | std::regex_constants::__polynomial);
-  return pattern;
+// white space, "^" or ";"), white space, and a ";" comment without CR. No
+// part can hand characters to the next one, so one left-to-right pass
+// decides. In a CRLF file a line carrying a comment is thus refused, while a
+// CR after a header or a value is taken as white space.
+LineParts ReadLine(const std::string& l) {
+  LineParts r;
+  const size_t n = l.size();
+  size_t i = 0;
+  if (i < n && l[i] == '[') {
+    size_t j = i + 1;
+    while (j < n && IsNameChar(l[j])) ++j;
+    if (j == i + 1 || j >= n || l[j] != ']') return r;
+    r.section = l.substr(i + 1, j - i - 1);
+    i = j + 1;
+    while (i < n && base::IsSpaceChar(l[i])) ++i;
+  }
+  size_t j = i;
+  while (j < n && IsNameChar(l[j])) ++j;
+  if (j > i && j < n && l[j] == '=') {
+    r.key = l.substr(i, j - i);
+    size_t k = j + 1;
+    while (k < n && !base::IsSpaceChar(l[k]) && l[k] != '^' && l[k] != ';') ++k;
+    r.value = l.substr(j + 1, k - j - 1);
+    i = k;
+  }
+  while (i < n && base::IsSpaceChar(l[i])) ++i;
+  if (i < n && l[i] == ';') {
+    for (++i; i < n; ++i)
+      if (l[i] == '\r' || l[i] == '\n') return r;
+  }
+  r.ok = i == n;
+  return r;
 }
 
 }  // namespace
@@ -39,18 +64,18 @@ IniFile::IniFile(const std::string& text) {
 
 bool IniFile::ParseLine(const std::string& line) {
   if (!error.empty()) return false;
-  std::smatch match;
-  if (!std::regex_match(line, match, LinePattern())) {
+  LineParts parts = ReadLine(line);
+  if (!parts.ok) {
     error = "error format: " + line;
     return false;
   }
-  if (match[2].length() > 0) currentSection = match[2].str();
-  if (match[4].length() > 0) {
+  if (!parts.section.empty()) currentSection = parts.section;
+  if (!parts.key.empty()) {
     if (currentSection.empty()) {
       error = "must start with section: " + line;
       return false;
     }
-    sections[currentSection][match[4].str()] = match[5].str();
+    sections[currentSection][parts.key] = parts.value;
   }
   return true;
 }

@@ -5,7 +5,6 @@
 #include "base/log.h"
 #include "base/start_process.h"
 #include "base/verified_start.h"
-#include "workflow/terminal_states.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "net/qos_reporter.h"
@@ -38,8 +37,8 @@ bool StartShell(const InstallConfig& config, const std::wstring& params, std::st
 
 }  // namespace
 
-void LoadState::Update() {
-  if (started) return;
+Transition LoadState::Update() {
+  if (started) return Transition::Stay();
   if (context->page) context->page->SetStatusText(L"游戏启动中，请稍后...");
   Log("enter LoadState");
   started = true;
@@ -49,31 +48,26 @@ void LoadState::Update() {
   std::string shellError;
   if (config.userInfo.empty()) {
     // No user to log in: only the micro-client shell, with the platform word.
-    if (!StartShell(config, launch::ShellParams(config.platform, false, L""), &shellError)) {
-      RefuseShell(shellError);
-      return;
-    }
+    if (!StartShell(config, launch::ShellParams(config.platform, false, L""), &shellError))
+      return RefuseShell(shellError);
   } else {
     // One key for both programs, so the shell can recognise the game it started.
     const std::wstring cmdKey = base::ToWide(base::TimestampText());
-    if (config.weiduanShortcut && !StartShell(config, launch::ShellParams(config.platform, true, cmdKey), &shellError)) {
-      RefuseShell(shellError);
-      return;
-    }
+    if (config.weiduanShortcut && !StartShell(config, launch::ShellParams(config.platform, true, cmdKey), &shellError))
+      return RefuseShell(shellError);
     const QosReporter& qos = context->qos ? *context->qos : TheQosReporter();
     std::wstring params = launch::GameParams(config.userInfo, shellPath, cmdKey,
                                              base::ToWide(launch::QosTail(qos.qosStartAt, qos.sQosSeq)));
     Log("LaunchGameStart: userInfo: %s", base::Utf8(params).c_str());
-    reportQos(25, "LaunchGameStart");
+    reportQos(qos::kLaunchGameStart);
     if (StartProcess(config.GetPkgExePath(), params, false, SW_SHOWMAXIMIZED))
-      reportQos(26, "LaunchGameOk");
+      reportQos(qos::kLaunchGameOk);
     else
-      reportQos(27, "LaunchGameFailed");
+      reportQos(qos::kLaunchGameFailed);
   }
-  TransitionTo<CompleteState>(context, true);
+  return Transition::Done();
 }
 
-void LoadState::RefuseShell(const std::string& error) {
-  std::string text = Log("下载微端失败！[error:%s]", error.c_str());
-  TransitionTo<ErrorState>(context, text);
+Transition LoadState::RefuseShell(const std::string& error) {
+  return Transition::Fail(Log("下载微端失败！[error:%s]", error.c_str()));
 }

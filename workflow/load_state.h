@@ -7,11 +7,12 @@
 class LoadState : public State {
  public:
   explicit LoadState(LauncherContext* context);
-  void Update() override;
+  Transition Update() override;
+  StateId Id() const override { return StateId::kLoad; }
 
  private:
   // The shell is not the published one: the micro-client's error, nothing started.
-  void RefuseShell(const std::string& error);
+  Transition RefuseShell(const std::string& error);
 
   bool started = false;
 };

@@ -1,5 +1,6 @@
 #include "workflow/pkg_checksum_state.h"
 
+#include "base/background_job.h"
 #include "base/error_text.h"
 #include "base/handles.h"
 #include "base/log.h"
@@ -9,15 +10,10 @@
 #include "net/qos_reporter.h"
 #include "net/resume_record.h"
 #include "ui/loading_page.h"
-#include "workflow/load_state.h"
 #include "workflow/package_url.h"
-#include "workflow/pkg_decompress_state.h"
-#include "workflow/terminal_states.h"
 #include "workflow/version_number.h"
 
-DWORD WINAPI ChecksumWorker(LPVOID param) {
-  std::unique_ptr<std::shared_ptr<ChecksumJob>> hold(static_cast<std::shared_ptr<ChecksumJob>*>(param));
-  ChecksumJob& job = **hold;
+void RunChecksumJob(ChecksumJob& job) {
   job.ok = Sha256OfOpenFile(job.archive->Get(), base::Utf8(job.path), &job.digest, &job.error,
                            [&job](int64_t done, int64_t total) {
     job.total.exchange(total > 0 ? total : 1);
@@ -25,7 +21,6 @@ DWORD WINAPI ChecksumWorker(LPVOID param) {
     return !job.stop.load();
   });
   job.finished.exchange(true);
-  return 0;
 }
 
 PkgChecksumState::PkgChecksumState(LauncherContext* context)
@@ -33,16 +28,16 @@ PkgChecksumState::PkgChecksumState(LauncherContext* context)
 
 PkgChecksumState::~PkgChecksumState() { job->stop.exchange(true); }
 
-void PkgChecksumState::Update() {
+Transition PkgChecksumState::Update() {
   if (!started) {
     Start();
-    return;
+    return Transition::Stay();
   }
   if (!job->finished.load()) {
     if (context->page) context->page->SetProgress(job->done.load(), job->total.load());
-    return;
+    return Transition::Stay();
   }
-  Finish();
+  return Finish();
 }
 
 void PkgChecksumState::Start() {
@@ -58,16 +53,13 @@ void PkgChecksumState::Start() {
     return;
   }
   // Hashing a large package takes seconds: off the timer thread, so the page keeps painting.
-  auto* workerRef = new std::shared_ptr<ChecksumJob>(job);
-  base::UniqueHandle thread(CreateThread(nullptr, 0, ChecksumWorker, workerRef, 0, nullptr));
-  if (!thread) {
-    delete workerRef;
+  if (!base::StartBackgroundJob(job, RunChecksumJob)) {
     job->error = "the hashing thread cannot start: " + base::ErrorText(GetLastError());
     job->finished.exchange(true);
   }
 }
 
-void PkgChecksumState::Finish() {
+Transition PkgChecksumState::Finish() {
   const InstallConfig& config = *context->config;
   std::string url;
   std::string urlError;
@@ -75,9 +67,8 @@ void PkgChecksumState::Finish() {
   std::string got = job->ok ? Sha256Text(job->digest) : std::string();
   if (job->ok && got == config.pkgSha256) {
     Log("package checksum verified: sha256 %s, url: %s", got.c_str(), url.c_str());
-    reportQos(11, "DownloadPkgOk");
-    NextState();
-    return;
+    reportQos(qos::kDownloadPkgOk);
+    return Transition::Done();
   }
   // A package that is not the one published is never unpacked, nor kept to
   // be unpacked or resumed by a later run: the archive and its resume record
@@ -90,23 +81,11 @@ void PkgChecksumState::Finish() {
     if (code != ERROR_FILE_NOT_FOUND)
       Log("PkgChecksumState: %s cannot be deleted: %s", base::Utf8(file).c_str(), base::ErrorText(code).c_str());
   }
-  reportQos(12, "DownloadPkgFailed");
-  if (job->ok)
-    OnFailed("package checksum mismatch, expected " + config.pkgSha256 + ", got " + got + ", url: " + url);
-  else
-    OnFailed("package checksum not computed: " + job->error + ", url: " + url);
+  reportQos(qos::kDownloadPkgFailed);
+  // The same message as a failed package download.
+  std::string error = job->ok ? "package checksum mismatch, expected " + config.pkgSha256 + ", got " + got + ", url: " + url
+                              : "package checksum not computed: " + job->error + ", url: " + url;
+  return Transition::Fail(Log("下载游戏包失败！[error:%s]", error.c_str()));
 }
 
-void PkgChecksumState::OnFailed(const std::string& error) {
-  LauncherContext* ctx = context;
-  // The same way on as a failed package download.
-  std::string text = Log("下载游戏包失败！[error:%s]", error.c_str());
-  if (ctx->config->weiduanShortcut) {
-    ctx->config->userInfo.clear();
-    TransitionTo<LoadState>(ctx);
-    return;
-  }
-  TransitionTo<ErrorState>(ctx, text);
-}
-
-void PkgChecksumState::NextState() { TransitionTo<PkgDecompressState>(context, job->archive); }
+HeldArchive PkgChecksumState::Archive() const { return job->archive; }

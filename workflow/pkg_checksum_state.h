@@ -25,9 +25,8 @@ struct ChecksumJob {
   std::string error;
 };
 
-// Thread routine; `param` is a heap-allocated std::shared_ptr<ChecksumJob>
-// that the routine takes over and frees.
-DWORD WINAPI ChecksumWorker(LPVOID param);
+// Hashes the held archive, publishing progress; run as a background job.
+void RunChecksumJob(ChecksumJob& job);
 
 // Between the package download and the unpacking when the configuration
 // names the package's SHA-256: hashes the whole archive on a worker thread
@@ -36,13 +35,14 @@ class PkgChecksumState : public State {
  public:
   explicit PkgChecksumState(LauncherContext* context);
   ~PkgChecksumState() override;  // tells a running worker to stop
-  void Update() override;
-  virtual void NextState();
-  virtual void OnFailed(const std::string& error);
+  Transition Update() override;
+  StateId Id() const override { return StateId::kPkgChecksum; }
+  // The package as hashed, held against writers: the unpacking takes it over.
+  HeldArchive Archive() const;
 
  private:
   void Start();
-  void Finish();
+  Transition Finish();
 
   bool started = false;
   std::shared_ptr<ChecksumJob> job;

@@ -1,6 +1,7 @@
 #include "workflow/pkg_decompress_state.h"
 
 #include "base/log.h"
+#include "base/background_job.h"
 #include "base/error_text.h"
 #include "base/fs.h"
 #include "base/handles.h"
@@ -10,7 +11,6 @@
 #include "net/resume_record.h"
 #include "ui/loading_page.h"
 #include "install/install_config.h"
-#include "workflow/load_state.h"
 #include "unpack/package_unpacker.h"
 #include "unpack/unpack_path.h"
 
@@ -28,9 +28,7 @@ std::string WithCrLf(const std::string& text) {
 
 }  // namespace
 
-DWORD WINAPI DecompressWorker(LPVOID param) {
-  std::unique_ptr<std::shared_ptr<DecompressJob>> hold(static_cast<std::shared_ptr<DecompressJob>*>(param));
-  DecompressJob& job = **hold;
+void RunDecompressJob(DecompressJob& job) {
   if (job.stepHook) job.stepHook();
   UnpackCallbacks callbacks;
   callbacks.opened = [&job](int32_t count) {
@@ -59,7 +57,6 @@ DWORD WINAPI DecompressWorker(LPVOID param) {
   // published only now.
   if (outcome.count == 0) job.total.exchange(0);
   job.progress.exchange(outcome.count);
-  return 0;
 }
 
 PkgDecompressState::PkgDecompressState(LauncherContext* context, HeldArchive archive)
@@ -67,18 +64,19 @@ PkgDecompressState::PkgDecompressState(LauncherContext* context, HeldArchive arc
   job->archive = std::move(archive);
 }
 
-void PkgDecompressState::Update() {
+Transition PkgDecompressState::Update() {
   if (!started) {
     Start();
-    return;
+    return Transition::Stay();
   }
   int32_t progress = job->progress.load();
   int32_t total = job->total.load();
   if (progress < total) {
     if (context->page) context->page->SetProgress(progress, total);
-    return;
+    return Transition::Stay();
   }
   Finish();
+  return Transition::Done();
 }
 
 void PkgDecompressState::Start() {
@@ -91,14 +89,11 @@ void PkgDecompressState::Start() {
   job->targetDir = config.installDir;
   job->progress = 0;
   job->total = 1;
-  reportQos(20, "DecompressPkgStart");
+  reportQos(qos::kDecompressPkgStart);
   // A running game client from this folder would keep its files locked.
   KillProcessByPath(base::Utf8(config.GetPkgExePath()));
 
-  auto* workerRef = new std::shared_ptr<DecompressJob>(job);
-  base::UniqueHandle thread(CreateThread(nullptr, 0, DecompressWorker, workerRef, 0, nullptr));
-  if (!thread) {
-    delete workerRef;
+  if (!base::StartBackgroundJob(job, RunDecompressJob)) {
     Log("PkgDecompressState: the worker cannot start: %s", base::ErrorText(GetLastError()).c_str());
     // Nothing was unpacked: finish on the next tick as for an unreadable archive.
     job->total = 0;
@@ -118,8 +113,7 @@ void PkgDecompressState::Finish() {
     Log("PkgDecompressState: %d entries failed, pkg.ver left unchanged and the archive kept",
         static_cast<int>(failed));
     if (job->archiveFault) DeleteFileW(ResumeRecordPath(archive).c_str());
-    reportQos(21, "DecompressPkgOk");
-    NextState();
+    reportQos(qos::kDecompressPkgOk);
     return;
   }
   if (!DeleteFileW(ForFileApi(archive).c_str())) {
@@ -137,8 +131,5 @@ void PkgDecompressState::Finish() {
   } else {
     Log("PkgDecompressState: the package was not unpacked, pkg.ver left unchanged");
   }
-  reportQos(21, "DecompressPkgOk");
-  NextState();
+  reportQos(qos::kDecompressPkgOk);
 }
-
-void PkgDecompressState::NextState() { TransitionTo<LoadState>(context); }

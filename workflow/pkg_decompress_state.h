@@ -32,9 +32,8 @@ struct DecompressJob {
   std::function<void()> stepHook;
 };
 
-// Thread routine; `param` is a heap-allocated std::shared_ptr<DecompressJob>
-// that the routine takes over and frees.
-DWORD WINAPI DecompressWorker(LPVOID param);
+// Unpacks the held archive, publishing progress; run as a background job.
+void RunDecompressJob(DecompressJob& job);
 
 // Unpacks the downloaded package on a worker thread, then records its version.
 class PkgDecompressState : public State {
@@ -42,8 +41,8 @@ class PkgDecompressState : public State {
   // `archive`: the package as the checksum step held it; without it the
   // state holds the package itself.
   explicit PkgDecompressState(LauncherContext* context, HeldArchive archive = nullptr);
-  void Update() override;
-  virtual void NextState();
+  Transition Update() override;
+  StateId Id() const override { return StateId::kPkgDecompress; }
 
   const std::shared_ptr<DecompressJob>& Job() const { return job; }
 

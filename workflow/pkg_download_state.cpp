@@ -1,25 +1,21 @@
 #include "workflow/pkg_download_state.h"
 
 #include "base/log.h"
-#include "workflow/terminal_states.h"
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
 #include "base/text.h"
 #include "install/drive_queries.h"
 #include "install/install_config.h"
-#include "workflow/load_state.h"
 #include "workflow/package_url.h"
-#include "workflow/pkg_checksum_state.h"
-#include "workflow/pkg_decompress_state.h"
 #include "workflow/version_number.h"
 
 PkgDownloadState::PkgDownloadState(LauncherContext* context)
     : DownloadingState(context, PageWhileRunning::kProgress) {}
 
-void PkgDownloadState::Begin(DownloadTask& task) {
+Transition PkgDownloadState::Begin(DownloadTask& task) {
   const InstallConfig& config = *context->config;
   ShowStatus(L"正在准备客户端资源，请稍后...");
-  reportQos(10, "DownloadPkgStart");
+  reportQos(qos::kDownloadPkgStart);
   Log("enter download client state");
   task.localPath = config.GetPkgDownloadPath();
   // The archive's resume record stays until the archive has been unpacked,
@@ -32,60 +28,41 @@ void PkgDownloadState::Begin(DownloadTask& task) {
     // report, the message and the micro-client fallback are the same.
     task.error = Log("%s", error.c_str());
     task.finished = 1;
-    return;
+    return Transition::Stay();
   }
   Fetch("download client zip", url, task);
+  return Transition::Stay();
 }
 
-bool PkgDownloadState::Watch(DownloadTask& task) {
+Transition PkgDownloadState::Watch(DownloadTask& task) {
   int64_t total = task.total.load();
-  if (total <= 1 || total == checkedTotal) return true;
+  if (total <= 1 || total == checkedTotal) return Transition::Stay();
   checkedTotal = total;
   // What is still to come must fit; the bytes already on disk are counted.
   int64_t needed = total - task.received.load();
   uint64_t available = 0;
   if (needed <= 0 || !CurrentDriveQueries().FreeBytes(context->config->installDir, available) ||
       static_cast<uint64_t>(needed) <= available)
-    return true;
-  LauncherContext* ctx = context;
+    return Transition::Stay();
   std::string text = base::Utf8(DiskSpaceText(needed, static_cast<int64_t>(available)));
   Log("PkgDownloadState: %lld bytes still to download, %llu free on the install drive",
       static_cast<long long>(needed), static_cast<unsigned long long>(available));
-  reportQos(12, "DownloadPkgFailed");
-  if (ctx->config->weiduanShortcut) {
-    ctx->config->userInfo.clear();
-    TransitionTo<LoadState>(ctx);  // the state and its download end here
-  } else {
-    TransitionTo<ErrorState>(ctx, Log("%s", text.c_str()));
-  }
-  return false;
+  reportQos(qos::kDownloadPkgFailed);
+  // The state and its download end here. The message is logged only where
+  // the player sees it.
+  if (context->config->weiduanShortcut) return Transition::Fail(text);
+  return Transition::Fail(Log("%s", text.c_str()));
 }
 
-void PkgDownloadState::Failed(DownloadTask&) {
-  reportQos(12, "DownloadPkgFailed");
-  OnFailed();
+Transition PkgDownloadState::Failed(DownloadTask& task) {
+  reportQos(qos::kDownloadPkgFailed);
+  return Transition::Fail(Log("下载游戏包失败！[error:%s]", task.error.c_str()));
 }
 
-void PkgDownloadState::Succeeded(DownloadTask&) {
+Transition PkgDownloadState::Succeeded(DownloadTask&) {
   // With a published checksum the package counts as downloaded only once it
   // matches; the checksum step reports the outcome.
-  if (!context->config->pkgSha256.empty()) {
-    TransitionTo<PkgChecksumState>(context);
-    return;
-  }
-  reportQos(11, "DownloadPkgOk");
-  NextState();
+  if (!context->config->pkgSha256.empty()) return Transition::Done(Exit::kNeedsChecksum);
+  reportQos(qos::kDownloadPkgOk);
+  return Transition::Done();
 }
-
-void PkgDownloadState::OnFailed() {
-  LauncherContext* ctx = context;
-  std::string text = Log("下载游戏包失败！[error:%s]", ctx->download->error.c_str());
-  if (ctx->config->weiduanShortcut) {
-    ctx->config->userInfo.clear();
-    TransitionTo<LoadState>(ctx);
-    return;
-  }
-  TransitionTo<ErrorState>(ctx, text);
-}
-
-void PkgDownloadState::NextState() { TransitionTo<PkgDecompressState>(context); }

@@ -5,14 +5,15 @@
 class PkgDownloadState : public DownloadingState {
  public:
   explicit PkgDownloadState(LauncherContext* context);
-  virtual void OnFailed();
-  virtual void NextState();
+  StateId Id() const override { return StateId::kPkgDownload; }
+
  protected:
-  void Begin(DownloadTask& task) override;
-  void Succeeded(DownloadTask& task) override;
-  void Failed(DownloadTask& task) override;
+  Transition Begin(DownloadTask& task) override;
+  // Done, or done but to be checked when the configuration names a checksum.
+  Transition Succeeded(DownloadTask& task) override;
+  Transition Failed(DownloadTask& task) override;
   // Stops the download at once when the package cannot fit on the drive.
-  bool Watch(DownloadTask& task) override;
+  Transition Watch(DownloadTask& task) override;
 
  private:
   int64_t checkedTotal = 1;

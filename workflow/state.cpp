@@ -7,3 +7,15 @@ void State::MakeCurrent() {
   ctx->state.reset();
   ctx->state.reset(this);
 }
+
+Transition Transition::To(std::unique_ptr<State> next) {
+  Transition t(Kind::kTo);
+  t.next_ = std::move(next);
+  return t;
+}
+
+Transition::Transition(Transition&&) noexcept = default;
+Transition& Transition::operator=(Transition&&) noexcept = default;
+Transition::~Transition() = default;
+
+std::unique_ptr<State> Transition::TakeNext() { return std::move(next_); }

@@ -1,9 +1,24 @@
 #pragma once
-// Base of every workflow state, and the one way to move from state to state.
-#include <memory>
-#include <utility>
-
+// Base of every workflow state.
 #include "workflow/launcher_context.h"
+#include "workflow/transition.h"
+
+// The states of a run, as the run plan names them.
+enum class StateId {
+  kOther,  // a state the plan does not know; it hands over with Transition::To
+  kDownloadInstallCfg,
+  kDownloadLauncherLogo,
+  kDownloadWeiduan,
+  kDownloadWeiduanCfg,
+  kGetUserInfo,
+  kDownloadPkgVer,
+  kPkgDownload,
+  kPkgChecksum,
+  kPkgDecompress,
+  kLoad,
+  kError,
+  kComplete,
+};
 
 class State {
  public:
@@ -12,8 +27,11 @@ class State {
   State(const State&) = delete;
   State& operator=(const State&) = delete;
 
-  // Called on every timer tick while this state is current.
-  virtual void Update() = 0;
+  // Called on every timer tick while this state is current; says what comes
+  // next. The state stays alive until the caller has acted on the answer.
+  virtual Transition Update() = 0;
+
+  virtual StateId Id() const { return StateId::kOther; }
 
   // True for a state that may be updated before the window and the page
   // exist, on a thread other than the window's: it never needs the page
@@ -28,11 +46,3 @@ class State {
  protected:
   LauncherContext* context;
 };
-
-// Creates the next state on `context` and makes it current. The calling state
-// is normally the one destroyed here: after this returns, touch nothing of it.
-template <class Next, class... Args>
-void TransitionTo(LauncherContext* context, Args&&... args) {
-  std::unique_ptr<State> next = std::make_unique<Next>(context, std::forward<Args>(args)...);
-  next.release()->MakeCurrent();
-}

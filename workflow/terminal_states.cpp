@@ -9,12 +9,13 @@
 ErrorState::ErrorState(LauncherContext* context, const std::string& message)
     : State(context), message(message) {}
 
-void ErrorState::Update() {
-  if (shown) return;
+Transition ErrorState::Update() {
+  // The message box's own loop keeps ticking this state meanwhile.
+  if (shown) return Transition::Stay();
   shown = true;
   // Shown through the wide API so the text reads right whatever the system code page.
   MessageBoxW(context->window, base::ToWide(message, base::kCodePageUtf8).c_str(), L"提示", MB_OK);
-  TransitionTo<CompleteState>(context, true);
+  return Transition::Done();
 }
 
 CompleteState::CompleteState(LauncherContext* context, bool quitOnFinish)
@@ -28,15 +29,14 @@ void CompleteState::FreeSharedObjects() {
   context->download.reset();
 }
 
-void CompleteState::Update() {
-  if (completed) return;
+Transition CompleteState::Update() {
+  if (completed) return Transition::Stay();
   completed = true;
   // The splash stays on screen for a moment so the last status can be read.
   Sleep(kPauseMs);
   FreeSharedObjects();
-  if (quitOnFinish) {
-    PostQuitMessage(0);
-    Sleep(100);
-    context->state.reset();  // destroys this state
-  }
+  if (!quitOnFinish) return Transition::Stay();
+  PostQuitMessage(0);
+  Sleep(100);
+  return Transition::End();
 }

@@ -8,7 +8,8 @@
 class ErrorState : public State {
  public:
   ErrorState(LauncherContext* context, const std::string& message);
-  void Update() override;
+  Transition Update() override;
+  StateId Id() const override { return StateId::kError; }
   const std::string& Message() const { return message; }
 
  private:
@@ -21,7 +22,8 @@ class CompleteState : public State {
  public:
   CompleteState(LauncherContext* context, bool quitOnFinish);
   ~CompleteState() override;
-  void Update() override;
+  Transition Update() override;
+  StateId Id() const override { return StateId::kComplete; }
 
   static constexpr unsigned kPauseMs = 2000;
 

@@ -59,7 +59,7 @@ TEST_P(BodyLimit, StopsAtTheLimitWhateverTheServerAnnounces) {
     DownloadTask& task = Fetch(path, row.limit);
     if (row.fits) {
       EXPECT_EQ(task.error, "");
-      EXPECT_EQ(std::string(task.body, task.bodySize), content);
+      EXPECT_EQ(std::string(task.body.get(), task.bodySize), content);
     } else {
       EXPECT_EQ(task.error, "response body larger than its limit of " + std::to_string(row.limit) +
                                 " bytes, url: " + GetParam().url(path));

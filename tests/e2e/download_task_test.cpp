@@ -50,7 +50,7 @@ TEST_F(Download, InMemoryBodyWithQueryAndFragment) {
   Run(gameserver::ServerUrl("/net/mem.bin?v=17&x=y#frag"), task);
   EXPECT_EQ(task.error, "");
   ASSERT_EQ(task.bodySize, content.size());
-  EXPECT_EQ(std::string(task.body, task.bodySize), content);
+  EXPECT_EQ(std::string(task.body.get(), task.bodySize), content);
   EXPECT_LT(task.bodySize, task.bodyCapacity);
   EXPECT_EQ(task.received.load(), 300000);
   EXPECT_EQ(task.total.load(), 300000);

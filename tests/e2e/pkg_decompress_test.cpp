@@ -81,9 +81,9 @@ TEST(PkgDecompress, DirectoriesNestedFilesAndProgressByEntry) {
   state->Job()->stepHook = stepper.Hook();
   state->MakeCurrent();
 
-  state->Update();  // starts the worker, which waits before opening the archive
+  u.Tick();  // starts the worker, which waits before opening the archive
   ASSERT_TRUE(stepper.WaitArrived(kRunTimeoutMs));
-  state->Update();
+  u.Tick();
   stepper.Release();
   for (int entry = 0; entry < 3; ++entry) {
     ASSERT_TRUE(stepper.WaitArrived(kRunTimeoutMs)) << entry;
@@ -95,14 +95,14 @@ TEST(PkgDecompress, DirectoriesNestedFilesAndProgressByEntry) {
       EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
       if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
     }
-    state->Update();
+    u.Tick();
     stepper.Release();
   }
   // Look again only once the worker is through, so every step is seen once.
   std::shared_ptr<DecompressJob> job = state->Job();
   DWORD start = GetTickCount();
   while (job->progress < 3 && GetTickCount() - start < kRunTimeoutMs) Sleep(5);
-  state->Update();
+  u.Tick();
   ASSERT_NE(dynamic_cast<LoadState*>(u.context.state.get()), nullptr);
 
   std::vector<std::pair<int64_t, int64_t>> expected{{0, 1}, {0, 3}, {1, 3}, {2, 3}};
@@ -435,7 +435,7 @@ TEST(PkgDecompress, TheJobOutlivesAStateThatGoesFirst) {
   std::weak_ptr<DecompressJob> job = state->Job();
   state->Job()->stepHook = stepper.Hook();
   state->MakeCurrent();
-  state->Update();
+  u.Tick();
   ASSERT_TRUE(stepper.WaitArrived(kRunTimeoutMs));
 
   // The state goes while the worker is held at its first step.
@@ -575,7 +575,7 @@ TEST(PkgDecompress, TheHashedArchiveIsHeldUntilItIsUnpacked) {
 
   DWORD start = GetTickCount();
   while (u.context.state.get() == unpacking && GetTickCount() - start < kRunTimeoutMs) {
-    unpacking->Update();
+    u.Tick();
     if (u.context.state.get() == unpacking) Sleep(5);
   }
   ASSERT_NE(dynamic_cast<LoadState*>(u.context.state.get()), nullptr);

@@ -4,6 +4,7 @@
 
 #include "base/fs.h"
 #include "support/game_server.h"
+#include "workflow/run_plan.h"
 
 namespace e2e {
 
@@ -25,17 +26,14 @@ StateDriver::~StateDriver() {
   context.state.reset();
 }
 
-void StateDriver::Tick() {
-  if (context.state) context.state->Update();
-}
+void StateDriver::Tick() { Advance(context); }
 
 bool StateDriver::RunUntilReplaced(State* state, DWORD timeoutMs) {
   state->MakeCurrent();
   DWORD start = GetTickCount();
-  while (context.state.get() == state) {
+  while (!Advance(context)) {
     if (GetTickCount() - start > timeoutMs) return false;
-    state->Update();
-    if (context.state.get() == state) Sleep(5);
+    Sleep(5);
   }
   return true;
 }

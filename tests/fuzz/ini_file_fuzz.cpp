@@ -1,9 +1,10 @@
 // The install configuration comes from a server: whatever its bytes, IniFile
 // must keep only well-formed names, never store a key outside a section, and
-// agree with a plain hand-written reading of its line grammar.
+// agree with its line grammar's regular expression.
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <regex>
 #include <string>
 
 #include "fuzz/fuzz_check.h"
@@ -28,35 +29,21 @@ struct LineParts {
   std::string section, key, value;
 };
 
-// The line grammar read left to right: "[name]" and white space, "key=value",
-// white space, a ";" comment without CR. No part can give back characters to
-// the next one, so one pass decides.
+// The line grammar as its regular expression, fully matched: the oracle the
+// product's one-pass reader is compared with. libstdc++'s breadth-first
+// matcher (__polynomial) keeps the stack flat on lines of many kilobytes; the
+// pattern has no back-references, and every group's extent is fixed by the
+// text, so its groups are the ones the default matcher gives.
 LineParts ReadLine(const std::string& l) {
+  static const std::regex pattern(R"((\[([\w\.-]+)\]\s*)?(([\w\.-]+)=([^\s^;]*))?\s*(;.*)?)",
+                                  std::regex::ECMAScript | std::regex_constants::__polynomial);
   LineParts r;
-  size_t n = l.size(), i = 0;
-  if (i < n && l[i] == '[') {
-    size_t j = i + 1;
-    while (j < n && IsNameChar(l[j])) ++j;
-    if (j == i + 1 || j >= n || l[j] != ']') return r;
-    r.section = l.substr(i + 1, j - i - 1);
-    i = j + 1;
-    while (i < n && IsSpace(l[i])) ++i;
-  }
-  size_t j = i;
-  while (j < n && IsNameChar(l[j])) ++j;
-  if (j > i && j < n && l[j] == '=') {
-    r.key = l.substr(i, j - i);
-    size_t k = j + 1;
-    while (k < n && !IsSpace(l[k]) && l[k] != '^' && l[k] != ';') ++k;
-    r.value = l.substr(j + 1, k - j - 1);
-    i = k;
-  }
-  while (i < n && IsSpace(l[i])) ++i;
-  if (i < n && l[i] == ';') {
-    for (++i; i < n; ++i)
-      if (l[i] == '\r' || l[i] == '\n') return r;
-  }
-  r.ok = i == n;
+  std::smatch m;
+  if (!std::regex_match(l, m, pattern)) return r;
+  r.ok = true;
+  r.section = m[2].str();
+  r.key = m[4].str();
+  r.value = m[5].str();
   return r;
 }
 

@@ -53,11 +53,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::wstring params = launch::GameParams(userInfo, shell, key, Widen(tail));
   FUZZ_CHECK(params.find_first_of(L"&=") == std::wstring::npos, "separator left: " + Shown(params));
-  const std::wstring joined = userInfo + L"&shell=" + shell + L"&wdver=2&cmdKey=" + key + Widen(tail);
-  FUZZ_CHECK(params.size() == joined.size(), "length changed: " + Shown(params));
-  for (size_t i = 0; i < joined.size(); ++i) {
-    const wchar_t want = joined[i] == L'&' ? L' ' : joined[i] == L'=' ? L':' : joined[i];
-    FUZZ_CHECK(params[i] == want, "character " + std::to_string(i) + " of " + Shown(params));
+  const std::wstring fixed = L"&shell=&wdver=2&cmdKey=";
+  FUZZ_CHECK(params.size() == userInfo.size() + fixed.size() + shell.size() + key.size() + tail.size(),
+             "length changed: " + Shown(params));
+  // What the client reads: blank-separated "key:value" words. Pieces that
+  // hold no separator of their own end the line as the launcher's words.
+  auto plain = [](const std::wstring& piece) { return piece.find_first_of(L" :&=") == std::wstring::npos; };
+  // The sequence as the tail carries it (cut at a zero byte or at the buffer's end).
+  const std::wstring seq = Widen(tail.substr(tail.find("&qosSeq=") + 8));
+  if (plain(shell) && plain(key) && plain(seq)) {
+    const std::wstring expected = L" shell:" + shell + L" wdver:2 cmdKey:" + key + L" qosStartAt:" +
+                                  std::to_wstring(qosStartAt) + L" qosSeq:" + seq;
+    FUZZ_CHECK(params.size() >= expected.size() &&
+                   params.compare(params.size() - expected.size(), expected.size(), expected) == 0,
+               "launcher words misread in " + Shown(params));
+  }
+  // The user info keeps its words: outside the separators, every character stays.
+  for (size_t i = 0; i < userInfo.size(); ++i) {
+    const wchar_t c = userInfo[i];
+    FUZZ_CHECK(c == L'&' || c == L'=' || params[i] == c, "user info changed at " + std::to_string(i));
   }
 
   FUZZ_CHECK(launch::ShellParams(platform, false, key) == platform, "shell params without user info");

@@ -1,9 +1,10 @@
 // The user information of a web launch comes from a web page. Whatever the
 // text, ParseQueryPairs keeps only keys that are runs of word characters, and
-// each piece between "&" gives the pair a plain left-to-right reading finds.
+// each piece between "&" gives the pair the grammar's regular expression finds.
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <regex>
 #include <string>
 
 #include "fuzz/fuzz_check.h"
@@ -13,33 +14,30 @@ namespace {
 
 using fuzz::IsWord;
 
-// The leftmost "word=": the first run of word characters directly followed by
-// "=". Its value runs to the end of the piece or the first CR or LF.
-bool ReadPiece(const std::string& piece, std::string& key, std::string& value) {
-  for (size_t eq = piece.find('='); eq != std::string::npos; eq = piece.find('=', eq + 1)) {
-    if (eq == 0 || !IsWord(piece[eq - 1])) continue;
-    size_t start = eq;
-    while (start > 0 && IsWord(piece[start - 1])) --start;
-    // A word run that ends earlier and is followed by "=" would have been found
-    // first; runs end at non-word characters, so the first qualifying "=" wins.
-    key = piece.substr(start, eq - start);
-    size_t end = piece.find_first_of("\r\n", eq + 1);
-    value = piece.substr(eq + 1, end == std::string::npos ? std::string::npos : end - eq - 1);
-    return true;
-  }
-  return false;
-}
-
+// The grammar's regular expression, searched in each piece between "&": the
+// oracle the product's one-pass reader is compared with. The breadth-first
+// matcher (__polynomial) keeps the stack flat on long pieces, and the search
+// starts at the first word run that ends in "=": a match can start nowhere
+// earlier, and restarting at every character of a long run is quadratic.
 std::map<std::string, std::string> Read(const std::string& text) {
+  static const std::regex pattern(R"((\w+)=(.*))",
+                                  std::regex::ECMAScript | std::regex_constants::__polynomial);
   std::map<std::string, std::string> pairs;
-  size_t start = 0;
+  size_t from = 0;
   for (;;) {
-    size_t amp = text.find('&', start);
-    std::string piece = text.substr(start, amp == std::string::npos ? std::string::npos : amp - start);
-    std::string key, value;
-    if (ReadPiece(piece, key, value)) pairs[key] = value;
+    size_t amp = text.find('&', from);
+    std::string piece = text.substr(from, amp == std::string::npos ? std::string::npos : amp - from);
+    size_t eq = piece.find('=');
+    while (eq != std::string::npos && (eq == 0 || !IsWord(piece[eq - 1]))) eq = piece.find('=', eq + 1);
+    if (eq != std::string::npos) {
+      size_t start = eq;
+      while (start > 0 && IsWord(piece[start - 1])) --start;
+      std::smatch match;
+      if (std::regex_search(piece.cbegin() + start, piece.cend(), match, pattern))
+        pairs[match[1].str()] = match[2].str();
+    }
     if (amp == std::string::npos) break;
-    start = amp + 1;
+    from = amp + 1;
   }
   return pairs;
 }

@@ -17,10 +17,10 @@ TEST(DownloadBody, KeepsRoomForTheTerminatingZero) {
   std::string block(4095, 'a');
   ASSERT_TRUE(task.AppendBody(block.data(), block.size()));
   EXPECT_EQ(task.bodyCapacity, 4096u);  // 4095 bytes and the zero fit
-  const char* first = task.body;
+  const char* first = task.body.get();
   ASSERT_TRUE(task.AppendBody("b", 1));
   EXPECT_EQ(task.bodyCapacity, 8192u);
-  EXPECT_NE(task.body, first);
+  EXPECT_NE(task.body.get(), first);
   EXPECT_EQ(task.bodySize, 4096u);
   EXPECT_EQ(task.BodyText(), block + "b");
 }
@@ -34,7 +34,7 @@ TEST(DownloadBody, ManyGrowthsKeepEveryByte) {
     expected += block;
     ASSERT_LT(task.bodySize, task.bodyCapacity);
   }
-  EXPECT_EQ(std::string(task.body, task.bodySize), expected);
+  EXPECT_EQ(std::string(task.body.get(), task.bodySize), expected);
   // Doubling from 4096: the smallest power-of-two multiple that holds it all.
   size_t capacity = 4096;
   while (capacity < expected.size() + 1) capacity *= 2;

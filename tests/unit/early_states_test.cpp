@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/state_waker.h"
 #include "workflow/launcher_context.h"
+#include "workflow/run_plan.h"
 #include "workflow/state.h"
 
 namespace {
@@ -22,7 +23,10 @@ std::atomic<int> g_windowStateUpdates{0};
 class NeedsWindow : public State {
  public:
   explicit NeedsWindow(LauncherContext* context) : State(context) { g_windowStateMade = true; }
-  void Update() override { ++g_windowStateUpdates; }
+  Transition Update() override {
+    ++g_windowStateUpdates;
+    return Transition::Stay();
+  }
 };
 
 // Waits, like a request in flight, until the test lets it go on.
@@ -30,9 +34,10 @@ class WaitingEarly : public State {
  public:
   using State::State;
   bool RunsBeforeWindow() const override { return true; }
-  void Update() override {
+  Transition Update() override {
     ++g_waitingUpdates;
-    if (g_release) TransitionTo<NeedsWindow>(context);
+    if (g_release) return Transition::To(std::make_unique<NeedsWindow>(context));
+    return Transition::Stay();
   }
 };
 
@@ -40,9 +45,9 @@ class FirstEarly : public State {
  public:
   using State::State;
   bool RunsBeforeWindow() const override { return true; }
-  void Update() override {
+  Transition Update() override {
     g_firstThread = GetCurrentThreadId();
-    TransitionTo<WaitingEarly>(context);
+    return Transition::To(std::make_unique<WaitingEarly>(context));
   }
 };
 
@@ -87,7 +92,7 @@ TEST(EarlyStates, RunsStatesThatNeedNoWindowElsewhereAndStopsAtTheFirstThatDoes)
 
   // From here on the states are this thread's.
   ASSERT_NE(dynamic_cast<NeedsWindow*>(ctx.state.get()), nullptr);
-  ctx.state->Update();
+  Advance(ctx);
   EXPECT_EQ(g_windowStateUpdates.load(), 1);
 }
 

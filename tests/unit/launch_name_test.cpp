@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 TEST(LauncherName, ThreeWordsGivePlatformAndToken) {
   LauncherName n = ParseLauncherName(L"vorn-pc-abc123");
   EXPECT_EQ(n.namePrefix, L"vorn");
@@ -28,6 +30,35 @@ TEST(LauncherName, NamesWithoutDashAreRefused) {
   EXPECT_TRUE(ParseLauncherName(L"setup").namePrefix.empty());
   EXPECT_TRUE(ParseLauncherName(L"uninstall").namePrefix.empty());
   EXPECT_TRUE(ParseLauncherName(L"-pc-x").namePrefix.empty());
+}
+
+TEST(LauncherName, ReadsAsTheNamePatternsDo) {
+  // The patterns the name is read by, as the oracle: the first that matches
+  // gives the parts. Rows cover where a word run ends, empty words, a fourth
+  // word, and letters outside ASCII, whose class the locale decides.
+  const std::wregex three(L"^(\\w+)-(\\w+)-(\\w+).*");
+  const std::wregex two(L"^(\\w+)-(\\w+).*");
+  const wchar_t* stems[] = {
+      L"vorn-pc-abc123", L"vorn-pc", L"vorn-pc-", L"vorn--tok", L"vorn-pc--x", L"a-b-c-d",
+      L"vorn-pc-tok.run", L"vorn-pc.run", L"vorn_x-p_c-t_k", L"vorn-pc-tok (1)", L"vorn pc-x",
+      L"vorn.pc-x-y", L"-pc-x", L"vorn-", L"-", L"", L"vorn-\u00e9t\u00e9-tok",
+      L"\u6e38\u620f-pc-\u4ee4\u724c", L"vorn-pc-\u0442\u043e\u043a\u0435\u043d", L"vorn-pc-1\u00b2",
+      L"vorn-pc-t\u200bk", L"vorn-\uff50\uff43-x"};
+  for (const wchar_t* stem : stems) {
+    SCOPED_TRACE(testing::Message() << "stem " << stem);
+    LauncherName want;
+    std::wsmatch m;
+    const std::wstring text(stem);
+    if (std::regex_search(text, m, three)) {
+      want = {m[1], m[2], m[3]};
+    } else if (std::regex_search(text, m, two)) {
+      want = {m[1], m[2], L""};
+    }
+    LauncherName got = ParseLauncherName(text);
+    EXPECT_EQ(got.namePrefix, want.namePrefix);
+    EXPECT_EQ(got.platform, want.platform);
+    EXPECT_EQ(got.token, want.token);
+  }
 }
 
 TEST(LaunchMode, UninstallIsCaseSensitiveOnTheFileName) {

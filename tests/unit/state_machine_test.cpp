@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/main_window.h"
+#include "workflow/run_plan.h"
 #include "workflow/state.h"
 #include "workflow/terminal_states.h"
 #include "net/download_task.h"
@@ -18,16 +19,19 @@ class CountingState : public State {
  public:
   using State::State;
   ~CountingState() override { ++g_destroyed; }
-  void Update() override { ++updates; }
+  Transition Update() override {
+    ++updates;
+    return Transition::Stay();
+  }
   int updates = 0;
 };
 
-// Moves on exactly once from its own Update, like every workflow state.
+// Hands over on its first Update.
 class HandOverState : public State {
  public:
   using State::State;
   ~HandOverState() override { ++g_destroyed; }
-  void Update() override { TransitionTo<CountingState>(context); }
+  Transition Update() override { return Transition::To(std::make_unique<CountingState>(context)); }
 };
 
 int g_chainUpdates = 0;
@@ -36,9 +40,9 @@ int g_chainUpdates = 0;
 class ChainState : public State {
  public:
   using State::State;
-  void Update() override {
+  Transition Update() override {
     ++g_chainUpdates;
-    TransitionTo<ChainState>(context);
+    return Transition::To(std::make_unique<ChainState>(context));
   }
 };
 
@@ -69,12 +73,12 @@ TEST(StateMachine, TransitionDestroysTheCallerAndInstallsTheNext) {
   LauncherContext ctx;
   g_destroyed = 0;
   (new HandOverState(&ctx))->MakeCurrent();
-  ctx.state->Update();
+  EXPECT_TRUE(Advance(ctx));
   EXPECT_EQ(g_destroyed, 1);
   ASSERT_NE(dynamic_cast<CountingState*>(ctx.state.get()), nullptr);
   // The new state gets its first Update on the next tick only.
   EXPECT_EQ(static_cast<CountingState*>(ctx.state.get())->updates, 0);
-  ctx.state->Update();
+  EXPECT_FALSE(Advance(ctx));
   EXPECT_EQ(static_cast<CountingState*>(ctx.state.get())->updates, 1);
   ctx.state.reset();
 }
@@ -97,13 +101,13 @@ TEST(CompleteState, PausesFreesSharedObjectsAndQuits) {
   ctx.download = std::make_unique<DownloadTask>();
   (new CompleteState(&ctx, true))->MakeCurrent();
   DWORD start = GetTickCount();
-  ctx.state->Update();
+  EXPECT_TRUE(Advance(ctx));
   DWORD elapsed = GetTickCount() - start;
   EXPECT_GE(elapsed, CompleteState::kPauseMs);
   EXPECT_TRUE(pageGone);
   EXPECT_EQ(ctx.page, nullptr);
   EXPECT_EQ(ctx.download, nullptr);
-  // It destroyed itself; a later tick finds nothing to run.
+  // The run is over; a later tick finds nothing to run.
   EXPECT_EQ(ctx.state, nullptr);
   MSG msg;
   ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
@@ -115,11 +119,11 @@ TEST(CompleteState, WithoutPageOrTaskSkipsTheirDestruction) {
   LauncherContext ctx;
   auto* complete = new CompleteState(&ctx, false);
   complete->MakeCurrent();
-  ctx.state->Update();
+  EXPECT_FALSE(Advance(ctx));
   // Without quitOnFinish it stays current and ignores further ticks.
   EXPECT_EQ(ctx.state.get(), complete);
   DWORD start = GetTickCount();
-  ctx.state->Update();
+  EXPECT_FALSE(Advance(ctx));
   EXPECT_LT(GetTickCount() - start, 1000u);
   ctx.state.reset();
   MSG msg;
@@ -137,7 +141,7 @@ TEST(ErrorState, ShowsOneBoxWhileTicksArriveThenCompletes) {
   // Ticks keep coming from the box's own message loop, as the window timer's do.
   UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
     ++ticks;
-    if (ctx.state && dynamic_cast<ErrorState*>(ctx.state.get())) ctx.state->Update();
+    if (ctx.state && dynamic_cast<ErrorState*>(ctx.state.get())) Advance(ctx);
   });
   DWORD myThread = GetCurrentThreadId();
   int boxes = 0;
@@ -181,7 +185,7 @@ TEST(ErrorState, ShowsOneBoxWhileTicksArriveThenCompletes) {
     }, reinterpret_cast<LPARAM>(&text));
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   });
-  ctx.state->Update();  // blocks in the box until the clicker presses OK
+  Advance(ctx);  // blocks in the box until the clicker presses OK
   clicker.join();
   KillTimer(nullptr, timer);
   EXPECT_EQ(boxes, 1);

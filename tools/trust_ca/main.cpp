@@ -12,8 +12,7 @@
 
 namespace {
 
-struct CertStoreTraits {
-  static HCERTSTORE Empty() { return nullptr; }
+struct CertStoreTraits : base::NullIsEmpty<HCERTSTORE> {
   static void Close(HCERTSTORE store) { CertCloseStore(store, 0); }
 };
 using UniqueCertStore = base::UniqueOwner<HCERTSTORE, CertStoreTraits>;
