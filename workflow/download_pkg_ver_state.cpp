@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "ui/loading_page.h"
 #include "install/install_config.h"
+#include "install/pkg_version_file.h"
 #include "workflow/signed_config.h"
 #include "workflow/start_requests.h"
 #include "workflow/version_number.h"
@@ -48,13 +49,11 @@ Transition DownloadPkgVerState::FailedWith(const std::string& error) {
 Transition DownloadPkgVerState::Compare() {
   const InstallConfig& config = *context->config;
   if (config.weiduanShortcut) return Transition::Done();
-  std::wstring path = config.GetPkgVerPath();
-  if (!base::PathExists(path)) {
-    Log("local version file[%s] not exist!", base::Utf8(path).c_str());
+  std::string localText;
+  if (!ReadPkgVersionFile(config, &localText)) {
+    Log("local version file[%s] not exist!", base::Utf8(config.GetPkgVerPath()).c_str());
     return Transition::Done();
   }
-  std::string localText;
-  base::ReadWholeFile(path, localText);  // unreadable reads as empty, that is version 0
   int32_t local = ReadVersionNumber(localText);
   int32_t server = ReadVersionNumber(config.serverVersion);
   Log("server version: %d, local version: %d", server, local);

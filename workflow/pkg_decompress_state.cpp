@@ -11,22 +11,9 @@
 #include "net/resume_record.h"
 #include "ui/loading_page.h"
 #include "install/install_config.h"
+#include "install/pkg_version_file.h"
 #include "unpack/package_unpacker.h"
 #include "unpack/unpack_path.h"
-
-namespace {
-
-std::string WithCrLf(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + 8);
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
-}  // namespace
 
 void RunDecompressJob(DecompressJob& job) {
   if (job.stepHook) job.stepHook();
@@ -126,7 +113,7 @@ void PkgDecompressState::Finish() {
   // Only a package that was actually read counts as installed; after an error
   // page or a cut-off download the next run fetches the package again.
   if (job->archiveIsZip) {
-    if (!base::WriteWholeFile(config.GetPkgVerPath(), WithCrLf(config.serverVersion)))
+    if (!WritePkgVersionFile(config, config.serverVersion))
       Log("PkgDecompressState: pkg.ver cannot be written: %s", base::ErrorText(GetLastError()).c_str());
   } else {
     Log("PkgDecompressState: the package was not unpacked, pkg.ver left unchanged");
