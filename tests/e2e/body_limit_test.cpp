@@ -55,7 +55,9 @@ TEST_P(BodyLimit, StopsAtTheLimitWhateverTheServerAnnounces) {
     std::string path = std::string("/limit/") + GetParam().name + "-" + std::to_string(n++) + ".bin";
     std::string content = gameserver::TestBytes(row.size, static_cast<unsigned>(n));
     ASSERT_TRUE(gameserver::Publish(path, content));
-    if (row.endless) ASSERT_TRUE(gameserver::AddFault(path, "endless=1"));
+    if (row.endless) {
+      ASSERT_TRUE(gameserver::AddFault(path, "endless=1"));
+    }
     DownloadTask& task = Fetch(path, row.limit);
     if (row.fits) {
       EXPECT_EQ(task.error, "");
