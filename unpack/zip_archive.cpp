@@ -230,7 +230,7 @@ bool ZipArchive::GoToRecord(const ZipEntry& entry, std::string* error) {
 }
 
 EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& fullPath, bool freshFolder,
-                                 std::string* error) {
+                                 std::string* error, Sha256Digest* digest) {
   if (entry.IsDirectory()) {
     *error = "a folder entry has no data";
     return EntryOutcome::kArchiveFault;
@@ -255,6 +255,9 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
   std::wstring api = ForFileApi(fullPath);
   bool exists = false;
   if (!freshFolder) exists = GetFileAttributesW(api.c_str()) != INVALID_FILE_ATTRIBUTES;
+
+  // Without a hasher the file could not be accounted for: it is not touched.
+  if (digest && !hasher_.Begin(error)) return EntryOutcome::kLocalFault;
 
   int rc = unzOpenCurrentFile(zip);
   if (rc != UNZ_OK) {
@@ -299,6 +302,11 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
       outcome = EntryOutcome::kLocalFault;
       break;
     }
+    if (digest && !hasher_.Add(block_.data(), static_cast<size_t>(got))) {
+      *error = "the data cannot be hashed";
+      outcome = EntryOutcome::kLocalFault;
+      break;
+    }
     total += static_cast<uint64_t>(got);
   }
   // Closing the entry is where the reader compares the CRC.
@@ -313,6 +321,10 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
     *error = "the data cannot be decoded: " + std::to_string(total) + " of " +
              std::to_string(info.uncompressed_size) + " bytes";
     outcome = EntryOutcome::kArchiveFault;
+  }
+  if (outcome == EntryOutcome::kWritten && digest && !hasher_.Finish(digest)) {
+    *error = "the data cannot be hashed";
+    outcome = EntryOutcome::kLocalFault;
   }
   if (outcome != EntryOutcome::kWritten) {
     file.Reset();
