@@ -4,6 +4,8 @@
 
 #include <regex>
 
+#include "base/text.h"
+
 TEST(LauncherName, ThreeWordsGivePlatformAndToken) {
   LauncherName n = ParseLauncherName(L"vorn-pc-abc123");
   EXPECT_EQ(n.namePrefix, L"vorn");
@@ -88,3 +90,26 @@ TEST(WebLaunch, UserInfoDropsTheLastCharacter) {
   EXPECT_EQ(WebLaunchUserInfo(L"vorn://x?"), L"");
   EXPECT_EQ(WebLaunchUserInfo(L""), L"");
 }
+
+TEST(RepairFlag, OnlyTheWholeWordOutsideAWebLaunch) {
+  struct Row {
+    const wchar_t* commandLine;
+    bool repair;
+  };
+  const Row rows[] = {
+      {L"--repair", true},
+      {L"  --repair  ", true},
+      {L"\t--repair", true},
+      {L"-x --repair -y", true},
+      {L"", false},
+      {L"--repairs", false},
+      {L"x--repair", false},
+      {L"--REPAIR", false},
+      {L"\"--repair\"", false},
+      // A web page's URL carries whatever the page likes.
+      {L"vorn://play/?uid=1&--repair/", false},
+      {L"--repair vorn://play/?uid=1/", false},
+  };
+  for (const Row& row : rows) EXPECT_EQ(RepairRequested(row.commandLine), row.repair) << base::Utf8(row.commandLine);
+}
+
