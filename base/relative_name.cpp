@@ -132,4 +132,21 @@ std::string FoldedName(std::string_view name) {
   return out;
 }
 
+std::u32string FoldedCharacters(std::string_view name) {
+  std::u32string out;
+  out.reserve(name.size());
+  size_t at = 0;
+  while (at < name.size()) {
+    uint32_t cp = 0;
+    const size_t from = at;
+    if (NextCodePoint(name, at, cp)) {
+      out += static_cast<char32_t>(UpperCase(cp));
+    } else {
+      out += static_cast<char32_t>(static_cast<unsigned char>(name[from]));
+      at = from + 1;
+    }
+  }
+  return out;
+}
+
 }  // namespace base

@@ -21,6 +21,10 @@ std::string RelativeNameProblem(std::string_view name);
 // practice). For valid UTF-8 only; other bytes are kept as they are.
 std::string FoldedName(std::string_view name);
 
+// FoldedName as code points, so that a pattern's '?' can take one character
+// however many bytes it has. Bytes that are not UTF-8 stand for themselves.
+std::u32string FoldedCharacters(std::string_view name);
+
 // Strict UTF-8 to UTF-16: false on overlong forms, surrogates, code points
 // above U+10FFFF and cut sequences.
 bool DecodeUtf8(std::string_view text, std::wstring* wide);

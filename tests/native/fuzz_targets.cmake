@@ -14,4 +14,5 @@ set(VORN_FUZZ_TARGETS
   ecdsa_encoding
   resume_record
   package_manifest
+  installed_files
 )
