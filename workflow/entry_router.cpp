@@ -1,113 +1,112 @@
 #include "workflow/entry_router.h"
 
 #include <algorithm>
-#include <utility>
 
-EntryRouter::EntryRouter(const PackageManifest& manifest, std::vector<size_t> entries, OutputFactory factory)
-    : factory_(std::move(factory)) {
-  for (size_t index : entries) {
-    if (index >= manifest.entries.size()) continue;
-    const ManifestEntry& entry = manifest.entries[index];
-    Slot slot;
-    slot.index = index;
-    slot.name = entry.name;
-    slot.begin = entry.dataOffset;
-    slot.end = entry.dataOffset + entry.compressedSize;
-    slots_.push_back(std::move(slot));
-  }
-  std::sort(slots_.begin(), slots_.end(), [](const Slot& a, const Slot& b) { return a.begin < b.begin; });
+#include "base/log.h"
+#include "base/text.h"
+#include "unpack/unpack_path.h"
+
+EntryRouter::EntryRouter(const PackageManifest& manifest, std::vector<FetchRange> ranges, std::wstring installDir)
+    : manifest_(manifest), ranges_(std::move(ranges)), installDir_(std::move(installDir)) {}
+
+bool EntryRouter::PathOf(const ManifestEntry& entry, std::wstring* path, std::string* error) {
+  if (ResolveEntryPath(installDir_, base::ToWide(entry.name), path)) return true;
+  *error = Log("entry %s: the name does not stay inside the install folder", entry.name.c_str());
+  return false;
 }
 
-void EntryRouter::Feed(uint64_t offset, const char* data, size_t size) {
-  if (size == 0) return;
-  uint64_t stop = offset + size;
-  // The first entry whose data end after `offset`: data ranges do not overlap,
-  // so the ends are ordered like the beginnings.
-  auto first = std::upper_bound(slots_.begin(), slots_.end(), offset,
-                                [](uint64_t value, const Slot& slot) { return value < slot.end; });
-  for (auto it = first; it != slots_.end() && it->begin < stop; ++it) {
-    Slot& slot = *it;
-    if (slot.outcome != Outcome::kPending) continue;
-    uint64_t from = std::max(offset, slot.begin);
-    uint64_t to = std::min(stop, slot.end);
-    if (from - slot.begin != slot.given) {
-      // A gap or bytes again: the entry cannot be trusted to be whole.
-      slot.outcome = Outcome::kFailed;
-      slot.error = "entry " + slot.name + " bytes out of order";
-      slot.output.reset();
+bool EntryRouter::Failed(size_t index, const std::string& why, std::string* error) {
+  writing_ = false;
+  if (writer_.Outcome() != EntryWriteOutcome::kDataFault) {
+    *error = why;
+    return false;
+  }
+  // The bytes are not the manifest's: the rest of this entry is dropped.
+  skipping_ = true;
+  mismatched_.push_back(index);
+  if (mismatchError_.empty()) mismatchError_ = why;
+  return true;
+}
+
+bool EntryRouter::Take(size_t range, uint64_t offset, const char* data, size_t size, std::string* error) {
+  if (range >= ranges_.size()) {
+    *error = Log("bytes of an unknown range %llu", static_cast<unsigned long long>(range));
+    return false;
+  }
+  if (range != range_) {
+    writer_.Abandon();  // a range left unfinished before (the download goes on in order)
+    range_ = range;
+    next_ = 0;
+    writing_ = false;
+    skipping_ = false;
+  }
+  const std::vector<size_t>& entries = ranges_[range].entries;
+  while (size > 0 && next_ < entries.size()) {
+    size_t index = entries[next_];
+    const ManifestEntry& entry = manifest_.entries[index];
+    uint64_t end = entry.dataOffset + entry.compressedSize;
+    if (offset >= end) {  // bytes of a later entry
+      if (writing_) writer_.Abandon();
+      ++next_;
+      writing_ = skipping_ = false;
       continue;
     }
-    if (!slot.output) {
-      slot.output = factory_(slot.index, &slot.error);
-      if (!slot.output) {
-        slot.outcome = Outcome::kFailed;
-        continue;
+    if (offset < entry.dataOffset) {  // a header or descriptor between entries
+      uint64_t skip = std::min<uint64_t>(size, entry.dataOffset - offset);
+      offset += skip;
+      data += skip;
+      size -= static_cast<size_t>(skip);
+      continue;
+    }
+    size_t piece = static_cast<size_t>(std::min<uint64_t>(size, end - offset));
+    std::string why;
+    if (!writing_ && !skipping_) {
+      std::wstring path;
+      if (!PathOf(entry, &path, error)) return false;
+      if (offset != entry.dataOffset) {
+        // Its first bytes never came: it cannot be checked.
+        skipping_ = true;
+        mismatched_.push_back(index);
+        if (mismatchError_.empty()) mismatchError_ = "entry " + entry.name + " checksum mismatch";
+      } else if (writer_.Begin(entry, path, &folders_, &why)) {
+        writing_ = true;
+      } else if (!Failed(index, why, error)) {
+        return false;
       }
     }
-    if (!slot.output->Add(data + (from - offset), static_cast<size_t>(to - from), &slot.error)) {
-      slot.outcome = slot.output->DataFault() ? Outcome::kChecksumMismatch : Outcome::kFailed;
-      if (slot.error.empty()) slot.error = "entry " + slot.name + " cannot be written";
-      slot.output.reset();
-      continue;
-    }
-    slot.given += to - from;
-    routed_ += to - from;
-    if (slot.begin + slot.given == slot.end) Close(slot);
-  }
-}
-
-void EntryRouter::Close(Slot& slot) {
-  if (!slot.output) {
-    slot.output = factory_(slot.index, &slot.error);
-    if (!slot.output) {
-      slot.outcome = Outcome::kFailed;
-      return;
+    if (writing_ && !writer_.Add(data, piece, &why) && !Failed(index, why, error)) return false;
+    offset += piece;
+    data += piece;
+    size -= piece;
+    if (offset == end) {
+      if (writing_) {
+        if (writer_.Finish(&why)) {
+          written_.push_back(index);
+          writing_ = false;
+        } else if (!Failed(index, why, error)) {
+          return false;
+        }
+      }
+      ++next_;
+      writing_ = skipping_ = false;
     }
   }
-  std::string error;
-  if (slot.output->Finish(&error)) {
-    slot.outcome = Outcome::kWritten;
-  } else {
-    slot.outcome = slot.output->DataFault() ? Outcome::kChecksumMismatch : Outcome::kFailed;
-    slot.error = std::move(error);
-  }
-  slot.output.reset();
+  return true;
 }
 
-void EntryRouter::FinishAll() {
-  for (Slot& slot : slots_) {
-    if (slot.outcome != Outcome::kPending) continue;
-    if (slot.begin == slot.end) {
-      Close(slot);
-      continue;
+bool EntryRouter::WriteEmpty(const std::vector<size_t>& fetch, std::string* error) {
+  for (size_t index : fetch) {
+    const ManifestEntry& entry = manifest_.entries[index];
+    if (entry.compressedSize != 0) continue;
+    std::wstring path;
+    if (!PathOf(entry, &path, error)) return false;
+    std::string why;
+    if (writer_.Begin(entry, path, &folders_, &why) && writer_.Finish(&why)) {
+      written_.push_back(index);
+    } else if (!Failed(index, why, error)) {
+      return false;
     }
-    slot.outcome = Outcome::kFailed;
-    slot.error = "entry " + slot.name + " incomplete";
-    slot.output.reset();  // the writer removes its temporary file
+    skipping_ = false;
   }
-}
-
-const EntryRouter::Slot* EntryRouter::Find(size_t index) const {
-  for (const Slot& slot : slots_)
-    if (slot.index == index) return &slot;
-  return nullptr;
-}
-
-EntryRouter::Outcome EntryRouter::OutcomeOf(size_t index) const {
-  const Slot* slot = Find(index);
-  return slot ? slot->outcome : Outcome::kPending;
-}
-
-const std::string& EntryRouter::ErrorOf(size_t index) const {
-  static const std::string kNone;
-  const Slot* slot = Find(index);
-  return slot ? slot->error : kNone;
-}
-
-std::vector<size_t> EntryRouter::With(Outcome outcome) const {
-  std::vector<size_t> indices;
-  for (const Slot& slot : slots_)
-    if (slot.outcome == outcome) indices.push_back(slot.index);
-  std::sort(indices.begin(), indices.end());
-  return indices;
+  return true;
 }

@@ -1,75 +1,60 @@
 #pragma once
-// Hands the bytes of fetched package ranges to one writer per entry. A range
-// may carry several entries together with what lies between their data (the
-// next entry's local header, a data descriptor): those bytes are skipped.
-// Bytes of one range arrive in order; ranges may come one after the other.
-// Free of windows.h.
+// Hands the bytes of a ranged download of a package to the entries they
+// belong to: one EntryWriter at a time, in offset order, the bytes between
+// two entries (a local header, a data descriptor) skipped. An entry whose
+// bytes are not the manifest's is noted and the others go on, so the caller
+// can fetch it once more; a fault of this machine stops the download.
 #include <cstddef>
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "unpack/entry_writer.h"
+#include "unpack/folder_maker.h"
 #include "unpack/package_manifest.h"
-
-// Where one entry's compressed bytes go.
-class EntryOutput {
- public:
-  virtual ~EntryOutput() = default;
-  // False on a write error, with the reason; the entry then fails and its
-  // output is dropped (which leaves nothing of it in place).
-  virtual bool Add(const char* data, size_t size, std::string* error) = 0;
-  // All bytes given: check and put the file in place. False with the reason
-  // when nothing of the entry is in place.
-  virtual bool Finish(std::string* error) = 0;
-  // After a failed Add or Finish: whether the bytes themselves were not the
-  // manifest's (as opposed to this machine failing to write them).
-  virtual bool DataFault() const = 0;
-};
+#include "workflow/update_plan.h"
 
 class EntryRouter {
  public:
-  enum class Outcome { kPending, kWritten, kFailed, kChecksumMismatch };
+  // `installDir` ends with a backslash; every entry goes below it, at its
+  // name resolved as the unpacker resolves it.
+  EntryRouter(const PackageManifest& manifest, std::vector<FetchRange> ranges, std::wstring installDir);
 
-  // Makes the output of manifest entry `index`; null when it cannot be made
-  // (the entry fails with `error`).
-  using OutputFactory = std::function<std::unique_ptr<EntryOutput>(size_t index, std::string* error)>;
+  // The sink of the ranged download (RangeDownload::sink): the bytes of
+  // range `range` at `offset` of the package, in order. False, with the
+  // error, only for a fault of this machine.
+  bool Take(size_t range, uint64_t offset, const char* data, size_t size, std::string* error);
 
-  // `entries`: indices into `manifest.entries` that the ranges carry (the
-  // router keeps what it needs of them).
-  EntryRouter(const PackageManifest& manifest, std::vector<size_t> entries, OutputFactory factory);
+  // Writes the entries of `fetch` that have no compressed bytes (no range
+  // carries them); not while a download feeds Take. False, with the error,
+  // on a fault of this machine.
+  bool WriteEmpty(const std::vector<size_t>& fetch, std::string* error);
 
-  // Bytes at absolute archive offset `offset`. Entries whose data end within
-  // them are finished at once.
-  void Feed(uint64_t offset, const char* data, size_t size);
-  // Entries without data (an empty stored file) are written here; any other
-  // entry still pending has not had all its bytes and fails.
-  void FinishAll();
+  // Abandons the entry being written (a download that ended early).
+  void Abandon() { writer_.Abandon(); }
 
-  Outcome OutcomeOf(size_t index) const;
-  const std::string& ErrorOf(size_t index) const;
-  // Indices of the entries that ended with `outcome`, in manifest order.
-  std::vector<size_t> With(Outcome outcome) const;
-  // Compressed bytes handed to writers so far.
-  uint64_t Routed() const { return routed_; }
+  // Entries in place, and entries whose bytes were not the manifest's (with
+  // the error text of the first of them).
+  const std::vector<size_t>& Written() const { return written_; }
+  const std::vector<size_t>& Mismatched() const { return mismatched_; }
+  const std::string& MismatchError() const { return mismatchError_; }
 
  private:
-  struct Slot {
-    size_t index = 0;
-    std::string name;
-    uint64_t begin = 0;  // data range in the archive
-    uint64_t end = 0;
-    uint64_t given = 0;
-    std::unique_ptr<EntryOutput> output;
-    Outcome outcome = Outcome::kPending;
-    std::string error;
-  };
-  void Close(Slot& slot);
-  const Slot* Find(size_t index) const;
+  // The writer of entry `index` failed with `why`: true (the entry noted)
+  // when its bytes were not the manifest's, false (the error set) otherwise.
+  bool Failed(size_t index, const std::string& why, std::string* error);
+  bool PathOf(const ManifestEntry& entry, std::wstring* path, std::string* error);
 
-  OutputFactory factory_;
-  std::vector<Slot> slots_;  // by data offset
-  size_t next_ = 0;          // first slot whose data may still come
-  uint64_t routed_ = 0;
+  const PackageManifest& manifest_;
+  std::vector<FetchRange> ranges_;
+  std::wstring installDir_;
+  FolderMaker folders_;
+  EntryWriter writer_;
+  size_t range_ = SIZE_MAX;  // the range being taken
+  size_t next_ = 0;          // its entry being or to be written (position in the range's list)
+  bool writing_ = false;     // writer_ holds that entry
+  bool skipping_ = false;    // that entry failed; its remaining bytes are dropped
+  std::vector<size_t> written_;
+  std::vector<size_t> mismatched_;
+  std::string mismatchError_;
 };

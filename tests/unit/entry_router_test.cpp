@@ -1,170 +1,213 @@
-// The bytes of fetched package ranges reach each entry's writer exactly:
-// what lies between entries (local headers, data descriptors) is skipped,
-// any block size works, and an entry is finished once its last byte came.
-#include "workflow/entry_router.h"
+// An update by entries without the network: a real zip's bytes, cut into
+// the plan's ranges and handed over in odd blocks as a ranged download
+// does, written below an install folder by the router.
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <string>
+#include "base/sha256.h"
+#include "base/text.h"
+#include "support/files.h"
+#include "support/scratch_folder.h"
+#include "support/zip_writer.h"
+#include "workflow/entry_router.h"
+#include "workflow/update_plan.h"
 
 namespace {
 
-// Records what each entry's writer received and how it ended.
-struct Recorded {
-  std::map<size_t, std::string> bytes;
-  std::map<size_t, int> finished;
-  size_t checksumFails = SIZE_MAX;  // this entry's Finish reports bad bytes
-  size_t diskFails = SIZE_MAX;      // this entry's Add fails (a full disk)
-  size_t streamFails = SIZE_MAX;    // this entry's Add refuses its bytes after 5 (a broken stream)
-};
-
-class Recorder : public EntryOutput {
- public:
-  Recorder(Recorded* record, size_t index) : record_(record), index_(index) {}
-  bool Add(const char* data, size_t size, std::string*) override {
-    if (index_ == record_->diskFails) return false;
-    if (index_ == record_->streamFails && record_->bytes[index_].size() + size > 5) {
-      dataFault_ = true;
-      return false;
-    }
-    record_->bytes[index_].append(data, size);
-    return true;
-  }
-  bool Finish(std::string* error) override {
-    ++record_->finished[index_];
-    dataFault_ = index_ == record_->checksumFails;
-    if (dataFault_) *error = "entry checksum mismatch";
-    return !dataFault_;
-  }
-  bool DataFault() const override { return dataFault_; }
-
- private:
-  Recorded* record_;
-  size_t index_;
-  bool dataFault_ = false;
-};
-
-ManifestEntry Entry(const std::string& name, uint64_t offset, uint64_t size) {
-  ManifestEntry entry;
-  entry.name = name;
-  entry.dataOffset = offset;
-  entry.compressedSize = size;
-  entry.size = size;
-  return entry;
+uint32_t Le(const std::string& b, size_t at, int width) {
+  uint32_t v = 0;
+  for (int i = width - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(b[at + i]);
+  return v;
 }
 
-// An archive of 200 bytes whose byte i is i: entry 0 at [10, 40), entry 1 at
-// [60, 100) (a 20-byte header between), entry 2 at [130, 131), entry 3 empty at 150.
-PackageManifest Manifest() {
+// The manifest of a zip from support::BuildZip (no data descriptors), read
+// from its local headers; folders left out as the manifest leaves them.
+PackageManifest ManifestOf(const std::string& zip, const std::vector<support::ZipItem>& items) {
+  PackageManifest m;
+  size_t at = 0;
+  for (const support::ZipItem& item : items) {
+    EXPECT_EQ(Le(zip, at, 4), 0x04034b50u);
+    ManifestEntry e;
+    e.name = item.name;
+    e.method = static_cast<uint16_t>(Le(zip, at + 8, 2));
+    e.crc32 = Le(zip, at + 14, 4);
+    e.compressedSize = Le(zip, at + 18, 4);
+    e.size = Le(zip, at + 22, 4);
+    e.dataOffset = at + 30 + Le(zip, at + 26, 2) + Le(zip, at + 28, 2);
+    at = static_cast<size_t>(e.dataOffset + e.compressedSize);
+    if (item.name.back() == '/') continue;
+    std::string error;
+    EXPECT_TRUE(Sha256OfBytes(item.data, &e.sha256, &error)) << error;
+    m.entries.push_back(e);
+  }
+  return m;
+}
+
+std::string Data(char c, size_t size) {
+  std::string s(size, c);
+  for (size_t i = 0; i < size; i += 97) s[i] = static_cast<char>('0' + (i / 97) % 10);
+  return s;
+}
+
+// Bytes deflate cannot shrink: the unchanged entries weigh in the package.
+std::string Noise(size_t size, uint32_t seed) {
+  std::string s(size, '\0');
+  for (char& c : s) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return s;
+}
+
+class EntryRouterTest : public ::testing::Test {
+ protected:
+  void SetUp() override { root = support::ScratchDir(L"entry_router"); }
+
+  std::wstring File(const std::string& name) {
+    std::wstring wide = base::ToWide(name);
+    for (wchar_t& c : wide) {
+      if (c == L'/') c = L'\\';
+    }
+    return root + L"\\" + wide;
+  }
+
+  // Version 1 on disk with its ledger; version 2 as a zip: a.txt unchanged,
+  // b.bin changed (deflated), c.dat changed (stored), d/new.txt added, e.txt
+  // unchanged, config/user.ini kept local; old.txt dropped.
+  void Prepare() {
+    support::ZipItem a = support::FileItem("a.txt", Noise(100000, 1));
+    support::ZipItem b = support::FileItem("b.bin", Data('b', 300000));
+    support::ZipItem c = support::FileItem("c.dat", Data('c', 5000));
+    c.deflate = false;
+    c.localExtra = support::ExtraBlock(0x5455, std::string("\x01\x00\x00\x00\x00", 5));  // differs from central
+    support::ZipItem dir = support::DirItem("d/");
+    support::ZipItem added = support::FileItem("d/new.txt", Data('n', 7000));
+    support::ZipItem e = support::FileItem("e.txt", Noise(50000, 2));
+    support::ZipItem user = support::FileItem("config/user.ini", "defaults");
+    items = {a, b, c, dir, added, e, user};
+    zip = support::BuildZip(items);
+    manifest = ManifestOf(zip, items);
+    ASSERT_EQ(manifest.entries.size(), 6u);
+
+    const std::vector<std::pair<std::string, std::string>> v1 = {
+        {"a.txt", a.data}, {"b.bin", "old b"}, {"c.dat", "old c"}, {"e.txt", e.data},
+        {"config/user.ini", "player's own"}, {"old.txt", "gone soon"}};
+    CreateDirectoryW((root + L"\\config").c_str(), nullptr);
+    for (const auto& file : v1) {
+      ASSERT_TRUE(support::WriteFileBytes(File(file.first), file.second));
+      InstalledFile listed{file.first, file.second.size(), {}};
+      std::string error;
+      ASSERT_TRUE(Sha256OfBytes(file.second, &listed.sha256, &error));
+      ledger.files.push_back(listed);
+    }
+  }
+
+  UpdatePlan Plan() {
+    UpdatePlanInput input;
+    input.manifest = &manifest;
+    input.ledger = &ledger;
+    input.keepLocal = {"config/*"};
+    for (const ManifestEntry& entry : manifest.entries) {
+      WIN32_FILE_ATTRIBUTE_DATA data;
+      DiskFile disk;
+      if (GetFileAttributesExW(File(entry.name).c_str(), GetFileExInfoStandard, &data)) {
+        disk.exists = true;
+        disk.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      }
+      input.disk.push_back(disk);
+    }
+    return PlanUpdate(input);
+  }
+
+  // What a ranged download hands the sink: each range's bytes in blocks.
+  bool Feed(EntryRouter& router, const UpdatePlan& plan, const std::string& bytes, size_t block,
+            std::string* error) {
+    for (size_t r = 0; r < plan.ranges.size(); ++r) {
+      const FetchRange& range = plan.ranges[r];
+      for (uint64_t at = range.offset; at < range.offset + range.length; at += block) {
+        size_t size = static_cast<size_t>(std::min<uint64_t>(block, range.offset + range.length - at));
+        if (!router.Take(r, at, bytes.data() + at, size, error)) return false;
+      }
+    }
+    return router.WriteEmpty(plan.fetch, error);
+  }
+
+  std::vector<std::string> Names(const std::vector<size_t>& indices) {
+    std::vector<std::string> names;
+    for (size_t i : indices) names.push_back(manifest.entries[i].name);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::wstring root;
+  std::vector<support::ZipItem> items;
+  std::string zip;
   PackageManifest manifest;
-  manifest.entries = {Entry("a", 10, 30), Entry("b", 60, 40), Entry("c", 130, 1), Entry("empty", 150, 0)};
-  return manifest;
-}
+  InstalledFiles ledger;
+};
 
-std::string Archive() {
-  std::string bytes(200, '\0');
-  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i);
-  return bytes;
-}
-
-EntryRouter::OutputFactory Factory(Recorded* record) {
-  return [record](size_t index, std::string*) { return std::make_unique<Recorder>(record, index); };
-}
-
-// Feeds [from, to) of the archive in blocks of `block` bytes.
-void FeedRange(EntryRouter& router, uint64_t from, uint64_t to, size_t block) {
-  std::string archive = Archive();
-  for (uint64_t at = from; at < to; at += block)
-    router.Feed(at, archive.data() + at, static_cast<size_t>(std::min<uint64_t>(block, to - at)));
-}
-
-TEST(EntryRouter, EachEntryGetsExactlyItsBytesWhateverTheBlockSize) {
-  PackageManifest manifest = Manifest();
-  std::string archive = Archive();
-  for (size_t block : {1u, 7u, 20u, 64u, 4096u}) {
+TEST_F(EntryRouterTest, ChangedAndAddedEntriesLandWholeInAnyBlockSize) {
+  Prepare();
+  UpdatePlan plan = Plan();
+  ASSERT_EQ(plan.road, UpdateRoad::kByEntries) << plan.reason;
+  EXPECT_EQ(Names(plan.fetch), (std::vector<std::string>{"b.bin", "c.dat", "d/new.txt"}));
+  EXPECT_EQ(plan.remove, std::vector<std::string>{"old.txt"});
+  for (size_t block : {size_t(1), size_t(333), size_t(65536), size_t(1) << 30}) {
     SCOPED_TRACE(block);
-    Recorded record;
-    EntryRouter router(manifest, {0, 1, 2, 3}, Factory(&record));
-    // One range over a and b with the header between, one over c.
-    FeedRange(router, 10, 100, block);
-    FeedRange(router, 130, 131, block);
-    EXPECT_EQ(record.finished[0], 1) << "finished as soon as its last byte came";
-    EXPECT_EQ(record.finished[1], 1);
-    EXPECT_EQ(record.finished[2], 1);
-    EXPECT_EQ(record.finished.count(3), 0u) << "the empty entry waits for the end";
-    router.FinishAll();
-    EXPECT_EQ(record.bytes[0], archive.substr(10, 30));
-    EXPECT_EQ(record.bytes[1], archive.substr(60, 40));
-    EXPECT_EQ(record.bytes[2], archive.substr(130, 1));
-    EXPECT_EQ(record.bytes[3], "");
-    EXPECT_EQ(record.finished[3], 1);
-    EXPECT_EQ(router.With(EntryRouter::Outcome::kWritten), (std::vector<size_t>{0, 1, 2, 3}));
-    EXPECT_EQ(router.Routed(), 71u) << "the header between a and b is not routed";
-  }
-}
-
-TEST(EntryRouter, OnlyTheAskedEntriesAreWrittenFromARangeThatHoldsMore) {
-  Recorded record;
-  EntryRouter router(Manifest(), {1}, Factory(&record));
-  FeedRange(router, 0, 200, 33);
-  router.FinishAll();
-  EXPECT_EQ(record.bytes.size(), 1u);
-  EXPECT_EQ(record.bytes[1], Archive().substr(60, 40));
-  EXPECT_EQ(router.OutcomeOf(0), EntryRouter::Outcome::kPending) << "not asked for";
-}
-
-TEST(EntryRouter, FailuresAreToldApartByWhatWentWrong) {
-  struct Row {
-    const char* what;
-    size_t checksumFails, diskFails, streamFails;
-    uint64_t feedTo;  // bytes of the one range [10, 100) that came
-    bool repeatFirstBlock;
-    EntryRouter::Outcome a, b;
-    std::string errorB;
-  } rows[] = {
-      {"bytes unlike the manifest", 1, SIZE_MAX, SIZE_MAX, 100, false, EntryRouter::Outcome::kWritten,
-       EntryRouter::Outcome::kChecksumMismatch, "entry checksum mismatch"},
-      {"a stream that cannot be decoded", SIZE_MAX, SIZE_MAX, 1, 100, false, EntryRouter::Outcome::kWritten,
-       EntryRouter::Outcome::kChecksumMismatch, "entry b cannot be written"},
-      {"a write that fails", SIZE_MAX, 1, SIZE_MAX, 100, false, EntryRouter::Outcome::kWritten, EntryRouter::Outcome::kFailed,
-       "entry b cannot be written"},
-      {"a range cut short", SIZE_MAX, SIZE_MAX, SIZE_MAX, 80, false, EntryRouter::Outcome::kWritten,
-       EntryRouter::Outcome::kFailed, "entry b incomplete"},
-      {"bytes that come twice", SIZE_MAX, SIZE_MAX, SIZE_MAX, 100, true, EntryRouter::Outcome::kFailed,
-       EntryRouter::Outcome::kWritten, ""},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    Recorded record;
-    record.checksumFails = row.checksumFails;
-    record.diskFails = row.diskFails;
-    record.streamFails = row.streamFails;
-    EntryRouter router(Manifest(), {0, 1}, Factory(&record));
-    FeedRange(router, 10, 20, 10);
-    if (row.repeatFirstBlock) FeedRange(router, 10, 20, 10);
-    FeedRange(router, 20, row.feedTo, 10);
-    router.FinishAll();
-    EXPECT_EQ(router.OutcomeOf(0), row.a);
-    EXPECT_EQ(router.OutcomeOf(1), row.b);
-    EXPECT_EQ(router.ErrorOf(1), row.errorB);
-  }
-}
-
-TEST(EntryRouter, AnOutputThatCannotBeMadeFailsItsEntryOnly) {
-  Recorded record;
-  EntryRouter router(Manifest(), {0, 1}, [&record](size_t index, std::string* error) -> std::unique_ptr<EntryOutput> {
-    if (index == 0) {
-      *error = "entry a: the folder cannot be made";
-      return nullptr;
+    ASSERT_TRUE(support::WriteFileBytes(File("b.bin"), "old b"));
+    EntryRouter router(manifest, plan.ranges, root + L"\\");
+    std::string error;
+    ASSERT_TRUE(Feed(router, plan, zip, block, &error)) << error;
+    EXPECT_TRUE(router.Mismatched().empty()) << router.MismatchError();
+    EXPECT_EQ(Names(router.Written()), Names(plan.fetch));
+    for (const support::ZipItem& item : items) {
+      if (item.name.back() == '/' || item.name == "config/user.ini") continue;
+      EXPECT_TRUE(support::ReadFileBytes(File(item.name)) == item.data) << item.name;
     }
-    return std::make_unique<Recorder>(&record, index);
-  });
-  FeedRange(router, 10, 100, 16);
-  router.FinishAll();
-  EXPECT_EQ(router.OutcomeOf(0), EntryRouter::Outcome::kFailed);
-  EXPECT_EQ(router.ErrorOf(0), "entry a: the folder cannot be made");
-  EXPECT_EQ(router.OutcomeOf(1), EntryRouter::Outcome::kWritten);
+    EXPECT_EQ(support::ReadFileBytes(File("config/user.ini")), "player's own");
+  }
+}
+
+TEST_F(EntryRouterTest, AnEntryWhoseBytesDifferIsNotedAndTheOthersGoOn) {
+  Prepare();
+  UpdatePlan plan = Plan();
+  // One byte of b.bin's compressed data is not what the manifest says.
+  std::string bytes = zip;
+  const ManifestEntry* b = nullptr;
+  for (const ManifestEntry& e : manifest.entries) {
+    if (e.name == "b.bin") b = &e;
+  }
+  ASSERT_NE(b, nullptr);
+  bytes[static_cast<size_t>(b->dataOffset + b->compressedSize / 2)] ^= 0x10;
+  EntryRouter router(manifest, plan.ranges, root + L"\\");
+  std::string error;
+  ASSERT_TRUE(Feed(router, plan, bytes, 4096, &error)) << error;
+  EXPECT_EQ(Names(router.Mismatched()), std::vector<std::string>{"b.bin"});
+  EXPECT_EQ(router.MismatchError(), "entry b.bin checksum mismatch");
+  EXPECT_EQ(Names(router.Written()), (std::vector<std::string>{"c.dat", "d/new.txt"}));
+  EXPECT_EQ(support::ReadFileBytes(File("b.bin")), "old b");
+  EXPECT_EQ(GetFileAttributesW((File("b.bin") + L".unpacking").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(EntryRouterTest, AMissingEmptyEntryIsWrittenWithoutARange) {
+  support::ZipItem empty = support::FileItem("logs/empty.log", "");
+  empty.deflate = false;
+  support::ZipItem big = support::FileItem("big.bin", Data('z', 9000));
+  items = {empty, big};
+  zip = support::BuildZip(items);
+  manifest = ManifestOf(zip, items);
+  ledger.files.push_back({"logs/empty.log", 0, manifest.entries[0].sha256});
+  ledger.files.push_back({"big.bin", 9000, manifest.entries[1].sha256});
+  ASSERT_TRUE(support::WriteFileBytes(File("big.bin"), big.data));
+  UpdatePlan plan = Plan();
+  EXPECT_EQ(Names(plan.fetch), std::vector<std::string>{"logs/empty.log"});
+  EXPECT_TRUE(plan.ranges.empty());
+  EntryRouter router(manifest, plan.ranges, root + L"\\");
+  std::string error;
+  ASSERT_TRUE(Feed(router, plan, zip, 100, &error)) << error;
+  EXPECT_NE(GetFileAttributesW(File("logs/empty.log").c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(Names(router.Written()), std::vector<std::string>{"logs/empty.log"});
 }
 
 }  // namespace

@@ -77,37 +77,34 @@ class EntryWriterTest : public ::testing::Test {
   std::wstring root;
 };
 
+// Stored and deflated, empty and larger than the writer's blocks, fed in
+// blocks of every odd size; an existing file is replaced.
 TEST_F(EntryWriterTest, StoredAndDeflatedEntriesInOddBlockSizes) {
-  const std::string data = GameData(700 * 1024 + 13);
-  const size_t blocks[] = {1, 7, 4096, 65537, 10 * 1024 * 1024};
-  for (bool deflate : {false, true}) {
-    Packed p = Pack("data/level one.bin", data, deflate);
-    ASSERT_EQ(p.entry.method, deflate ? 8 : 0);
-    for (size_t block : blocks) {
-      if (block == 1 && !deflate) continue;  // 700 K single-byte writes prove nothing more than 7
-      SCOPED_TRACE(std::to_string(block) + (deflate ? " deflated" : " stored"));
-      std::wstring target = Path(L"data\\level one.bin");
-      DeleteFileW(target.c_str());
-      EntryWriteOutcome outcome;
-      std::string error;
-      ASSERT_TRUE(Write(p.entry, target, p.compressed, block, &outcome, &error)) << error;
-      EXPECT_EQ(outcome, EntryWriteOutcome::kWritten);
-      EXPECT_TRUE(support::ReadFileBytes(target) == data);
-      EXPECT_FALSE(Exists(target + L".unpacking"));
+  struct Row {
+    size_t size;
+    bool deflate;
+    size_t block;
+  };
+  const Row rows[] = {
+      {700 * 1024 + 13, true, 1},     {700 * 1024 + 13, true, 7},     {700 * 1024 + 13, true, 65537},
+      {700 * 1024 + 13, true, 1u << 24}, {700 * 1024 + 13, false, 7}, {700 * 1024 + 13, false, 4096},
+      {700 * 1024 + 13, false, 1u << 24}, {0, true, 3},              {0, false, 3},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.size) + (row.deflate ? " deflated, " : " stored, ") + std::to_string(row.block));
+    const std::string data = GameData(row.size);
+    Packed p = Pack("data/level one.bin", data, row.deflate);
+    ASSERT_EQ(p.entry.method, row.deflate ? 8 : 0);
+    std::wstring target = Path(L"data\\level one.bin");
+    if (row.size == 0) {
+      ASSERT_TRUE(support::WriteFileBytes(target, "old"));
     }
-  }
-}
-
-TEST_F(EntryWriterTest, EmptyEntriesAreWrittenWithoutData) {
-  for (bool deflate : {false, true}) {
-    Packed p = Pack("empty.txt", "", deflate);
-    std::wstring target = Path(L"empty.txt");
-    support::WriteFileBytes(target, "old");
     EntryWriteOutcome outcome;
     std::string error;
-    ASSERT_TRUE(Write(p.entry, target, p.compressed, 3, &outcome, &error)) << error;
-    EXPECT_TRUE(Exists(target));
-    EXPECT_EQ(support::ReadFileBytes(target), "");
+    ASSERT_TRUE(Write(p.entry, target, p.compressed, row.block, &outcome, &error)) << error;
+    EXPECT_EQ(outcome, EntryWriteOutcome::kWritten);
+    EXPECT_TRUE(support::ReadFileBytes(target) == data);
+    EXPECT_FALSE(Exists(target + L".unpacking"));
   }
 }
 
