@@ -8,6 +8,7 @@
 #include "base/text.h"
 #include "game_publication.h"
 #include "install/installed_files.h"
+#include "unpack/package_manifest.h"
 #include "support/files.h"
 #include "support/game_server.h"
 
@@ -117,6 +118,40 @@ TEST_F(PackageAcrossRuns, AWholePackageUpdateDeletesDroppedFilesAndLeavesThePlay
   std::vector<gameserver::RequestLine> requests = gameserver::Requests(PackagePath(106));
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0].status, 200);
+}
+
+// The two sides of an update by entries must name and hash every file alike:
+// the manifest the operator's publish-check writes and the list the launcher
+// keeps after unpacking the same package, with names written with
+// backslashes, beyond ASCII, and cleaned of a drive.
+TEST_F(PackageAcrossRuns, ThePublishedManifestAndTheInstalledListAgreeOnEveryFile) {
+  PrepareInstallFolder(nullptr);
+  Files files = {{"game/", ""},
+                 {"game/game.exe", gameExe},
+                 {"game\\sub\\win.txt", "written with backslashes"},
+                 {"game/\xE5\x9C\xB0\xE5\x9B\xBE/map.dat", gameserver::TestBytes(9000, 3)},
+                 {"C:\\readme.txt", "readme"},
+                 {"game/empty.txt", ""}};
+  PublishPackageFiles(105, files);
+  PublishServerVersion("105");
+  PublishConfig();
+  RunPublishCheckWrite();
+  ASSERT_EQ(config["pkgManifestSha256"].size(), 64u) << "publish-check wrote no manifest checksum";
+  ASSERT_EQ(config["pkgSha256"].size(), 64u);
+  std::string text;
+  ASSERT_TRUE(base::ReadWholeFile(gameserver::ServerRoot() + base::ToWide(PackagePath(105)) + L".manifest", text));
+  PackageManifest manifest;
+  std::string error;
+  ASSERT_TRUE(ParseManifest(text, &manifest, &error)) << error;
+  std::vector<std::string> published;
+  for (const ManifestEntry& entry : manifest.entries)
+    published.push_back(entry.name + " " + std::to_string(entry.size) + " " + Sha256Text(entry.sha256));
+
+  RunLauncher();
+  EXPECT_EQ(Read(L"pkg.ver"), "105");
+  EXPECT_EQ(Ledger(), published);
+  EXPECT_EQ(Read(L"game\\sub\\win.txt"), "written with backslashes");
+  EXPECT_EQ(Read(L"readme.txt"), "readme");
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "support/native_tool.h"
 
+#include <cstdlib>
+
+#include "base/fs.h"
 #include "base/handles.h"
 #include "base/text.h"
 #include "support/wine_path.h"
@@ -8,71 +11,62 @@ namespace support {
 
 namespace {
 
-std::wstring Quoted(const std::string& arg) {
-  std::wstring wide = base::ToWide(arg);
-  if (!wide.empty() && wide.find_first_of(L" \t\"") == std::wstring::npos) return wide;
-  std::wstring out = L"\"";
-  for (wchar_t c : wide) {
-    if (c == L'"') out += L'\\';
-    out += c;
+// A word for the shell, in single quotes.
+std::string ShellWord(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
   }
-  return out + L"\"";
+  return out + "'";
 }
 
 }  // namespace
 
+// Wine hands a Unix program neither a process handle that signals its end
+// nor the pipes of the caller, so the program runs under /bin/sh, which
+// leaves its output and then its exit code in files beside it.
 int RunNativeTool(const std::string& unixExe, const std::vector<std::string>& args, std::string* output,
                   DWORD timeoutMs) {
   output->clear();
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return -1;
-  base::UniqueHandle reader(readEnd), writer(writeEnd);
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
-  std::wstring exe = WinePath(unixExe);
-  std::wstring line = Quoted(unixExe);
-  for (const std::string& arg : args) line += L" " + Quoted(arg);
+  std::string stem = unixExe + ".run-" + std::to_string(GetCurrentProcessId());
+  std::wstring outFile = WinePath(stem + ".out"), codeFile = WinePath(stem + ".code");
+  DeleteFileW(outFile.c_str());
+  DeleteFileW(codeFile.c_str());
+  std::string script = ShellWord(unixExe);
+  for (const std::string& arg : args) script += " " + ShellWord(arg);
+  script += " > " + ShellWord(stem + ".out") + " 2>&1; echo $? > " + ShellWord(stem + ".code.part") + " && mv " +
+            ShellWord(stem + ".code.part") + " " + ShellWord(stem + ".code");
+  // The Windows command line as wine splits it into the program's words.
+  std::wstring line = L"sh -c \"";
+  for (wchar_t c : base::ToWide(script)) {
+    if (c == L'"') line += L'\\';
+    line += c;
+  }
+  line += L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  si.hStdOutput = writeEnd;
-  si.hStdError = writeEnd;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(exe.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-    *output = "cannot start " + unixExe + ", error " + std::to_string(GetLastError());
+  std::wstring shell = WinePath("/bin/sh");
+  if (!CreateProcessW(shell.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    *output = "cannot start /bin/sh for " + unixExe + ", error " + std::to_string(GetLastError());
     return -1;
   }
   base::UniqueHandle process(pi.hProcess), thread(pi.hThread);
-  writer.Reset();  // the child holds the only writer now: the pipe ends with it
-  DWORD start = GetTickCount();
-  for (;;) {
-    DWORD available = 0;
-    if (PeekNamedPipe(reader.Get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-      char buffer[4096];
-      DWORD got = 0;
-      if (ReadFile(reader.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) output->append(buffer, got);
-      continue;
-    }
-    if (WaitForSingleObject(process.Get(), 20) == WAIT_OBJECT_0) {
-      // Whatever it wrote last.
-      char buffer[4096];
-      DWORD got = 0;
-      while (PeekNamedPipe(reader.Get(), nullptr, 0, nullptr, &available, nullptr) && available > 0 &&
-             ReadFile(reader.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
-        output->append(buffer, got);
-      break;
-    }
+  std::string code;
+  for (DWORD start = GetTickCount(); !base::ReadWholeFile(codeFile, code); Sleep(50)) {
     if (GetTickCount() - start > timeoutMs) {
-      TerminateProcess(process.Get(), 1);
+      base::ReadWholeFile(outFile, *output);
       *output += "\n(" + unixExe + " did not end in time)";
       return -1;
     }
   }
-  DWORD code = 1;
-  GetExitCodeProcess(process.Get(), &code);
-  return static_cast<int>(code);
+  base::ReadWholeFile(outFile, *output);
+  DeleteFileW(outFile.c_str());
+  DeleteFileW(codeFile.c_str());
+  return code.empty() ? -1 : std::atoi(code.c_str());
 }
 
 }  // namespace support

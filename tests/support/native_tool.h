@@ -1,7 +1,6 @@
 #pragma once
 // Runs one of the build's native (Linux) tools from a test under wine, which
-// starts Unix programs as they are: arguments are handed over as given, so
-// paths are Unix paths.
+// starts Unix programs as they are: arguments are Unix paths.
 #include <windows.h>
 
 #include <string>
@@ -11,7 +10,7 @@ namespace support {
 
 // Runs `unixExe` with `args` and waits up to `timeoutMs`; its standard output
 // and error go to `output`. The exit code, or -1 when the program could not
-// be started or did not end in time (it is then ended).
+// be started or did not end in time.
 int RunNativeTool(const std::string& unixExe, const std::vector<std::string>& args, std::string* output,
                   DWORD timeoutMs = 60000);
 

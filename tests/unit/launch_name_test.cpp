@@ -4,8 +4,6 @@
 
 #include <regex>
 
-#include "base/text.h"
-
 TEST(LauncherName, ThreeWordsGivePlatformAndToken) {
   LauncherName n = ParseLauncherName(L"vorn-pc-abc123");
   EXPECT_EQ(n.namePrefix, L"vorn");
@@ -110,6 +108,7 @@ TEST(RepairFlag, OnlyTheWholeWordOutsideAWebLaunch) {
       {L"vorn://play/?uid=1&--repair/", false},
       {L"--repair vorn://play/?uid=1/", false},
   };
-  for (const Row& row : rows) EXPECT_EQ(RepairRequested(row.commandLine), row.repair) << base::Utf8(row.commandLine);
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+    EXPECT_EQ(RepairRequested(rows[i].commandLine), rows[i].repair) << "row " << i;
 }
 
