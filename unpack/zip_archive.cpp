@@ -11,6 +11,7 @@
 #include "base/text.h"
 // unzip.h first: it brings zlib, whose macros iowin32.h relies on.
 #include "unzip.h"
+#include "unpack/file_replace.h"
 #include "unpack/unpack_path.h"
 #include "unpack/zip_file_io.h"
 #include "unpack/zip_entry_rules.h"
@@ -53,26 +54,6 @@ std::string UnzipErrorText(int code) {
     case UNZ_PARAMERROR: return "bad parameter";
     default: return "zlib error " + std::to_string(code);
   }
-}
-
-constexpr wchar_t kPartSuffix[] = L".unpacking";
-
-// Windows refuses to replace a read-only file; saying so here keeps the rule
-// the same wherever the file system would let the write through.
-bool IsReadOnlyFile(DWORD attributes) {
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-         !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The attributes with read-only cleared; "normal" when nothing else is left.
-DWORD WithoutReadOnly(DWORD attributes) {
-  DWORD rest = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-  return rest == 0 ? FILE_ATTRIBUTE_NORMAL : rest;
-}
-
-void RemovePartFile(const std::wstring& apiPath) {
-  SetFileAttributesW(apiPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(apiPath.c_str());
 }
 
 // The exact times live in the local header's extra field, which minizip hands
@@ -338,20 +319,6 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
               times.writeTime ? &write : nullptr);
   file.Reset();
   if (writePath == api) return EntryOutcome::kWritten;
-  // A read-only file from an earlier package gets the update all the same:
-  // writable for the replace, which brings the entry's own attributes.
-  DWORD existing = GetFileAttributesW(api.c_str());
-  bool readOnly = IsReadOnlyFile(existing);
-  if (readOnly && !SetFileAttributesW(api.c_str(), WithoutReadOnly(existing))) {
-    *error = "a read-only file is in the way and cannot be made writable: " + base::ErrorText(GetLastError());
-    RemovePartFile(writePath);
-    return EntryOutcome::kLocalFault;
-  }
-  if (!MoveFileExW(writePath.c_str(), api.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    *error = "the file cannot be replaced: " + base::ErrorText(GetLastError());
-    if (readOnly) SetFileAttributesW(api.c_str(), existing);
-    RemovePartFile(writePath);
-    return EntryOutcome::kLocalFault;
-  }
+  if (!ReplaceWithPart(writePath, api, error)) return EntryOutcome::kLocalFault;
   return EntryOutcome::kWritten;
 }
