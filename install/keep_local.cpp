@@ -34,7 +34,7 @@ std::vector<std::string> ParseKeepLocal(std::string_view value) {
   std::vector<std::string> patterns;
   size_t start = 0;
   while (start <= value.size()) {
-    size_t end = value.find(';', start);
+    size_t end = value.find_first_of(";,", start);
     if (end == std::string_view::npos) end = value.size();
     std::string_view piece = value.substr(start, end - start);
     while (!piece.empty() && (piece.front() == ' ' || piece.front() == '\t')) piece.remove_prefix(1);

@@ -6,7 +6,9 @@
 #include <string_view>
 #include <vector>
 
-// Patterns separated by ';'. Blanks around a pattern are dropped, '\' is read
+// Patterns separated by ';' or ','. In the configuration file a value ends
+// at a blank or ';' (the rest of the line is a comment), so patterns are
+// written there with ','. Blanks around a pattern are dropped, '\' is read
 // as '/', empty patterns are skipped.
 std::vector<std::string> ParseKeepLocal(std::string_view value);
 

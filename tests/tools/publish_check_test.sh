@@ -382,6 +382,16 @@ cmp -s "$pub/manifests/game-105.txt" "$work/good.manifest" || fail "the manifest
 sed -n '/^\[pc\]/,$p' "$pub/pkg/vorn_install_cfg.ini" | grep -qx "pkgManifestSha256=$(sha256sum "$work/good.manifest" | cut -d' ' -f1)" ||
   fail "pkgManifestSha256 not written into [pc], the section that names pkgManifestUrl"
 
+# In the configuration ';' starts a comment: a keep-local list written with
+# it would lose every pattern after the first.
+printf 'pkgKeepLocal=game/config/*;game/saves/*\n' >> "$pub/pkg/vorn_install_cfg.ini"
+line=$(grep -n '^pkgKeepLocal=' "$pub/pkg/vorn_install_cfg.ini" | cut -d: -f1)
+out=$("$tool" "$pub")
+expect "$out" "error: vorn_install_cfg.ini:$line: pkgKeepLocal: \";\" starts a comment, the launcher reads only the patterns before it; separate patterns with \",\""
+sed -i 's/^pkgKeepLocal=.*/pkgKeepLocal=game\/config\/*,game\/saves\/*/' "$pub/pkg/vorn_install_cfg.ini"
+out=$("$tool" "$pub")
+expect_not "$out" "pkgKeepLocal:"
+
 # Packages the launcher would refuse get no manifest, with the reason.
 while IFS='|' read -r entries reason skipped; do
   pub="$work/refused"

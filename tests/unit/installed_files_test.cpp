@@ -86,7 +86,7 @@ TEST(InstalledFiles, FindIgnoresLetterCaseAndFollowsChangesToTheList) {
 }
 
 TEST(KeepLocal, PatternsFromTheConfigurationValue) {
-  EXPECT_EQ(ParseKeepLocal("config/*;saves\\*.sav; ;  user.ini\t;"),
+  EXPECT_EQ(ParseKeepLocal("config/*;saves\\*.sav, ;  user.ini\t,"),
             (std::vector<std::string>{"config/*", "saves/*.sav", "user.ini"}));
   EXPECT_TRUE(ParseKeepLocal("").empty());
   EXPECT_TRUE(ParseKeepLocal(";;").empty());

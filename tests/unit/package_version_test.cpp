@@ -176,7 +176,9 @@ TEST(FormatManifestUrl, OwnPatternElsePackageUrlPlusSuffix) {
     } else {
       EXPECT_EQ(error.compare(0, strlen(row.result), row.result), 0) << error;
       EXPECT_FALSE(error.empty());
-      if (!*row.result) EXPECT_EQ(error.find("pkgManifestUrl"), std::string::npos) << error;
+      if (!*row.result) {
+        EXPECT_EQ(error.find("pkgManifestUrl"), std::string::npos) << error;
+      }
     }
   }
 }

@@ -348,6 +348,9 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
       continue;
     }
     section = probe.currentSection;
+    if (lines[i].rfind("pkgKeepLocal=", 0) == 0 && lines[i].find(';') != std::string::npos)
+      report.AtLine(static_cast<int>(i + 1), "pkgKeepLocal: \";\" starts a comment, the launcher reads only the patterns "
+                                             "before it; separate patterns with \",\"");
     for (const auto& s : probe.sections)
       for (const auto& kv : s.second) keyLines[{s.first, kv.first}] = static_cast<int>(i + 1);
   }
