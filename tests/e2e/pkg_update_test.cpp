@@ -180,10 +180,36 @@ class PkgUpdate : public WorkflowTest {
     ASSERT_TRUE(gameserver::Publish(VersionPath(), text));
   }
 
-  static std::vector<ZipItem> ItemsOf(const Files& files) {
+  // How the package's zip is laid out: what lies around each entry's data.
+  struct Shape {
+    const char* what = "plain";
+    std::string localExtra;    // each local header's extra field
+    std::string centralExtra;  // each central directory record's
+    bool dataDescriptor = false;
+    bool zip64 = false;
+  };
+
+  std::vector<ZipItem> ItemsOf(const Files& files) const {
     std::vector<ZipItem> items;
-    for (const auto& file : files) items.push_back(FileItem(file.first, file.second));
+    for (const auto& file : files) {
+      ZipItem item = FileItem(file.first, file.second);
+      item.localExtra = shape.localExtra;
+      item.centralExtra = shape.centralExtra;
+      item.dataDescriptor = shape.dataDescriptor;
+      items.push_back(item);
+    }
     return items;
+  }
+  std::string ZipOf(const Files& files) const { return BuildZip(ItemsOf(files), shape.zip64); }
+
+  // The bytes around an entry's data that a request for it may carry: the
+  // local header (30 bytes, the name, the extra field, the zip64 sizes) and
+  // a data descriptor.
+  long long Around(const ManifestEntry& entry) const {
+    long long bytes = 30 + static_cast<long long>(entry.name.size() + shape.localExtra.size());
+    if (shape.zip64) bytes += 20;
+    if (shape.dataDescriptor) bytes += shape.zip64 ? 24 : 16;
+    return bytes;
   }
 
   // Publishes `manifestZip` as the package of `version` and runs
@@ -217,7 +243,7 @@ class PkgUpdate : public WorkflowTest {
     return manifest;
   }
   PackageManifest PublishWithManifest(int version, const Files& files) {
-    std::string zip = BuildZip(ItemsOf(files));
+    std::string zip = ZipOf(files);
     return PublishWithManifest(version, zip, zip);
   }
   std::string ManifestPath(int version) const { return PackagePath(version) + ".manifest"; }
@@ -299,16 +325,15 @@ class PkgUpdate : public WorkflowTest {
     return {bytes, answers};
   }
 
-  // What an update from 105 may fetch: the local header (30 bytes and the
-  // name; these packages have no extra fields nor data descriptors) and the
-  // compressed data of every changed and added entry.
+  // What an update from 105 may fetch: the compressed data of every changed
+  // and added entry, and what lies around it.
   long long EntryBytes(const PackageManifest& manifest) const {
     long long bytes = 0;
     for (const ManifestEntry& entry : manifest.entries) {
       auto old = v105.find(entry.name);
       if (old != v105.end() && old->second == v106.at(entry.name)) continue;
       if (entry.name == "config/settings.ini") continue;  // kept local, present
-      bytes += 30 + static_cast<long long>(entry.name.size() + entry.compressedSize);
+      bytes += Around(entry) + static_cast<long long>(entry.compressedSize);
     }
     return bytes;
   }
@@ -326,6 +351,7 @@ class PkgUpdate : public WorkflowTest {
   void UpdateFrom105To106();
 
   Files v105, v106;
+  Shape shape;
   std::unique_ptr<Origin> origin;
   std::string versionText;
 };
@@ -371,7 +397,28 @@ void PkgUpdate::UpdateFrom105To106() {
   EXPECT_EQ(ids, (std::vector<int>{10, 11, 20, 21}));
 }
 
-TEST_F(PkgUpdate, From105To106FetchesOnlyChangedAndAddedEntriesAndEndsAsAFreshInstall) { UpdateFrom105To106(); }
+// The package as different writers lay it out: the entries' data are found
+// by the manifest's offsets whatever lies around them.
+TEST_F(PkgUpdate, From105To106FetchesOnlyChangedAndAddedEntriesAndEndsAsAFreshInstall) {
+  std::string central = UtBlock(1, {1600000000});
+  Shape shapes[4];
+  shapes[1].what = "local extra fields longer than the central directory's";
+  shapes[1].localExtra = central + ExtraBlock(0x7075, std::string(37, 'x'));
+  shapes[1].centralExtra = central;
+  shapes[2].what = "data descriptors";
+  shapes[2].dataDescriptor = true;
+  shapes[3].what = "zip64 with data descriptors";
+  shapes[3].zip64 = true;
+  shapes[3].dataDescriptor = true;
+  for (const Shape& row : shapes) {
+    SCOPED_TRACE(row.what);
+    shape = row;
+    ASSERT_TRUE(ResetServer());
+    ASSERT_TRUE(RemoveTree(InstallDir().substr(0, InstallDir().size() - 1)));
+    UpdateFrom105To106();
+    if (HasFatalFailure()) return;
+  }
+}
 
 // The same against nginx as an operator configures it (docs/nginx.conf);
 // run by tests/tools/update_nginx_test.sh, which starts it.
@@ -509,7 +556,7 @@ TEST_F(PkgUpdate, KilledDuringTheEntryFetchLeavesOldOrNewFilesAndTheRerunFetches
     auto old = v105.find(entry.name);
     bool changed = old == v105.end() || old->second != v106.at(entry.name);
     if (!changed || placedBefore.count(entry.name) || entry.name == "config/settings.ini") continue;
-    budget += 30 + static_cast<long long>(entry.name.size() + entry.compressedSize);
+    budget += Around(entry) + static_cast<long long>(entry.compressedSize);
   }
   std::pair<long long, size_t> served = BytesServed(106);
   EXPECT_LE(served.first, budget + static_cast<long long>(FormatManifest(manifest).size()) +
@@ -593,7 +640,7 @@ TEST_F(PkgUpdate, CurrentVersionFetchesADeletedFileAndWithRepairADamagedOne) {
   EXPECT_TRUE(support::ReadFileBytes(damaged) == v105["game/data/part6.bin"]);
   long long budget = 0;
   for (const ManifestEntry& entry : manifest.entries)
-    if (entry.name == "game/data/part6.bin") budget = 30 + static_cast<long long>(entry.name.size() + entry.compressedSize);
+    if (entry.name == "game/data/part6.bin") budget = Around(entry) + static_cast<long long>(entry.compressedSize);
   std::pair<long long, size_t> served = BytesServed(105);
   EXPECT_LE(served.first, budget + static_cast<long long>(FormatManifest(manifest).size()) +
                               4096 * static_cast<long long>(served.second));

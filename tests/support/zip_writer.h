@@ -22,6 +22,9 @@ struct ZipItem {
   uint16_t flags = 0x0800;  // UTF-8 names
   bool corruptData = false;  // flip a byte of the stored data after the CRC is taken
   int method = -1;  // when set, this method id is written (the data stay as built)
+  // CRC and sizes in a data descriptor after the data (flag bit 3, zeros in
+  // the local header), as streaming writers leave them.
+  bool dataDescriptor = false;
 };
 
 ZipItem FileItem(const std::string& name, const std::string& data);
