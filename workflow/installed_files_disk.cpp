@@ -23,17 +23,17 @@ std::wstring FileKey(std::wstring path) {
 
 }  // namespace
 
-DiskFile LookAtInstalledFile(const std::wstring& installDir, const std::string& name) {
-  DiskFile out;
+ListedFileOnDisk LookAtInstalledFile(const std::wstring& installDir, const std::string& name) {
+  ListedFileOnDisk out;
   std::wstring full;
   if (!FullPathOf(installDir, name, &full)) return out;
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(ForFileApi(full).c_str(), GetFileExInfoStandard, &data)) return out;
   if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) {
-    out.kind = DiskFile::kNotAFile;
+    out.kind = ListedFileOnDisk::kNotAFile;
     return out;
   }
-  out.kind = DiskFile::kFile;
+  out.kind = ListedFileOnDisk::kFile;
   out.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   return out;
 }

@@ -9,7 +9,7 @@
 // What is on disk under `name` (a listed name, '/' between folders) below
 // `installDir` (ending with a backslash). A name that would resolve outside
 // the folder is never looked at and reads as missing.
-DiskFile LookAtInstalledFile(const std::wstring& installDir, const std::string& name);
+ListedFileOnDisk LookAtInstalledFile(const std::wstring& installDir, const std::string& name);
 
 // Deletes the files `gone` names below `installDir`, read-only ones too.
 // Never a folder, never a name that resolves outside the install folder, and

@@ -44,17 +44,17 @@ InstalledFiles LedgerAfterPartialUpdate(const InstalledFiles& old, const std::ve
 }
 
 std::vector<LedgerMismatch> FindLedgerMismatches(const InstalledFiles& ledger, const std::vector<std::string>& keepLocal,
-                                                 const std::function<DiskFile(const std::string& name)>& disk) {
+                                                 const std::function<ListedFileOnDisk(const std::string& name)>& disk) {
   std::vector<LedgerMismatch> out;
   for (const InstalledFile& file : ledger.files) {
-    DiskFile found = disk(file.name);
+    ListedFileOnDisk found = disk(file.name);
     LedgerMismatch mismatch;
     mismatch.name = file.name;
-    if (found.kind == DiskFile::kMissing) {
+    if (found.kind == ListedFileOnDisk::kMissing) {
       mismatch.fault = LedgerMismatch::kMissing;
     } else if (IsKeptLocal(file.name, keepLocal)) {
       continue;  // the player's to change
-    } else if (found.kind == DiskFile::kNotAFile) {
+    } else if (found.kind == ListedFileOnDisk::kNotAFile) {
       mismatch.fault = LedgerMismatch::kNotAFile;
     } else if (found.size != file.size) {
       mismatch.fault = LedgerMismatch::kWrongSize;

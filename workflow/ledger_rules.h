@@ -24,7 +24,7 @@ std::vector<std::string> LedgerFilesGone(const InstalledFiles& old, const std::v
 InstalledFiles LedgerAfterPartialUpdate(const InstalledFiles& old, const std::vector<InstalledFile>& placed);
 
 // What is on disk under a listed name.
-struct DiskFile {
+struct ListedFileOnDisk {
   enum Kind { kMissing, kFile, kNotAFile } kind = kMissing;
   uint64_t size = 0;
 };
@@ -40,4 +40,4 @@ struct LedgerMismatch {
 // file is hashed. A file matching `keepLocal` is the player's: only its
 // absence counts. `disk` tells what is on disk under a listed name.
 std::vector<LedgerMismatch> FindLedgerMismatches(const InstalledFiles& ledger, const std::vector<std::string>& keepLocal,
-                                                 const std::function<DiskFile(const std::string& name)>& disk);
+                                                 const std::function<ListedFileOnDisk(const std::string& name)>& disk);

@@ -9,13 +9,14 @@
 #include "base/sha256.h"
 #include "base/text.h"
 #include "install/install_config.h"
-#include "install/keep_local.h"
 #include "install/kill_process.h"
 #include "install/pkg_version_file.h"
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
 #include "unpack/unpack_path.h"
 #include "workflow/package_url.h"
+#include "workflow/installed_files_disk.h"
+#include "workflow/ledger_rules.h"
 #include "workflow/update_fetch.h"
 #include "workflow/version_number.h"
 
@@ -66,12 +67,9 @@ DiskFile LookAt(const std::wstring& installDir, const std::string& name) {
 void RunUpdateScan(UpdateScan& scan) {
   if (scan.mode == UpdateScan::Mode::kLedgerSizes) {
     // Sizes only: the start of an up-to-date game must stay fast.
-    for (const InstalledFile& file : scan.ledger.files) {
-      if (scan.stop.load()) break;
-      DiskFile disk = LookAt(scan.installDir, file.name);
-      // A kept-local file is the player's: only its absence counts.
-      if (!disk.exists || (disk.size != file.size && !IsKeptLocal(file.name, scan.keepLocal))) ++scan.wrongSizes;
-    }
+    scan.wrongSizes = FindLedgerMismatches(scan.ledger, scan.keepLocal, [&scan](const std::string& name) {
+                        return LookAtInstalledFile(scan.installDir, name);
+                      }).size();
     scan.finished.exchange(true);
     return;
   }
@@ -296,16 +294,11 @@ Transition PkgUpdateState::Finish() {
   reportQos(qos::kDecompressPkgStart);
   if (context->page) context->page->SetStatusText(L"正在解压客户端资源，请稍后...");
   // Every new file is in place: the files the new package no longer has go.
-  for (const std::string& name : plan.remove) {
-    std::wstring path;
-    if (!ResolveEntryPath(config.installDir, base::ToWide(name), &path)) continue;
-    std::wstring file = ForFileApi(path);
-    DWORD attributes = GetFileAttributesW(file.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(file.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!DeleteFileW(file.c_str()))
-      Log("update: %s cannot be deleted: %s", name.c_str(), base::ErrorText(GetLastError()).c_str());
-  }
+  std::vector<std::string> names;
+  names.reserve(manifest->entries.size());
+  for (const ManifestEntry& entry : manifest->entries) names.push_back(entry.name);
+  for (const std::string& name : DeleteFilesGone(config.installDir, plan.remove, names))
+    Log("update: %s is still there (held by another program?)", name.c_str());
   InstalledFiles written;
   written.files.reserve(manifest->entries.size());
   for (const ManifestEntry& entry : manifest->entries)

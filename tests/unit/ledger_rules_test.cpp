@@ -67,23 +67,23 @@ TEST(LedgerAfterPartialUpdate, PlacedFilesReplaceTheirLinesOthersStayAsListed) {
 TEST(FindLedgerMismatches, MissingWrongSizeAndNotAFileInListOrder) {
   InstalledFiles ledger = List({Line("ok", 5), Line("missing", 5), Line("short", 5), Line("folder", 5),
                                 Line("config/gone.cfg", 5), Line("config/changed.cfg", 5), Line("empty", 0)});
-  std::map<std::string, DiskFile> disk;
+  std::map<std::string, ListedFileOnDisk> disk;
   auto file = [](uint64_t size) {
-    DiskFile f;
-    f.kind = DiskFile::kFile;
+    ListedFileOnDisk f;
+    f.kind = ListedFileOnDisk::kFile;
     f.size = size;
     return f;
   };
   disk["ok"] = file(5);
   disk["short"] = file(4);
-  disk["folder"].kind = DiskFile::kNotAFile;
+  disk["folder"].kind = ListedFileOnDisk::kNotAFile;
   disk["config/changed.cfg"] = file(900);  // the game rewrote its settings
   disk["empty"] = file(0);
   int asked = 0;
   std::vector<LedgerMismatch> found = FindLedgerMismatches(ledger, {"config/*"}, [&](const std::string& name) {
     ++asked;
     auto at = disk.find(name);
-    return at == disk.end() ? DiskFile() : at->second;
+    return at == disk.end() ? ListedFileOnDisk() : at->second;
   });
   EXPECT_EQ(asked, 7) << "every listed file is looked at once";
   struct Want {
