@@ -443,12 +443,18 @@ TEST_F(PkgUpdate, WholePackageRoadTakesOverAndEndsAsAFreshInstall) {
     bool ignoreRange;
     bool ledger;
     bool manifestAsked;
+    enum { kAsPublished, kAltered, kMissing } manifestFile;
     const char* logged;
   } rows[] = {
-      {"no manifest in the configuration", false, false, true, false, nullptr},
-      {"Range ignored by the server", true, true, true, true,
+      {"no manifest in the configuration", false, false, true, false, Row::kAsPublished, nullptr},
+      {"Range ignored by the server", true, true, true, true, Row::kAsPublished,
        "update by the whole package: the server answered a range with the whole package"},
-      {"ledger missing", true, false, false, false, "update by the whole package: no ledger"},
+      {"ledger missing", true, false, false, false, Row::kAsPublished, "update by the whole package: no ledger"},
+      // The manifest authenticates every entry: one unlike its checksum is not followed.
+      {"manifest unlike its checksum", true, false, true, true, Row::kAltered,
+       "update by the whole package: manifest checksum mismatch"},
+      {"manifest not published", true, false, true, true, Row::kMissing,
+       "update by the whole package: manifest not downloaded"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -459,8 +465,14 @@ TEST_F(PkgUpdate, WholePackageRoadTakesOverAndEndsAsAFreshInstall) {
       ASSERT_TRUE(DeleteFileW((InstallDir() + L"pkg.files").c_str()));
     }
     PublishVersion("106");
-    PublishWithManifest(106, v106);
+    PackageManifest manifest = PublishWithManifest(106, v106);
     if (!row.manifestKey) config.erase("pkgManifestSha256");
+    if (row.manifestFile == Row::kAltered) {
+      // Another package's manifest: valid, but not the one the configuration names.
+      manifest.entries.front().sha256[0] ^= 1;
+      ASSERT_TRUE(gameserver::Publish(ManifestPath(106), FormatManifest(manifest)));
+    }
+    if (row.manifestFile == Row::kMissing) Unpublish(ManifestPath(106));
     if (row.ignoreRange) {
       ASSERT_TRUE(gameserver::AddFault(PackagePath(106), "ignore_range=1"));
     }
