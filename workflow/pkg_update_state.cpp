@@ -128,10 +128,9 @@ Transition PkgUpdateState::Update() {
       }
       return ManifestArrived();
     case Phase::kScan:
-      if (!scan->finished.load()) {
-        if (scan->hashing.load()) ShowProgress(scan->done.load(), scan->total.load(), false);
-        return Transition::Stay();
-      }
+      // The bar follows the hashing and ends full before the fetch begins.
+      if (scan->hashing.load()) ShowProgress(scan->done.load(), scan->total.load(), false);
+      if (!scan->finished.load()) return Transition::Stay();
       return Scanned();
     case Phase::kFetch:
       if (!fetch->Finished()) {

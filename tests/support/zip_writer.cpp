@@ -63,7 +63,7 @@ std::string UtBlock(uint8_t flags, const std::vector<int32_t>& times) {
   return ExtraBlock(0x5455, data);
 }
 
-std::string BuildZip(const std::vector<ZipItem>& items, bool zip64) {
+std::string BuildZip(const std::vector<ZipItem>& items, bool zip64, std::vector<ZipPlace>* places) {
   std::string out, central;
   for (const ZipItem& item : items) {
     uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size()));
@@ -97,7 +97,9 @@ std::string BuildZip(const std::vector<ZipItem>& items, bool zip64) {
     Put32(out, item.dataDescriptor && !zip64 ? 0 : dataSize);
     Put16(out, static_cast<uint32_t>(item.name.size()));
     Put16(out, static_cast<uint32_t>(localExtra.size()));
-    out += item.name + localExtra + stored;
+    out += item.name + localExtra;
+    if (places) places->push_back(ZipPlace{out.size(), stored.size(), crc});
+    out += stored;
     if (item.dataDescriptor) {
       Put32(out, 0x08074b50);
       Put32(out, crc);
