@@ -52,15 +52,12 @@ struct UpdateScan {
 
 namespace {
 
+// A manifest name as the plan sees it on disk.
 DiskFile LookAt(const std::wstring& installDir, const std::string& name) {
+  ListedFileOnDisk found = LookAtInstalledFile(installDir, name);
   DiskFile file;
-  std::wstring path;
-  if (!ResolveEntryPath(installDir, base::ToWide(name), &path)) return file;
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(ForFileApi(path).c_str(), GetFileExInfoStandard, &data)) return file;
-  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return file;
-  file.exists = true;
-  file.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  file.exists = found.kind == ListedFileOnDisk::kFile;
+  file.size = found.size;
   return file;
 }
 
@@ -152,7 +149,8 @@ Transition PkgUpdateState::Start() {
       if (repair) Log("repair not possible: no ledger of the installed files (%s)", error.c_str());
       return Transition::Done(Exit::kUpToDate);
     }
-    return WholePackage("no ledger of the installed files");
+    return WholePackage(error.empty() ? "no ledger of the installed files"
+                                      : "no ledger of the installed files: " + error);
   }
   int32_t version = ReadVersionNumber(config.serverVersion);
   std::string urlError;
@@ -279,8 +277,8 @@ Transition PkgUpdateState::Fetched() {
   if (!mismatched.empty()) {
     const std::string& name = manifest->entries[mismatched.front()].name;
     if (refetched) return FailWith("entry " + name + " checksum mismatch, url: " + packageUrl);
-    Log("update: %llu entries did not match the manifest (first %s), asked for once more", static_cast<unsigned long long>(mismatched.size()),
-        name.c_str());
+    Log("update: %llu entries did not match the manifest (first %s), asked for once more",
+        static_cast<unsigned long long>(mismatched.size()), name.c_str());
     refetched = true;
     return StartFetch(mismatched);
   }
@@ -310,7 +308,8 @@ Transition PkgUpdateState::Finish() {
   } else if (update && !WritePkgVersionFile(config, config.serverVersion)) {
     Log("PkgUpdateState: pkg.ver cannot be written: %s", base::ErrorText(GetLastError()).c_str());
   }
-  Log("update: %llu entries written, %llu files removed", static_cast<unsigned long long>(plan.fetch.size()), static_cast<unsigned long long>(plan.remove.size()));
+  Log("update: %llu entries written, %llu files removed", static_cast<unsigned long long>(plan.fetch.size()),
+      static_cast<unsigned long long>(plan.remove.size()));
   reportQos(qos::kDecompressPkgOk);
   return Transition::Done();
 }
