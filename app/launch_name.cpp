@@ -47,6 +47,20 @@ LaunchMode ChooseLaunchMode(const std::wstring& commandLine, const std::wstring&
   return LaunchMode::Normal;
 }
 
+bool RepairRequested(const std::wstring& commandLine) {
+  if (base::Contains(commandLine, L"://")) return false;
+  static const std::wstring kWord = L"--repair";
+  size_t i = 0;
+  while (i < commandLine.size()) {
+    while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
+    size_t end = i;
+    while (end < commandLine.size() && commandLine[end] != L' ' && commandLine[end] != L'\t') ++end;
+    if (commandLine.compare(i, end - i, kWord) == 0) return true;
+    i = end;
+  }
+  return false;
+}
+
 std::wstring WebLaunchCopyPath(const std::wstring& modulePath) {
   return base::JoinPath(base::DirectoryPart(modulePath), base::Stem(modulePath) + L".run.exe");
 }

@@ -18,6 +18,11 @@ enum class LaunchMode { WebLaunchCopy, Uninstall, Normal };
 bool IsUninstallLauncher(const std::wstring& modulePath);
 LaunchMode ChooseLaunchMode(const std::wstring& commandLine, const std::wstring& modulePath);
 
+// A run asked to check every installed file by its hash: the command line
+// holds the word "--repair" (blank-separated). A web launch's command line
+// (with "://") never does: a web page cannot ask for it.
+bool RepairRequested(const std::wstring& commandLine);
+
 // The web-launch copy: the executable's folder, its stem and ".run.exe".
 std::wstring WebLaunchCopyPath(const std::wstring& modulePath);
 

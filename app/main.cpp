@@ -121,6 +121,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
   }
 
   LauncherContext& ctx = TheContext();
+  ctx.repairRequested = RepairRequested(cmd);
+  if (ctx.repairRequested) Log("repair requested: every installed file is checked");
   ctx.qos = &TheQosReporter();
   ctx.qos->plat = base::Utf8(config.platform);
 #ifdef VORN_PUBLISHER_KEY_PEM

@@ -8,6 +8,13 @@ small  50,000 small files (mostly 200 B to 8 KiB) in a few hundred folders,
        where the cost per entry outweighs the cost per byte;
 huge   one file of 2.2 GiB (its size needs zip64) beside a few small ones.
 
+With --change-percent P, a game package is the next version of the one the
+same options give without it: the same entries in the same order, of which
+about P % of the files (the bundles over 100 MB excepted) have other bytes of
+the same size; the choice is seeded by --change-seed. With --game-exe, a
+game package also carries that program as Game/Game.exe, so that a launcher
+can install it and start it.
+
 Half of the data is incompressible (random bytes) and half compressible (word
 soup), except the huge file, which is all word soup. Every entry carries an
 extended-timestamp ("UT") field, as packages built by common zip tools do.
@@ -80,8 +87,21 @@ def entry(name, mtime, is_dir=False):
 MTIME = 1795000000
 
 
+def changed(a, change_rng, content):
+    """The file's next version, for the entries the change rng picks: a
+    different first line of the same length, so the size stays."""
+    if a.change_percent <= 0 or change_rng.random() * 100 >= a.change_percent:
+        return content, False
+    mark = b"next version %08d " % change_rng.randrange(10 ** 8)
+    return (mark + content)[:len(content)] if len(content) > len(mark) else bytes(b ^ 0x5A for b in content), True
+
+
 def write_game(a, rng, data):
     mtime = MTIME
+    # A generator of its own: the main one's sequence, and so every unchanged
+    # entry, stays exactly as in the version without changes.
+    change_rng = random.Random(a.change_seed)
+    changes = 0
     big = [int(x) for x in a.big_mb.split(",") if x]
     small_count = max(0, a.files - len(big))
     # Sizes from a long-tailed spread, scaled to the requested total.
@@ -101,6 +121,9 @@ def write_game(a, rng, data):
     with zipfile.ZipFile(a.out, "w", zipfile.ZIP_DEFLATED, compresslevel=6) as z:
         for folder in folders:
             z.writestr(entry(folder, mtime, is_dir=True), b"")
+        if a.game_exe:
+            with open(a.game_exe, "rb") as f:
+                z.writestr(entry("Game/Game.exe", mtime), f.read())
         for i, size in enumerate(big):
             z.writestr(entry(f"Game/bundles/bundle{i}.pak", mtime), data.make(size << 20, i % 2 == 1))
             files += 1
@@ -108,9 +131,13 @@ def write_game(a, rng, data):
         for i, size in enumerate(sizes):
             folder = folders[1 + rng.randrange(len(folders) - 1)]
             name = f"{folder}asset{i:05d}.{'txt' if i % 2 else 'bin'}"
-            z.writestr(entry(name, mtime + i), data.make(size, i % 2 == 1))
+            content, is_changed = changed(a, change_rng, data.make(size, i % 2 == 1))
+            changes += is_changed
+            z.writestr(entry(name, mtime + i), content)
             files += 1
             total += size
+    if a.change_percent > 0:
+        print(f"{a.out}: {changes} of {files} files changed")
     return files, len(folders), total
 
 
@@ -178,6 +205,10 @@ def main():
     ap.add_argument("--big-mb", default="140,120,110", help="game: sizes of the files over 100 MB")
     ap.add_argument("--small-mb", type=int, default=230, help="game: total size of all other files")
     ap.add_argument("--huge-mb", type=int, default=2253, help="huge: size of the big file (2.2 GiB)")
+    ap.add_argument("--change-percent", type=float, default=0,
+                    help="game: the next version, with about this share of the files changed")
+    ap.add_argument("--change-seed", type=int, default=106, help="game: which files --change-percent picks")
+    ap.add_argument("--game-exe", help="game: the program to carry as Game/Game.exe")
     a = ap.parse_args()
     if a.files is None:
         a.files = 50000 if a.kind == "small" else 6000

@@ -3,6 +3,7 @@
 // configuration, from the executable's own name and command line, and the
 // chosen install folder with the paths inside it.
 #include <string>
+#include <vector>
 
 #include "base/strings.h"
 
@@ -34,6 +35,12 @@ struct InstallConfig {
   std::string weiduanSha256;
   std::string weiduanCfgSha256;
   std::string launcherLogoSha256;
+  // The package manifest: its SHA-256 (empty: no update by entries), its URL
+  // pattern (like pkgUrl; empty: the package URL + ".manifest"), and the
+  // entries that are the player's once written (keep_local.h).
+  std::string pkgManifestSha256;
+  std::string pkgManifestUrl;
+  std::vector<std::string> pkgKeepLocal;
   // The package version the signed configuration names (decimal), which the
   // server's version answer must equal; empty in a launcher without a
   // publisher key, which takes the server's answer as it comes.
@@ -44,6 +51,7 @@ struct InstallConfig {
   bool InitInstallDir();
   void SetInstallDir(const std::wstring& path);
   std::wstring GetPkgVerPath() const;
+  std::wstring GetPkgFilesPath() const;  // the ledger of installed files
   std::wstring GetPkgDownloadPath() const;
   std::wstring GetPkgExePath() const;
   std::wstring GetLauncherPath() const;

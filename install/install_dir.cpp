@@ -145,6 +145,7 @@ void InstallConfig::SetInstallDir(const std::wstring& path) {
 }
 
 std::wstring InstallConfig::GetPkgVerPath() const { return installDir + L"pkg.ver"; }
+std::wstring InstallConfig::GetPkgFilesPath() const { return installDir + L"pkg.files"; }
 
 std::wstring InstallConfig::GetPkgDownloadPath() const {
   return installDir + pkgName + L".pkg.downloading";

@@ -5,9 +5,33 @@
 
 #include <exception>
 #include <memory>
+#include <mutex>
 
 #include "base/log.h"
 #include "net/exchange.h"
+
+// The client of the last server asked, shared with the exchanges' threads:
+// an exchange the job walked away from may still be reading with it, and
+// the library lets one request at a time use it.
+struct HttplibTransport::Connection {
+  std::mutex lock;
+  std::string host;
+  int port = 0;
+  std::shared_ptr<httplib::Client> client;
+
+  std::shared_ptr<httplib::Client> For(const HttpUrl& url) {
+    std::lock_guard<std::mutex> hold(lock);
+    if (!client || host != url.host || port != url.port) {
+      client = std::make_shared<httplib::Client>(url.host, url.port);
+      // The download follows redirects itself, the same way for every transport.
+      client->set_follow_location(false);
+      client->set_keep_alive(true);
+      host = url.host;
+      port = url.port;
+    }
+    return client;
+  }
+};
 
 namespace {
 
@@ -25,13 +49,11 @@ TransportFailure FailureOf(httplib::Error error) {
 // The blocking half: runs on a thread of its own. The client and its socket
 // stay here; the job's callbacks get the head and the body's blocks as the
 // library reads them.
-void Produce(const std::shared_ptr<Exchange>& ex, const HttpUrl& url, const HeaderList& headers) {
+void Produce(const std::shared_ptr<Exchange>& ex, const std::shared_ptr<httplib::Client>& client,
+             const HttpUrl& url, const HeaderList& headers) {
   httplib::Headers requestHeaders(headers.begin(), headers.end());
-  httplib::Client client(url.host, url.port);
-  // The download follows redirects itself, the same way for every transport.
-  client.set_follow_location(false);
   try {
-    httplib::Result res = client.Get(
+    httplib::Result res = client->Get(
         url.path, requestHeaders,
         [&](const httplib::Response& r) {
           return ex->DeliverHead(r.status, HeaderList(r.headers.begin(), r.headers.end()));
@@ -55,10 +77,15 @@ void Produce(const std::shared_ptr<Exchange>& ex, const HttpUrl& url, const Head
 
 }  // namespace
 
+HttplibTransport::HttplibTransport() : connection_(std::make_shared<Connection>()) {}
+
+HttplibTransport::~HttplibTransport() = default;
+
 TransportResult HttplibTransport::Get(const HttpUrl& url, const HeaderList& headers,
                                       const TransportCallbacks& callbacks) {
   TransportResult refused;
   if (!SafeToSend(url, headers, refused)) return refused;
-  return RunExchange([url, headers](std::shared_ptr<Exchange> ex) { Produce(ex, url, headers); },
+  std::shared_ptr<httplib::Client> client = connection_->For(url);
+  return RunExchange([client, url, headers](std::shared_ptr<Exchange> ex) { Produce(ex, client, url, headers); },
                      callbacks, url.host);
 }

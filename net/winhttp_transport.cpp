@@ -214,9 +214,55 @@ struct Target {
   bool secure = false;
 };
 
+// A WinHTTP handle shared by the exchanges that use it: a connection's
+// session stays open as long as the connection.
+struct SharedInternet {
+  std::shared_ptr<UniqueInternet> session;
+  std::shared_ptr<UniqueInternet> connection;
+};
+
+}  // namespace
+
+// The session and the connection of the last server asked. WinHTTP keeps the
+// session's connections alive between requests; an exchange the job walked
+// away from may still be using them, so each exchange holds its own reference.
+struct WinHttpTransport::Handles {
+  std::mutex lock;
+  std::shared_ptr<UniqueInternet> session;
+  std::shared_ptr<UniqueInternet> connection;
+  std::wstring host;
+  int port = 0;
+
+  // False, with GetLastError set, when a handle cannot be opened.
+  bool For(const std::wstring& toHost, int toPort, const ProxyChoice& proxy, SharedInternet* out) {
+    std::lock_guard<std::mutex> hold(lock);
+    if (!session) {
+      auto opened = std::make_shared<UniqueInternet>(OpenSession(proxy));
+      if (!*opened) return false;
+      WinHttpSetTimeouts(opened->Get(), 0, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
+      WinHttpSetStatusCallback(opened->Get(), OnStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
+      session = opened;
+    }
+    if (!connection || host != toHost || port != toPort) {
+      auto opened = std::make_shared<UniqueInternet>(
+          WinHttpConnect(session->Get(), toHost.c_str(), static_cast<INTERNET_PORT>(toPort), 0));
+      if (!*opened) return false;
+      connection = opened;
+      host = toHost;
+      port = toPort;
+    }
+    out->session = session;
+    out->connection = connection;
+    return true;
+  }
+};
+
+namespace {
+
 // The blocking half: runs on a thread of its own.
-void Produce(const std::shared_ptr<Exchange>& ex, const Target& to, const ProxyChoice& proxy) {
-  std::atomic<DWORD> secureFlags{0};  // outlives the handles below
+void Produce(const std::shared_ptr<Exchange>& ex, const Target& to, const ProxyChoice& proxy,
+             const std::shared_ptr<WinHttpTransport::Handles>& handles) {
+  std::atomic<DWORD> secureFlags{0};  // outlives the request below
   auto end = [&](DWORD error) {
     std::string detail;
     TransportFailure failure = error == 0 ? TransportFailure::kNone
@@ -224,13 +270,9 @@ void Produce(const std::shared_ptr<Exchange>& ex, const Target& to, const ProxyC
                                                                  ex->Sent(), detail);
     ex->End(failure, detail, error);
   };
-  UniqueInternet session(OpenSession(proxy));
-  if (!session) return end(GetLastError());
-  WinHttpSetTimeouts(session.Get(), 0, kConnectTimeoutMs, kSendTimeoutMs, kReceiveTimeoutMs);
-  WinHttpSetStatusCallback(session.Get(), OnStatus, WINHTTP_CALLBACK_FLAG_SECURE_FAILURE, 0);
-  UniqueInternet connection(WinHttpConnect(session.Get(), to.host.c_str(),
-                                           static_cast<INTERNET_PORT>(to.port), 0));
-  if (!connection) return end(GetLastError());
+  SharedInternet shared;  // declared before the request: closed after it
+  if (!handles->For(to.host, to.port, proxy, &shared)) return end(GetLastError());
+  HINTERNET connectionHandle = shared.connection->Get();
 
   // Revocation is checked; a revocation server that cannot be reached does
   // not fail the download (the certificate is otherwise good), a revoked
@@ -243,7 +285,7 @@ void Produce(const std::shared_ptr<Exchange>& ex, const Target& to, const ProxyC
     DWORD error = 0;
     secureFlags.store(0);
     if (!request) {
-      request.Reset(OpenRequest(connection.Get(), to.path, to.secure, checkRevocation, &secureFlags));
+      request.Reset(OpenRequest(connectionHandle, to.path, to.secure, checkRevocation, &secureFlags));
       if (!request) return end(GetLastError());
     }
     if (ex->Abandoned()) return end(ERROR_WINHTTP_OPERATION_CANCELLED);
@@ -291,6 +333,11 @@ std::wstring RequestHeaders(const HeaderList& headers) {
 
 }  // namespace
 
+WinHttpTransport::WinHttpTransport(ProxyChoice proxy)
+    : proxy_(std::move(proxy)), handles_(std::make_shared<Handles>()) {}
+
+WinHttpTransport::~WinHttpTransport() = default;
+
 TransportResult WinHttpTransport::Get(const HttpUrl& url, const HeaderList& headers,
                                       const TransportCallbacks& callbacks) {
   TransportResult refused;
@@ -298,6 +345,7 @@ TransportResult WinHttpTransport::Get(const HttpUrl& url, const HeaderList& head
   Target to{base::ToWide(url.host), url.port, base::ToWide(url.path), RequestHeaders(headers),
             url.secure};
   ProxyChoice proxy = proxy_;
-  return RunExchange([to, proxy](std::shared_ptr<Exchange> ex) { Produce(ex, to, proxy); },
+  std::shared_ptr<Handles> handles = handles_;
+  return RunExchange([to, proxy, handles](std::shared_ptr<Exchange> ex) { Produce(ex, to, proxy, handles); },
                      callbacks, url.host);
 }

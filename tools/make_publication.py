@@ -6,11 +6,17 @@ configuration, the package version, the package archive, the launcher logo,
 the micro-client files and the token table. The sample game is the project's
 stand-in game client (tools/test_game), which shows "game started" and the
 command line it received.
+
+The package manifest (for updates that fetch only the changed entries) and
+the checksums are publish-check's to write: pass --publish-check with the
+tool to have it run "publish-check --write" on the folder, or run it (with
+--sign) yourself as scripts/demo does.
 """
 import argparse
 import os
 import random
 import subprocess
+import sys
 import zipfile
 
 CONFIG = """; install configuration of the sample publication
@@ -30,6 +36,7 @@ weiduanShortcut=0
 weiduanNeedAdmin=0
 qosUrl={base}/qos
 launcherLogo={base}/pkg/logo.png
+pkgKeepLocal=VornGame/config/*
 
 [{platform}]
 weiduanShortcut={shortcut}
@@ -82,6 +89,9 @@ def main():
     ap.add_argument("--install-name", default="VornDemo")
     ap.add_argument("--micro-client", action="store_true", help="select the micro-client mode")
     ap.add_argument("--size-mb", type=int, default=8, help="size of the package's assets")
+    ap.add_argument("--publish-check", metavar="TOOL",
+                    help="run TOOL --write on the folder: checksums, the package manifest and its "
+                         "pkgManifestSha256, pkgVersion and configSerial")
     a = ap.parse_args()
 
     pkg = os.path.join(a.out, "pkg")
@@ -103,6 +113,12 @@ def main():
     with open(os.path.join(a.out, "tokens.txt"), "w", newline="\n", encoding="utf-8") as f:
         f.write("# token<TAB>user info\n")
         f.write(f"{a.token}\t{a.user_info}\n")
+    if a.publish_check:
+        check = subprocess.run([a.publish_check, "--write", a.out], stdout=subprocess.PIPE,
+                               stderr=subprocess.STDOUT, text=True)
+        if check.returncode != 0:
+            sys.stderr.write(check.stdout)
+            raise SystemExit(f"publish-check --write found problems in {a.out}")
     print(f"publication written to {a.out}")
 
 

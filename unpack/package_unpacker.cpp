@@ -10,6 +10,7 @@
 #include "base/error_text.h"
 #include "base/handles.h"
 #include "base/log.h"
+#include "base/sha256.h"
 #include "base/text.h"
 #include "unpack/folder_maker.h"
 #include "unpack/unpack_path.h"
@@ -29,14 +30,23 @@ constexpr uint64_t kLargeEntry = 4ull << 20;
 struct PlannedFile {
   ZipEntry entry;
   std::wstring fullPath;
+  std::string name;  // as UnpackedFile names it
   bool freshFolder = false;
+  bool keep = false;          // an existing file to keep: hashed, not written
   int32_t nextSameFile = -1;  // the next planned file that lands on the same path
+};
+
+// A file in place, by its planned file's index.
+struct Placed {
+  int32_t file = 0;
+  UnpackedFile what;
 };
 
 struct Tally {
   int32_t failed = 0;
   int32_t skipped = 0;
   bool archiveFault = false;
+  std::vector<Placed> placed;
 
   void Add(EntryOutcome outcome) {
     if (outcome == EntryOutcome::kRefused) ++skipped;
@@ -47,8 +57,22 @@ struct Tally {
     failed += other.failed;
     skipped += other.skipped;
     archiveFault = archiveFault || other.archiveFault;
+    placed.insert(placed.end(), other.placed.begin(), other.placed.end());
   }
 };
+
+// The package's own form of a cleaned entry name: UTF-8, '/' between folders.
+std::string PackageName(const std::wstring& cleaned) {
+  std::string name = base::Utf8(cleaned);
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  return name;
+}
+
+bool IsExistingFile(const std::wstring& fullPath) {
+  DWORD attributes = GetFileAttributesW(ForFileApi(fullPath).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 // Names compare as the file system does: without regard to case.
 std::wstring FileKey(const std::wstring& fullPath) {
@@ -93,10 +117,26 @@ class Job {
       size_t item = next_.fetch_add(1);
       if (item >= order_.size()) return;
       for (int32_t f = order_[item]; f >= 0; f = files_[f].nextSameFile) {
-        tally->Add(ExtractFile(archive, files_[f]));
+        Placed placed;
+        placed.file = f;
+        EntryOutcome outcome = files_[f].keep ? KeepFile(files_[f], &placed.what) : ExtractFile(archive, files_[f], &placed.what);
+        tally->Add(outcome);
+        if (outcome == EntryOutcome::kWritten && !placed.what.name.empty()) tally->placed.push_back(std::move(placed));
         Finished();
       }
     }
+  }
+
+  // One line per file: of the entries that landed on the same file, the last
+  // one in place; in archive order.
+  std::vector<UnpackedFile> Files(std::vector<Placed> placed) const {
+    std::sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.file < b.file; });
+    std::unordered_map<std::wstring, size_t> last;
+    for (size_t i = 0; i < placed.size(); ++i) last[FileKey(files_[placed[i].file].fullPath)] = i;
+    std::vector<UnpackedFile> out;
+    for (size_t i = 0; i < placed.size(); ++i)
+      if (last[FileKey(files_[placed[i].file].fullPath)] == i) out.push_back(std::move(placed[i].what));
+    return out;
   }
 
   const std::wstring& ArchivePath() const { return archivePath_; }
@@ -135,6 +175,13 @@ class Job {
       return EntryOutcome::kLocalFault;
     }
     PlannedFile file;
+    file.name = PackageName(entry.name);
+    if (callbacks_.keepIfPresent && callbacks_.keepIfPresent(file.name) && IsExistingFile(fullPath)) {
+      file.keep = true;
+      file.entry = std::move(entry);
+      file.fullPath = std::move(fullPath);
+      return Enqueue(std::move(file), lastForFile);
+    }
     size_t cut = fullPath.find_last_of(L"\\/");
     if (cut != std::wstring::npos) {
       std::wstring folder = fullPath.substr(0, cut + 1);
@@ -144,6 +191,10 @@ class Job {
     bytes_ += entry.size;
     file.entry = std::move(entry);
     file.fullPath = std::move(fullPath);
+    return Enqueue(std::move(file), lastForFile);
+  }
+
+  EntryOutcome Enqueue(PlannedFile file, std::unordered_map<std::wstring, int32_t>* lastForFile) {
     int32_t at = static_cast<int32_t>(files_.size());
     auto known = lastForFile->emplace(FileKey(file.fullPath), at);
     if (known.second) {
@@ -156,12 +207,34 @@ class Job {
     return kPlanned;
   }
 
-  static EntryOutcome ExtractFile(ZipArchive& archive, const PlannedFile& file) {
+  static EntryOutcome ExtractFile(ZipArchive& archive, const PlannedFile& file, UnpackedFile* placed) {
     std::string error;
-    EntryOutcome outcome = archive.Extract(file.entry, file.fullPath, file.freshFolder, &error);
-    if (outcome != EntryOutcome::kWritten)
+    EntryOutcome outcome = archive.Extract(file.entry, file.fullPath, file.freshFolder, &error, &placed->sha256);
+    if (outcome != EntryOutcome::kWritten) {
       Log("DecompressWorker: entry %s failed: %s", base::Utf8(file.entry.name).c_str(), error.c_str());
+      return outcome;
+    }
+    placed->name = file.name;
+    placed->size = file.entry.size;
     return outcome;
+  }
+
+  // The player's own copy stays; what is in place is what gets accounted.
+  static EntryOutcome KeepFile(const PlannedFile& file, UnpackedFile* placed) {
+    std::wstring api = ForFileApi(file.fullPath);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    std::string error;
+    if (!GetFileAttributesExW(api.c_str(), GetFileExInfoStandard, &data) ||
+        !Sha256OfFile(api, &placed->sha256, &error)) {
+      // Kept all the same; it just cannot be listed.
+      Log("DecompressWorker: entry %s kept, but the file cannot be read: %s", file.name.c_str(), error.c_str());
+      return EntryOutcome::kWritten;
+    }
+    Log("DecompressWorker: entry %s kept: the player's file is left as it is", file.name.c_str());
+    placed->name = file.name;
+    placed->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    placed->kept = true;
+    return EntryOutcome::kWritten;
   }
 
   void Finished() {
@@ -252,6 +325,7 @@ UnpackOutcome Unpack(const std::wstring& archivePath, void* held, const std::wst
   result.failed = tally.failed;
   result.skipped = tally.skipped;
   result.archiveFault = tally.archiveFault;
+  result.files = job.Files(std::move(tally.placed));
   return result;
 }
 

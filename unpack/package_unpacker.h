@@ -8,6 +8,19 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "base/digest_text.h"
+
+// A file of the package as it is on disk after the unpacking: its name as
+// the package names it (the cleaned entry name in UTF-8, '/' between
+// folders), its size and the SHA-256 of its bytes.
+struct UnpackedFile {
+  std::string name;
+  uint64_t size = 0;
+  Sha256Digest sha256{};
+  bool kept = false;  // an existing file the caller asked to keep, left as it was
+};
 
 struct UnpackOutcome {
   bool archiveIsZip = false;  // the archive could be read as a zip
@@ -15,6 +28,10 @@ struct UnpackOutcome {
   int32_t failed = 0;         // entries that could not be written
   int32_t skipped = 0;        // names refused for safety
   bool archiveFault = false;  // a failure lay in the archive's own data
+  // Every file entry that is in place, in archive order, one per file (of
+  // entries that land on the same file, the last one written). Entries that
+  // failed or were refused are not listed.
+  std::vector<UnpackedFile> files;
 };
 
 struct UnpackCallbacks {
@@ -23,6 +40,10 @@ struct UnpackCallbacks {
   // After each entry with the number of entries finished so far. It may be
   // called from any worker, and two calls can arrive out of order.
   std::function<void(int32_t finished)> entryDone;
+  // Asked once per file entry, with its name in UnpackedFile's form, before
+  // any worker starts: true keeps a file that already exists under that
+  // name as it is (it is hashed, not replaced). A missing one is written.
+  std::function<bool(const std::string& name)> keepIfPresent;
 };
 
 // Workers worth starting for a package: one for a small one, else one per

@@ -11,6 +11,7 @@
 #include "base/text.h"
 // unzip.h first: it brings zlib, whose macros iowin32.h relies on.
 #include "unzip.h"
+#include "unpack/file_replace.h"
 #include "unpack/unpack_path.h"
 #include "unpack/zip_file_io.h"
 #include "unpack/zip_entry_rules.h"
@@ -53,26 +54,6 @@ std::string UnzipErrorText(int code) {
     case UNZ_PARAMERROR: return "bad parameter";
     default: return "zlib error " + std::to_string(code);
   }
-}
-
-constexpr wchar_t kPartSuffix[] = L".unpacking";
-
-// Windows refuses to replace a read-only file; saying so here keeps the rule
-// the same wherever the file system would let the write through.
-bool IsReadOnlyFile(DWORD attributes) {
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-         !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The attributes with read-only cleared; "normal" when nothing else is left.
-DWORD WithoutReadOnly(DWORD attributes) {
-  DWORD rest = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-  return rest == 0 ? FILE_ATTRIBUTE_NORMAL : rest;
-}
-
-void RemovePartFile(const std::wstring& apiPath) {
-  SetFileAttributesW(apiPath.c_str(), FILE_ATTRIBUTE_NORMAL);
-  DeleteFileW(apiPath.c_str());
 }
 
 // The exact times live in the local header's extra field, which minizip hands
@@ -230,7 +211,7 @@ bool ZipArchive::GoToRecord(const ZipEntry& entry, std::string* error) {
 }
 
 EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& fullPath, bool freshFolder,
-                                 std::string* error) {
+                                 std::string* error, Sha256Digest* digest) {
   if (entry.IsDirectory()) {
     *error = "a folder entry has no data";
     return EntryOutcome::kArchiveFault;
@@ -255,6 +236,9 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
   std::wstring api = ForFileApi(fullPath);
   bool exists = false;
   if (!freshFolder) exists = GetFileAttributesW(api.c_str()) != INVALID_FILE_ATTRIBUTES;
+
+  // Without a hasher the file could not be accounted for: it is not touched.
+  if (digest && !hasher_.Begin(error)) return EntryOutcome::kLocalFault;
 
   int rc = unzOpenCurrentFile(zip);
   if (rc != UNZ_OK) {
@@ -299,6 +283,11 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
       outcome = EntryOutcome::kLocalFault;
       break;
     }
+    if (digest && !hasher_.Add(block_.data(), static_cast<size_t>(got))) {
+      *error = "the data cannot be hashed";
+      outcome = EntryOutcome::kLocalFault;
+      break;
+    }
     total += static_cast<uint64_t>(got);
   }
   // Closing the entry is where the reader compares the CRC.
@@ -314,6 +303,10 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
              std::to_string(info.uncompressed_size) + " bytes";
     outcome = EntryOutcome::kArchiveFault;
   }
+  if (outcome == EntryOutcome::kWritten && digest && !hasher_.Finish(digest)) {
+    *error = "the data cannot be hashed";
+    outcome = EntryOutcome::kLocalFault;
+  }
   if (outcome != EntryOutcome::kWritten) {
     file.Reset();
     RemovePartFile(writePath);  // no half-written bytes stay behind
@@ -326,20 +319,6 @@ EntryOutcome ZipArchive::Extract(const ZipEntry& entry, const std::wstring& full
               times.writeTime ? &write : nullptr);
   file.Reset();
   if (writePath == api) return EntryOutcome::kWritten;
-  // A read-only file from an earlier package gets the update all the same:
-  // writable for the replace, which brings the entry's own attributes.
-  DWORD existing = GetFileAttributesW(api.c_str());
-  bool readOnly = IsReadOnlyFile(existing);
-  if (readOnly && !SetFileAttributesW(api.c_str(), WithoutReadOnly(existing))) {
-    *error = "a read-only file is in the way and cannot be made writable: " + base::ErrorText(GetLastError());
-    RemovePartFile(writePath);
-    return EntryOutcome::kLocalFault;
-  }
-  if (!MoveFileExW(writePath.c_str(), api.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    *error = "the file cannot be replaced: " + base::ErrorText(GetLastError());
-    if (readOnly) SetFileAttributesW(api.c_str(), existing);
-    RemovePartFile(writePath);
-    return EntryOutcome::kLocalFault;
-  }
+  if (!ReplaceWithPart(writePath, api, error)) return EntryOutcome::kLocalFault;
   return EntryOutcome::kWritten;
 }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/sha256.h"
+
 // What the launcher needs of one entry.
 struct ZipEntry {
   std::wstring name;        // stored name decoded as UTF-8, then cleaned
@@ -62,8 +64,10 @@ class ZipArchive {
   // first); a new file whose entry fails is removed again. `freshFolder` says
   // that the folder was created by this unpacking job, so that only a file
   // the job wrote itself can be in the way. `error` tells why an entry was
-  // not written.
-  EntryOutcome Extract(const ZipEntry& entry, const std::wstring& fullPath, bool freshFolder, std::string* error);
+  // not written. With `digest`, the bytes written are hashed on the way
+  // (SHA-256), and the digest is set when the entry is written.
+  EntryOutcome Extract(const ZipEntry& entry, const std::wstring& fullPath, bool freshFolder, std::string* error,
+                       Sha256Digest* digest = nullptr);
 
  private:
   bool Opened(void* zip, std::string* error);
@@ -75,4 +79,5 @@ class ZipArchive {
   int32_t current_ = -1;  // entry the reader stands on, -1 when unknown
   int32_t brokenAt_ = -1;  // first entry the central directory walk could not reach
   std::vector<char> block_;  // one data block, reused for every entry
+  Sha256 hasher_;            // one per reader, reused for every entry
 };

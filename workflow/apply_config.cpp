@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "workflow/ini_file.h"
 #include "install/install_config.h"
+#include "install/keep_local.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ const ConfigKey kKeys[] = {
     Narrow("tokensvr", &InstallConfig::tokensvr),
     Narrow("minverUrl", &InstallConfig::minverUrl),
     Narrow("pkgUrl", &InstallConfig::pkgUrl),
+    Narrow("pkgManifestUrl", &InstallConfig::pkgManifestUrl),
     Wide("pkgName", &InstallConfig::pkgName),
     Wide("weiduanShell", &InstallConfig::weiduanShell),
     Wide("weiduanVer", &InstallConfig::weiduanVer),
@@ -61,6 +63,8 @@ void ApplyConfig(const IniFile& ini, const std::string& platformUtf8, InstallCon
       else
         config.*key.flag = value == "1";
     }
+    std::string keepLocal = ini.Get(section, "pkgKeepLocal", "");
+    if (!keepLocal.empty()) config.pkgKeepLocal = ParseKeepLocal(keepLocal);
   }
 }
 

@@ -7,7 +7,8 @@ struct InstallConfig;
 
 // Reads the "common" section, then the section named `platformUtf8`, key by
 // key: a non-empty value replaces the field, an empty or absent one leaves it.
-// The two flags are true only for exactly "1".
+// The two flags are true only for exactly "1". pkgKeepLocal is read as a
+// whole value (ParseKeepLocal) the same way.
 void ApplyConfig(const IniFile& ini, const std::string& platformUtf8, InstallConfig& config);
 
 // Empty when every name that is pasted into a path (installName, pkgName,

@@ -93,6 +93,7 @@ Transition DownloadInstallCfgState::Apply(const std::string& bytes) {
   if (!checksums.weiduanSha256.empty()) config.weiduanSha256 = checksums.weiduanSha256;
   if (!checksums.weiduanCfgSha256.empty()) config.weiduanCfgSha256 = checksums.weiduanCfgSha256;
   if (!checksums.launcherLogoSha256.empty()) config.launcherLogoSha256 = checksums.launcherLogoSha256;
+  if (!checksums.pkgManifestSha256.empty()) config.pkgManifestSha256 = checksums.pkgManifestSha256;
   std::string badName = BadConfigName(config);
   if (!badName.empty()) return Transition::Fail(Log("解析安装配置失败！[error:%s]", badName.c_str()));
   if (keyed) {

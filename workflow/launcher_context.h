@@ -38,6 +38,9 @@ struct LauncherContext {
   std::function<void()> wake;
   // Requests started ahead of the states that take them over.
   Prefetches prefetches;
+  // The run was started with "--repair": every installed file is checked by
+  // its hash, not only by its size.
+  bool repairRequested = false;
 };
 
 // The launcher's one context.

@@ -94,3 +94,15 @@ bool FormatPackageUrl(const std::string& pattern, int32_t version, std::string& 
   out = std::move(result);
   return true;
 }
+
+bool FormatManifestUrl(const std::string& manifestPattern, const std::string& packagePattern, int32_t version,
+                       std::string& out, std::string& error) {
+  if (!manifestPattern.empty()) {
+    if (FormatPackageUrl(manifestPattern, version, out, error)) return true;
+    error = "pkgManifestUrl: " + error;
+    return false;
+  }
+  if (!FormatPackageUrl(packagePattern, version, out, error)) return false;
+  out += ".manifest";
+  return true;
+}

@@ -16,3 +16,10 @@ constexpr size_t kPackageUrlBufferSize = 1024;
 // `error` with a readable reason and leaves `out` empty.
 bool FormatPackageUrl(const std::string& pattern, int32_t version, std::string& out,
                       std::string& error);
+
+// The package manifest's URL for `version`: `manifestPattern` (pkgManifestUrl)
+// formatted like the package URL when it is set, else the package URL
+// (`packagePattern`, pkgUrl) formatted and followed by ".manifest". The
+// errors are FormatPackageUrl's, naming the pattern that failed.
+bool FormatManifestUrl(const std::string& manifestPattern, const std::string& packagePattern, int32_t version,
+                       std::string& out, std::string& error);

@@ -5,15 +5,80 @@
 #include "base/error_text.h"
 #include "base/fs.h"
 #include "base/handles.h"
+#include "base/relative_name.h"
 #include "base/text.h"
 #include "install/kill_process.h"
 #include "net/qos_reporter.h"
 #include "net/resume_record.h"
 #include "ui/loading_page.h"
 #include "install/install_config.h"
+#include "install/installed_files.h"
+#include "install/keep_local.h"
 #include "install/pkg_version_file.h"
 #include "unpack/package_unpacker.h"
 #include "unpack/unpack_path.h"
+#include "workflow/installed_files_disk.h"
+#include "workflow/ledger_rules.h"
+
+namespace {
+
+// After the package has been read: a complete unpacking replaces the list by
+// the new package's files and deletes the files only the old list had; a
+// partial one only records what it put in place, so that the list never
+// claims a file that is not there with that content.
+void UpdateInstalledFiles(const DecompressJob& job, const UnpackOutcome& outcome) {
+  if (job.ledgerPath.empty()) return;
+  InstalledFiles old;
+  std::string error;
+  bool hadList = ReadInstalledFilesFile(job.ledgerPath, &old, &error);
+  if (!hadList) {
+    old = InstalledFiles();
+    if (base::PathExists(job.ledgerPath))
+      Log("PkgDecompressState: pkg.files cannot be read, no file is deleted: %s", error.c_str());
+  }
+  std::vector<InstalledFile> placed;
+  std::vector<std::string> names, written;
+  for (const UnpackedFile& file : outcome.files) {
+    written.push_back(file.name);
+    // The list takes only names it can read back; a file under another
+    // spelling is on disk all the same, but no list claims it.
+    std::string problem = base::RelativeNameProblem(file.name);
+    if (!problem.empty()) {
+      Log("PkgDecompressState: %s is not listed in pkg.files: %s", file.name.c_str(), problem.c_str());
+      continue;
+    }
+    InstalledFile line;
+    line.name = file.name;
+    line.size = file.size;
+    line.sha256 = file.sha256;
+    placed.push_back(std::move(line));
+    names.push_back(file.name);
+  }
+  InstalledFiles next;
+  if (outcome.failed > 0) {
+    next = LedgerAfterPartialUpdate(old, placed);
+  } else {
+    next.files = placed;
+    std::vector<std::string> gone = LedgerFilesGone(old, names, job.keepLocal);
+    if (!gone.empty() && written.empty()) {
+      // A package without a single file is a publishing mistake, not a request to empty the folder.
+      Log("PkgDecompressState: the package has no files, none of the %d listed is deleted",
+          static_cast<int>(old.files.size()));
+      next = old;
+    } else {
+      // A file that could not be deleted stays listed, so that a later run deletes it.
+      for (const std::string& name : DeleteFilesGone(job.targetDir, gone, written))
+        if (const InstalledFile* line = old.Find(name)) next.files.push_back(*line);
+    }
+  }
+  if (!WriteInstalledFilesFile(job.ledgerPath, next, &error)) {
+    // An old list would now be wrong: without one, the next update takes the whole package.
+    Log("PkgDecompressState: pkg.files cannot be written, the old one is removed: %s", error.c_str());
+    DeleteFileW(ForFileApi(job.ledgerPath).c_str());
+  }
+}
+
+}  // namespace
 
 void RunDecompressJob(DecompressJob& job) {
   if (job.stepHook) job.stepHook();
@@ -31,11 +96,14 @@ void RunDecompressJob(DecompressJob& job) {
     }
     if (job.stepHook) job.stepHook();
   };
+  if (!job.keepLocal.empty())
+    callbacks.keepIfPresent = [&job](const std::string& name) { return IsKeptLocal(name, job.keepLocal); };
   UnpackOutcome outcome =
       UnpackHeldPackage(job.archive->Get(), job.archivePath, job.targetDir, job.workers, callbacks);
   if (outcome.archiveIsZip)
     Log("DecompressWorker: %d of %d entries unpacked", static_cast<int>(outcome.count - outcome.failed - outcome.skipped),
         static_cast<int>(outcome.count));
+  if (outcome.archiveIsZip) UpdateInstalledFiles(job, outcome);
   // Published before the progress that ends the job.
   job.failedEntries.exchange(outcome.failed);
   job.archiveFault.exchange(outcome.archiveFault);
@@ -74,6 +142,8 @@ void PkgDecompressState::Start() {
   job->archivePath = config.GetPkgDownloadPath();
   if (!job->archive || !*job->archive) job->archive = HoldArchive(job->archivePath);
   job->targetDir = config.installDir;
+  job->ledgerPath = config.GetPkgFilesPath();
+  job->keepLocal = config.pkgKeepLocal;
   job->progress = 0;
   job->total = 1;
   reportQos(qos::kDecompressPkgStart);

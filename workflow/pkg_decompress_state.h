@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "workflow/held_archive.h"
 #include "workflow/state.h"
@@ -18,6 +19,11 @@ struct DecompressJob {
   std::wstring archivePath;  // the downloaded package
   HeldArchive archive;       // the package, held open until the state has finished
   unsigned workers = 0;      // unpacking threads; 0 lets the package's size decide
+  // The list of installed files ("pkg.files"), rewritten once the package is
+  // unpacked (empty: none is kept), and the patterns of the player's own
+  // files, which are written only where missing.
+  std::wstring ledgerPath;
+  std::vector<std::string> keepLocal;
   std::atomic<int32_t> total{1};
   std::atomic<int32_t> progress{0};
   // Set before `total` first changes: the archive could be read as a zip.

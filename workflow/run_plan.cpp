@@ -15,6 +15,7 @@
 #include "workflow/pkg_checksum_state.h"
 #include "workflow/pkg_decompress_state.h"
 #include "workflow/pkg_download_state.h"
+#include "workflow/pkg_update_state.h"
 #include "workflow/terminal_states.h"
 
 namespace {
@@ -36,6 +37,9 @@ std::unique_ptr<State> Make(LauncherContext* context, Args&&... args) {
 //   GetUserInfoFromTokenState          GetUserInfoFromTokenState
 //   DownloadPkgVerState                DownloadPkgVerState
 //     (up to date: LoadState)
+//   PkgUpdateState (with a manifest)   PkgUpdateState (with a manifest)
+//     (by entries, or nothing to do: LoadState;
+//      the whole body came: the checksum or the unpacking)
 //   PkgDownloadState                   PkgDownloadState
 //   PkgChecksumState (with a checksum) PkgChecksumState (with a checksum)
 //   PkgDecompressState                 PkgDecompressState
@@ -58,8 +62,18 @@ std::unique_ptr<State> AfterDone(State& done, Exit exit, LauncherContext* contex
     case StateId::kGetUserInfo:
       return Make<DownloadPkgVerState>(context);
     case StateId::kDownloadPkgVer:
+      // With a published manifest the installed files are compared with it
+      // first, also when the version is current (a repair).
+      if (!config.pkgManifestSha256.empty()) return Make<PkgUpdateState>(context, exit != Exit::kUpToDate);
       if (exit == Exit::kUpToDate) return Make<LoadState>(context);
       return Make<PkgDownloadState>(context);
+    case StateId::kPkgUpdate:
+      if (exit == Exit::kWholePackage) return Make<PkgDownloadState>(context);
+      if (exit == Exit::kWholeBody) {
+        if (!config.pkgSha256.empty()) return Make<PkgChecksumState>(context);
+        return Make<PkgDecompressState>(context);
+      }
+      return Make<LoadState>(context);
     case StateId::kPkgDownload:
       if (exit == Exit::kNeedsChecksum) return Make<PkgChecksumState>(context);
       return Make<PkgDecompressState>(context);
@@ -82,6 +96,7 @@ std::unique_ptr<State> AfterFailed(const State& failed, const std::string& messa
   switch (failed.Id()) {
     case StateId::kGetUserInfo:
     case StateId::kDownloadPkgVer:
+    case StateId::kPkgUpdate:
     case StateId::kPkgDownload:
     case StateId::kPkgChecksum:
       // On the micro-client road the shell starts without a user rather

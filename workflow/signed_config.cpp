@@ -4,11 +4,12 @@
 
 #include "workflow/ini_file.h"
 
-const CoveredUrlKey kCoveredUrlKeys[4] = {
+const CoveredUrlKey kCoveredUrlKeys[5] = {
     {"pkgUrl", "pkgSha256"},
     {"weiduanUrl", "weiduanSha256"},
     {"weiduanCfgUrl", "weiduanCfgSha256"},
     {"launcherLogo", "launcherLogoSha256"},
+    {"pkgManifestUrl", "pkgManifestSha256"},
 };
 
 namespace {

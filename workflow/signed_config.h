@@ -13,7 +13,7 @@ struct CoveredUrlKey {
   const char* urlKey;
   const char* sumKey;
 };
-extern const CoveredUrlKey kCoveredUrlKeys[4];
+extern const CoveredUrlKey kCoveredUrlKeys[5];
 
 struct SignedValues {
   uint64_t configSerial = 0;

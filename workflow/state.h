@@ -12,6 +12,7 @@ enum class StateId {
   kDownloadWeiduanCfg,
   kGetUserInfo,
   kDownloadPkgVer,
+  kPkgUpdate,
   kPkgDownload,
   kPkgChecksum,
   kPkgDecompress,

@@ -13,7 +13,9 @@ class State;
 enum class Exit {
   kDone,
   kUpToDate,      // the package version: the installed game is current
-  kNeedsChecksum  // the package download: a published checksum must match first
+  kNeedsChecksum,  // the package download: a published checksum must match first
+  kWholePackage,   // the update by entries: the whole package is to be downloaded instead
+  kWholeBody       // the update by entries: the server sent the whole package, now downloaded
 };
 
 class Transition {

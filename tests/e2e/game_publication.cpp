@@ -8,6 +8,7 @@
 #include "support/game_server.h"
 #include "test_game.h"
 #include "support/installation.h"
+#include "support/native_tool.h"
 #include "support/zip_writer.h"
 
 namespace e2e {
@@ -104,6 +105,35 @@ void WorkflowTest::PublishPackage(int version, size_t dataSize) {
   data.deflate = false;  // keeps the archive as large as the data, for the resume test
   std::string zip = BuildZip({DirItem("game/"), FileItem("game/game.exe", gameExe), data});
   ASSERT_TRUE(gameserver::Publish(PackagePath(version), zip));
+}
+
+void WorkflowTest::PublishPackageFiles(int version, const std::vector<std::pair<std::string, std::string>>& files) {
+  std::vector<ZipItem> items;
+  for (const auto& file : files) {
+    bool folder = !file.first.empty() && file.first.back() == '/';
+    items.push_back(folder ? DirItem(file.first) : FileItem(file.first, file.second));
+  }
+  ASSERT_TRUE(gameserver::Publish(PackagePath(version), BuildZip(items)));
+}
+
+void WorkflowTest::RunPublishCheckWrite() {
+  std::string output;
+  int code = support::RunNativeTool(VORN_PUBLISH_CHECK_EXE, {"--write", gameserver::Env("VORN_SERVER_ROOT")}, &output);
+  ASSERT_EQ(code, 0) << output;
+  std::string text;
+  ASSERT_TRUE(base::ReadWholeFile(gameserver::ServerRoot() + L"\\pkg\\vorn_install_cfg.ini", text));
+  // The fixture writes one "common" section of key=value lines.
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(at, end - at);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t eq = line.find('=');
+    if (eq != std::string::npos && line[0] != '[' && line[0] != '#' && line[0] != ';')
+      config[line.substr(0, eq)] = line.substr(eq + 1);
+    at = end + 1;
+  }
 }
 
 void WorkflowTest::UseMicroClientMode() {

@@ -50,6 +50,14 @@ class WorkflowTest : public ::testing::Test {
   // The server's package version text and the package of that version.
   void PublishServerVersion(const std::string& text);
   void PublishPackage(int version, size_t dataSize = 64 * 1024);
+  // The package of `version` made of `files` ((name, bytes), in this order;
+  // a name ending in "/" is a folder entry), published.
+  void PublishPackageFiles(int version, const std::vector<std::pair<std::string, std::string>>& files);
+  // Runs publish-check --write over the publish folder, as an operator does:
+  // the checksums go into the configuration and the manifest beside the
+  // package of the version the server names. `config` takes over every key
+  // the tool wrote, so a later PublishConfig keeps them.
+  void RunPublishCheckWrite();
   std::string PackagePath(int version) const;  // request path of a package
   std::string VersionPath() const;             // request path of the version text
 

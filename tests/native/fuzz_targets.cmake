@@ -13,4 +13,6 @@ set(VORN_FUZZ_TARGETS
   user_info
   ecdsa_encoding
   resume_record
+  package_manifest
+  installed_files
 )

@@ -88,7 +88,7 @@ std::vector<RequestLine> Requests(const std::string& pathPrefix) {
   std::string text;
   std::vector<RequestLine> out;
   if (!Get("/__control/requests", &text)) return out;
-  // time, method, target, status, length=, range=, fault=
+  // time, method, target, status, length=, range=, fault=, if_range=, peer=
   for (const std::string& line : NonEmptyLines(text)) {
     std::vector<std::string> f = Fields(line);
     if (f.size() < 7 || !base::StartsWith(f[2], pathPrefix)) continue;
@@ -97,6 +97,11 @@ std::vector<RequestLine> Requests(const std::string& pathPrefix) {
     r.status = std::atoi(f[3].c_str());
     r.range = f[5].substr(6);
     r.fault = f[6].substr(6);
+    r.length = f[4].substr(7);
+    if (f.size() >= 9) {
+      r.ifRange = f[7].substr(9);
+      r.peer = std::atoi(f[8].substr(5).c_str());
+    }
     out.push_back(r);
   }
   return out;

@@ -56,6 +56,9 @@ struct RequestLine {
   int status = 0;
   std::string range;   // "-" when none was sent
   std::string fault;   // "-" when none applied
+  std::string length;  // the answer's Content-Length, "-" when none
+  std::string ifRange;  // "-" when none was sent
+  int peer = 0;        // the client's port: requests of one connection share it
 };
 // The requests whose target begins with `pathPrefix`, oldest first.
 std::vector<RequestLine> Requests(const std::string& pathPrefix);

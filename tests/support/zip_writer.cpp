@@ -63,7 +63,7 @@ std::string UtBlock(uint8_t flags, const std::vector<int32_t>& times) {
   return ExtraBlock(0x5455, data);
 }
 
-std::string BuildZip(const std::vector<ZipItem>& items, bool zip64) {
+std::string BuildZip(const std::vector<ZipItem>& items, bool zip64, std::vector<ZipPlace>* places) {
   std::string out, central;
   for (const ZipItem& item : items) {
     uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(item.data.data()), static_cast<uInt>(item.data.size()));
@@ -85,23 +85,37 @@ std::string BuildZip(const std::vector<ZipItem>& items, bool zip64) {
     uint32_t dataSize = zip64 ? kMax32 : static_cast<uint32_t>(item.data.size());
     uint16_t needed = zip64 ? 45 : 20;
 
+    uint16_t flags = item.dataDescriptor ? static_cast<uint16_t>(item.flags | 0x0008) : item.flags;
     Put32(out, 0x04034b50);
     Put16(out, needed);
-    Put16(out, item.flags);
+    Put16(out, flags);
     Put16(out, method);
     Put16(out, item.dosTime);
     Put16(out, item.dosDate);
-    Put32(out, crc);
-    Put32(out, storedSize);
-    Put32(out, dataSize);
+    Put32(out, item.dataDescriptor ? 0 : crc);
+    Put32(out, item.dataDescriptor && !zip64 ? 0 : storedSize);
+    Put32(out, item.dataDescriptor && !zip64 ? 0 : dataSize);
     Put16(out, static_cast<uint32_t>(item.name.size()));
     Put16(out, static_cast<uint32_t>(localExtra.size()));
-    out += item.name + localExtra + stored;
+    out += item.name + localExtra;
+    if (places) places->push_back(ZipPlace{out.size(), stored.size(), crc});
+    out += stored;
+    if (item.dataDescriptor) {
+      Put32(out, 0x08074b50);
+      Put32(out, crc);
+      if (zip64) {
+        Put64(out, stored.size());
+        Put64(out, item.data.size());
+      } else {
+        Put32(out, static_cast<uint32_t>(stored.size()));
+        Put32(out, static_cast<uint32_t>(item.data.size()));
+      }
+    }
 
     Put32(central, 0x02014b50);
     Put16(central, item.versionMadeBy);
     Put16(central, needed);
-    Put16(central, item.flags);
+    Put16(central, flags);
     Put16(central, method);
     Put16(central, item.dosTime);
     Put16(central, item.dosDate);

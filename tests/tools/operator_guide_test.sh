@@ -90,6 +90,9 @@ out=$("$tool" --write --sign "$work/keys/publisher.key" "$www"); rc=$?
 [ $rc = 0 ] || fail "the right package is refused (rc $rc): $out"
 expect "$out" "with the key $fingerprint"
 expect "$out" "the publication is ready"
+expect "$out" "ok: [common]: manifest written to $www/pkg/game-105.zip.manifest for $base/pkg/game-105.zip"
+grep -qx "pkgManifestSha256=$(sha256sum "$www/pkg/game-105.zip.manifest" | cut -d' ' -f1)" "$www/pkg/vorn_install_cfg.ini" ||
+  fail "pkgManifestSha256 of the written manifest is not in the configuration"
 out=$("$tool" --key "$work/keys/publisher.pem" "$www"); rc=$?
 [ $rc = 0 ] || fail "check with --key after signing (rc $rc): $out"
 
@@ -139,10 +142,12 @@ out=$("$tool" --stage "$work/srv/www-106" --package "$work/game-106.zip" --sign 
 expect "$out" "release 106 is ready in $work/srv/www-106"
 cmds=$(sed -n 's/^  \$ //p' <<<"$out")
 head -n1 <<<"$cmds" | grep -q "game-106.zip" || fail "the package is not published first: $cmds"
+head -n2 <<<"$cmds" | grep -q "game-106.zip.manifest" || fail "the manifest is not published with the package: $cmds"
 bash -euc "$cmds" || fail "the printed commands failed"
 out=$("$tool" --key "$work/keys/publisher.pem" "$www"); rc=$?
 [ $rc = 0 ] || fail "the live folder after the printed steps (rc $rc): $out"
 [ -f "$www/pkg/game-105.zip" ] || fail "the previous package is not served any more"
+expect "$out" "ok: [common]: pkgManifestSha256 matches $base/pkg/game-106.zip.manifest"
 
 step "9. the player's update"
 player

@@ -284,5 +284,135 @@ out=$("$tool" --key "$work/publisher.pem" "$live"); rc=$?
 expect "$out" "package version 106"
 [ -f "$live/pkg/game-105.zip" ] || fail "the previous package is no longer served"
 
+[ -f "$work/stage/pkg/game-106.zip.manifest" ] || fail "--stage wrote no manifest for the new package"
+grep -q "^pkgManifestSha256=$(sha256sum "$work/stage/pkg/game-106.zip.manifest" | cut -d' ' -f1)\$" \
+  "$work/stage/pkg/vorn_install_cfg.ini" || fail "--stage wrote no pkgManifestSha256 of the new manifest"
+grep -q "^cp $work/stage/pkg/game-106.zip.manifest" <<<"$cmds" || fail "the manifest is not among the new files:"$'\n'"$cmds"
+
+# 5. Manifests of zips whose headers disagree: local extra fields of another
+# length than the central directory's, data descriptors, zip64 (and all of
+# them behind a stub). The offsets must point at the real data: each entry's
+# bytes are read at its dataOffset, inflated with zlib and hashed, and
+# compared with the file the package was made from.
+variants=$(dirname "$0")/../fixtures/make_zip_variants.py
+tree="$work/tree"
+mkdir -p "$tree/game/data/sub" "$tree/game/empty"
+head -c 70000 /dev/urandom > "$tree/game/game.exe"
+yes "level data" | head -c 200000 > "$tree/game/data/level one.txt"
+: > "$tree/game/data/zero.bin"
+printf 'x' > "$tree/game/data/sub/"$'\xe5\x9c\xb0\xe5\x9b\xbe.dat'  # a UTF-8 name
+check_manifest() { # package manifest tree
+  python3 - "$@" <<'PY'
+import hashlib, os, sys, zlib
+package, manifest, tree = sys.argv[1:4]
+blob = open(package, "rb").read()
+seen = set()
+for line in open(manifest, "rb").read().decode("utf-8").split("\n")[:-1]:
+    sha, crc, method, csize, size, offset, name = line.split(" ", 6)
+    method, csize, size, offset = int(method), int(csize), int(size), int(offset)
+    raw = blob[offset:offset + csize]
+    data = raw if method == 0 else zlib.decompressobj(-15).decompress(raw)
+    source = open(os.path.join(tree, name), "rb").read()
+    assert len(raw) == csize, (name, "data cut")
+    assert len(data) == size and data == source, (name, "the bytes at dataOffset are not the file")
+    assert hashlib.sha256(data).hexdigest() == sha, (name, "sha256")
+    assert "%08x" % zlib.crc32(data) == crc, (name, "crc32")
+    seen.add(name)
+files = {os.path.relpath(os.path.join(r, f), tree).replace(os.sep, "/") for r, _, fs in os.walk(tree) for f in fs}
+assert seen == files, ("entries", seen ^ files)
+PY
+}
+while IFS='|' read -r label options; do
+  pub="$work/variant"
+  rm -rf "$pub"; cp -r "$work/complete" "$pub"; rm -f "$pub/pkg/vorn_install_cfg.ini.sig"
+  # shellcheck disable=SC2086
+  python3 "$variants" $options "$pub/pkg/game-105.zip" "$tree" > "$work/table.json" || fail "$label: no fixture"
+  if [ "$label" = "extra fields differ" ]; then
+    # The fixture itself: the first entry's data do not start where the
+    # central directory's lengths would put them.
+    python3 - "$pub/pkg/game-105.zip" "$work/table.json" <<'PY' || fail "$label: the fixture's extra fields agree"
+import json, struct, sys
+blob = open(sys.argv[1], "rb").read()
+first = json.loads(open(sys.argv[2]).readline())
+cd = blob.find(b"PK\x01\x02")
+nlen, xlen = struct.unpack("<HH", blob[cd + 28:cd + 32])
+local = struct.unpack("<I", blob[cd + 42:cd + 46])[0]
+assert local + 30 + nlen + xlen != first["dataOffset"]
+PY
+  fi
+  out=$("$tool" --write "$pub"); rc=$?
+  [ $rc = 0 ] || fail "$label: --write (rc $rc): $out"
+  expect "$out" "ok: [common]: manifest written to $pub/pkg/game-105.zip.manifest for http://127.0.0.1:8080/pkg/game-105.zip"
+  check_manifest "$pub/pkg/game-105.zip" "$pub/pkg/game-105.zip.manifest" "$tree" || fail "$label: manifest offsets"
+  grep -qx "pkgManifestSha256=$(sha256sum "$pub/pkg/game-105.zip.manifest" | cut -d' ' -f1)" "$pub/pkg/vorn_install_cfg.ini" ||
+    fail "$label: pkgManifestSha256 not in [common]"
+  out=$("$tool" "$pub"); rc=$?
+  [ $rc = 0 ] || fail "$label: the written publication checks clean (rc $rc): $out"
+  expect "$out" "ok: [common]: pkgManifestSha256 matches http://127.0.0.1:8080/pkg/game-105.zip.manifest"
+done <<'ROWS'
+plain|
+extra fields differ|--local-extra 41 --central-extra 8
+data descriptors|--descriptor
+zip64|--zip64
+zip64 with descriptors, stored entries and a stub|--zip64 --descriptor --local-extra 12 --prefix 300 --store *.exe
+ROWS
+
+# Without --write: the manifest must be there and match the package and the
+# configuration; a package the launcher would refuse gets none.
+pub="$work/variant"
+cp "$pub/pkg/game-105.zip.manifest" "$work/good.manifest"
+sed -i '1s/^\(.\{64\}\) [0-9a-f]*/\1 00000000/' "$pub/pkg/game-105.zip.manifest"
+out=$("$tool" "$pub"); rc=$?
+[ $rc = 1 ] || fail "a manifest that does not match its package fails the check (rc $rc)"
+expect "$out" "error: [common]: the manifest http://127.0.0.1:8080/pkg/game-105.zip.manifest does not match http://127.0.0.1:8080/pkg/game-105.zip"
+rm "$pub/pkg/game-105.zip.manifest"
+out=$("$tool" "$pub")
+expect "$out" "error: [common]: pkgManifestSha256 is set but there is no manifest http://127.0.0.1:8080/pkg/game-105.zip.manifest"
+cp "$work/good.manifest" "$pub/pkg/game-105.zip.manifest"
+sed -i "s/^pkgManifestSha256=.*/pkgManifestSha256=$(printf '%064d' 0)/" "$pub/pkg/vorn_install_cfg.ini"
+out=$("$tool" "$pub")
+line=$(grep -n '^pkgManifestSha256=' "$pub/pkg/vorn_install_cfg.ini" | cut -d: -f1)
+expect "$out" "error: vorn_install_cfg.ini:$line: pkgManifestSha256 does not match http://127.0.0.1:8080/pkg/game-105.zip.manifest"
+# pkgManifestUrl names the manifest's own place, formatted with the version.
+printf 'pkgManifestUrl=http://127.0.0.1:8080/manifests/game-%%d.txt\n' >> "$pub/pkg/vorn_install_cfg.ini"  # into [pc]
+mkdir -p "$pub/manifests"
+out=$("$tool" --write --platform pc "$pub"); rc=$?
+[ $rc = 0 ] || fail "--write with pkgManifestUrl (rc $rc): $out"
+cmp -s "$pub/manifests/game-105.txt" "$work/good.manifest" || fail "the manifest is not written where pkgManifestUrl points"
+sed -n '/^\[pc\]/,$p' "$pub/pkg/vorn_install_cfg.ini" | grep -qx "pkgManifestSha256=$(sha256sum "$work/good.manifest" | cut -d' ' -f1)" ||
+  fail "pkgManifestSha256 not written into [pc], the section that names pkgManifestUrl"
+
+# In the configuration ';' starts a comment: a keep-local list written with
+# it would lose every pattern after the first.
+printf 'pkgKeepLocal=game/config/*;game/saves/*\n' >> "$pub/pkg/vorn_install_cfg.ini"
+line=$(grep -n '^pkgKeepLocal=' "$pub/pkg/vorn_install_cfg.ini" | cut -d: -f1)
+out=$("$tool" "$pub")
+expect "$out" "error: vorn_install_cfg.ini:$line: pkgKeepLocal: \";\" starts a comment, the launcher reads only the patterns before it; separate patterns with \",\""
+sed -i 's/^pkgKeepLocal=.*/pkgKeepLocal=game\/config\/*,game\/saves\/*/' "$pub/pkg/vorn_install_cfg.ini"
+out=$("$tool" "$pub")
+expect_not "$out" "pkgKeepLocal:"
+
+# Packages the launcher would refuse get no manifest, with the reason.
+while IFS='|' read -r entries reason skipped; do
+  pub="$work/refused"
+  rm -rf "$pub"; cp -r "$work/complete" "$pub"
+  rm -f "$pub/pkg/vorn_install_cfg.ini.sig" "$pub/pkg/game-105.zip.manifest"
+  sed -i '/^pkgManifestSha256=/d' "$pub/pkg/vorn_install_cfg.ini"
+  # shellcheck disable=SC2086
+  package "$pub/pkg/game-105.zip" $entries
+  out=$("$tool" --write "$pub"); rc=$?
+  [ $rc = 1 ] || fail "--write of a package with $entries exits 1 (rc $rc)"
+  expect "$out" "error: [common]: no manifest can be written for http://127.0.0.1:8080/pkg/game-105.zip: $reason"
+  [ ! -e "$pub/pkg/game-105.zip.manifest" ] || fail "a manifest was written for $entries"
+  grep -q '^pkgManifestSha256=' "$pub/pkg/vorn_install_cfg.ini" && fail "pkgManifestSha256 written for $entries"
+  [ -z "$skipped" ] || expect "$out" "error: [common]: the launcher skips the entry $skipped"
+done <<'ROWS'
+game/game.exe game/Data.bin game/data.BIN|"game/Data.bin" and "game/data.BIN" are one file on Windows|game/data.BIN: it differs from the entry game/Data.bin only in letter case, and Windows writes both to one file
+game/game.exe game/x.bin@bzip2|the entry game/x.bin: compression method 12 is not supported
+game/game.exe game/x.bin@encrypted|the entry game/x.bin: the data are encrypted
+game/game.exe ../evil.txt|the entry ../evil.txt: it leads outside the install folder
+game/game.exe game/aux.txt|the entry game/aux.txt: "aux.txt" is not a Windows file name
+ROWS
+
 [ $failures = 0 ] && echo "publish-check: all checks passed"
 exit $((failures > 0))

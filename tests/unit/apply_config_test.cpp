@@ -113,3 +113,27 @@ TEST(ConfigNames, PlainAndUnsetNamesPass) {
   EXPECT_EQ(BadConfigName(config), "");
   EXPECT_EQ(BadConfigName(InstallConfig()), "");
 }
+
+TEST(ApplyConfig, ManifestUrlAndKeepLocalPatternsMergeLikeTheOtherKeys) {
+  struct Row {
+    const char* text;
+    const char* manifestUrl;
+    std::vector<std::string> keepLocal;
+  };
+  const Row rows[] = {
+      {"[common]\npkgManifestUrl=http://m/%d.manifest\npkgKeepLocal=config/*,saves\\*.sav,,\n",
+       "http://m/%d.manifest", {"config/*", "saves/*.sav"}},
+      // In the file a value ends at ';' or a blank: what follows is a comment.
+      {"[common]\npkgKeepLocal=config/*;saves/*\n", "", {"config/*"}},
+      // The platform's value replaces the whole list; an empty one keeps common's.
+      {"[common]\npkgKeepLocal=a/*;b/*\n[pc]\npkgKeepLocal=c.ini\n", "", {"c.ini"}},
+      {"[common]\npkgKeepLocal=a/*\n[pc]\npkgKeepLocal=\npkgManifestUrl=http://pc/%d\n", "http://pc/%d", {"a/*"}},
+      {"[common]\npkgKeepLocal=,\n", "", {}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.text);
+    InstallConfig c = Apply(row.text);
+    EXPECT_EQ(c.pkgManifestUrl, row.manifestUrl);
+    EXPECT_EQ(c.pkgKeepLocal, row.keepLocal);
+  }
+}

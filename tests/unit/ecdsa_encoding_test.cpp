@@ -66,7 +66,7 @@ TEST(ChecksumKeys, MergedLikeTheOtherKeysAndRefusedWhenMalformed) {
   const std::string a(64, 'a');
   const std::string b(64, 'B');
   IniFile ini("[common]\npkgSha256=" + a + "\nweiduanSha256=" + a + "\n[pc]\npkgSha256=" + b +
-              "\nweiduanSha256=\n");
+              "\nweiduanSha256=\npkgManifestSha256=" + b + "\n");
   ASSERT_TRUE(ini.error.empty());
   ChecksumKeys keys;
   std::string error;
@@ -74,8 +74,10 @@ TEST(ChecksumKeys, MergedLikeTheOtherKeysAndRefusedWhenMalformed) {
   EXPECT_EQ(keys.pkgSha256, std::string(64, 'b'));  // the platform wins, lower-cased
   EXPECT_EQ(keys.weiduanSha256, a);                 // an empty value does not clear it
   EXPECT_EQ(keys.weiduanCfgSha256, "");
+  EXPECT_EQ(keys.pkgManifestSha256, std::string(64, 'b'));
   ASSERT_TRUE(ReadChecksumKeys(ini, "other", &keys, &error));
   EXPECT_EQ(keys.pkgSha256, a);
+  EXPECT_EQ(keys.pkgManifestSha256, "");
 
   struct Case {
     std::string text;
@@ -84,6 +86,7 @@ TEST(ChecksumKeys, MergedLikeTheOtherKeysAndRefusedWhenMalformed) {
       {"[common]\npkgSha256=abc\n", "bad pkgSha256: abc"},
       {"[common]\nweiduanCfgSha256=sha256:00\n", "bad weiduanCfgSha256: sha256:00"},
       {"[pc]\nlauncherLogoSha256=" + std::string(65, 'a') + "\n", "bad launcherLogoSha256: " + std::string(65, 'a')},
+      {"[pc]\npkgManifestSha256=" + std::string(63, 'a') + "\n", "bad pkgManifestSha256: " + std::string(63, 'a')},
       // A typo in "common" counts even where the platform would override it.
       {"[common]\nweiduanSha256=zz\n[pc]\nweiduanSha256=" "0000000000000000000000000000000000000000000000000000000000000000\n",
        "bad weiduanSha256: zz"},

@@ -88,3 +88,27 @@ TEST(WebLaunch, UserInfoDropsTheLastCharacter) {
   EXPECT_EQ(WebLaunchUserInfo(L"vorn://x?"), L"");
   EXPECT_EQ(WebLaunchUserInfo(L""), L"");
 }
+
+TEST(RepairFlag, OnlyTheWholeWordOutsideAWebLaunch) {
+  struct Row {
+    const wchar_t* commandLine;
+    bool repair;
+  };
+  const Row rows[] = {
+      {L"--repair", true},
+      {L"  --repair  ", true},
+      {L"\t--repair", true},
+      {L"-x --repair -y", true},
+      {L"", false},
+      {L"--repairs", false},
+      {L"x--repair", false},
+      {L"--REPAIR", false},
+      {L"\"--repair\"", false},
+      // A web page's URL carries whatever the page likes.
+      {L"vorn://play/?uid=1&--repair/", false},
+      {L"--repair vorn://play/?uid=1/", false},
+  };
+  for (size_t i = 0; i < sizeof rows / sizeof rows[0]; ++i)
+    EXPECT_EQ(RepairRequested(rows[i].commandLine), rows[i].repair) << "row " << i;
+}
+

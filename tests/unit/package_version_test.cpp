@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "workflow/package_url.h"
@@ -149,4 +150,35 @@ TEST(FormatPackageUrl, ResultMustFitTheUrlBufferWithItsZero) {
   EXPECT_FALSE(Format("/%1023d", 1).ok);
   // The literal "%%" counts once in the result, not twice.
   EXPECT_TRUE(Format(std::string(1018, 'b') + "%%%d", 105).ok);
+}
+
+TEST(FormatManifestUrl, OwnPatternElsePackageUrlPlusSuffix) {
+  struct Row {
+    const char* manifestPattern;
+    const char* packagePattern;
+    bool ok;
+    const char* result;  // the URL, or the start of the error
+  };
+  const Row rows[] = {
+      {"", "http://p/game-%d.zip", true, "http://p/game-106.zip.manifest"},
+      {"http://m/files/%03d.txt", "http://p/game-%d.zip", true, "http://m/files/106.txt"},
+      {"http://m/no-version.txt", "http://p/game-%d.zip", false, "pkgManifestUrl: "},
+      {"http://m/%d-%d", "http://p/game-%d.zip", false, "pkgManifestUrl: "},
+      {"http://m/%s", "http://p/game-%d.zip", false, "pkgManifestUrl: "},
+      {"", "http://p/game.zip", false, ""},  // the package URL's own refusal
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.manifestPattern) + " | " + row.packagePattern);
+    std::string url, error;
+    ASSERT_EQ(FormatManifestUrl(row.manifestPattern, row.packagePattern, 106, url, error), row.ok) << error;
+    if (row.ok) {
+      EXPECT_EQ(url, row.result);
+    } else {
+      EXPECT_EQ(error.compare(0, strlen(row.result), row.result), 0) << error;
+      EXPECT_FALSE(error.empty());
+      if (!*row.result) {
+        EXPECT_EQ(error.find("pkgManifestUrl"), std::string::npos) << error;
+      }
+    }
+  }
 }

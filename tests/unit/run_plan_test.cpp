@@ -108,6 +108,52 @@ TEST(RunPlan, EachWayOutOfEachStateLeadsWhereTheRoadSays) {
   }
 }
 
+// With a published manifest the version check hands over to the update by
+// entries, current version or not, and that state's ways out lead on.
+TEST(RunPlan, ManifestRoadGoesThroughTheUpdateByEntries) {
+  struct ManifestRow {
+    StateId from;
+    bool fails;
+    Exit exit;
+    Road road;
+    bool packageChecksum;
+    StateId next;
+  } rows[] = {
+      {S::kDownloadPkgVer, kDone, Exit::kDone, kNormal, false, S::kPkgUpdate},
+      {S::kDownloadPkgVer, kDone, Exit::kUpToDate, kNormal, false, S::kPkgUpdate},
+      {S::kDownloadPkgVer, kDone, Exit::kDone, kMicro, false, S::kPkgUpdate},
+      {S::kPkgUpdate, kDone, Exit::kDone, kNormal, false, S::kLoad},
+      {S::kPkgUpdate, kDone, Exit::kUpToDate, kNormal, false, S::kLoad},
+      {S::kPkgUpdate, kDone, Exit::kWholePackage, kNormal, false, S::kPkgDownload},
+      {S::kPkgUpdate, kDone, Exit::kWholeBody, kNormal, false, S::kPkgDecompress},
+      {S::kPkgUpdate, kDone, Exit::kWholeBody, kNormal, true, S::kPkgChecksum},
+      {S::kPkgUpdate, kFails, Exit::kDone, kNormal, false, S::kError},
+      {S::kPkgUpdate, kFails, Exit::kDone, kMicro, false, S::kLoad},
+  };
+  for (const ManifestRow& row : rows) {
+    SCOPED_TRACE(testing::Message() << "from " << static_cast<int>(row.from) << (row.fails ? " failing" : " done")
+                                    << " exit " << static_cast<int>(row.exit)
+                                    << (row.road == kMicro ? " micro-client" : " normal")
+                                    << (row.packageChecksum ? " with pkgSha256" : ""));
+    InstallConfig config;
+    config.weiduanShortcut = row.road == kMicro;
+    config.token = L"tok";
+    config.userInfo = L"uid=1";
+    config.pkgManifestSha256 = std::string(64, 'a');
+    if (row.packageChecksum) config.pkgSha256 = std::string(64, 'b');
+    LauncherContext context;
+    context.config = &config;
+    (new Scripted(&context, row.from, row.fails, row.exit))->MakeCurrent();
+    ASSERT_TRUE(Advance(context));
+    ASSERT_NE(context.state, nullptr);
+    EXPECT_EQ(context.state->Id(), row.next);
+    if (row.fails && row.next == S::kLoad) {
+      EXPECT_EQ(config.userInfo, L"");
+    }
+    context.state.reset();
+  }
+}
+
 TEST(RunPlan, StayKeepsTheStateAndEndLeavesNone) {
   struct Ending : State {
     using State::State;

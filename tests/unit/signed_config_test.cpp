@@ -43,6 +43,10 @@ TEST(SignedConfig, RefusalsNameTheMissingOrBadKey) {
       {Without(Complete(), "weiduanSha256"), "pc", "weiduanUrl has no weiduanSha256"},
       {Without(Complete(), "weiduanCfgSha256"), "pc", "weiduanCfgUrl has no weiduanCfgSha256"},
       {Without(Complete(), "launcherLogoSha256"), "pc", "launcherLogo has no launcherLogoSha256"},
+      // The manifest's default URL is covered by pkgManifestSha256 when it is
+      // fetched at all; a URL of its own must come with the checksum.
+      {Complete() + "[pc]\npkgManifestUrl=http://h/g-%d.zip.files\n", "pc", "pkgManifestUrl has no pkgManifestSha256"},
+      {Complete() + "[pc]\npkgManifestUrl=http://h/m-%d\n[common]\npkgManifestSha256=" + kSum + "\n", "pc", ""},
       {Without(Complete(), "installName"), "pc", "no installName"},
       {Without(Complete(), "configSerial"), "pc", "no configSerial"},
       {Without(Complete(), "pkgVersion"), "pc", "no pkgVersion"},

@@ -25,6 +25,7 @@ std::string Fault::Describe() const {
   if (dropAfter >= 0) add("drop_after=" + std::to_string(dropAfter));
   if (ignoreRange) add("ignore_range=1");
   if (noValidators) add("no_validators=1");
+  if (shiftRange) add("shift_range=" + std::to_string(shiftRange));
   if (!redirect.empty()) add("redirect=" + redirect);
   if (rate) add("rate=" + std::to_string(rate));
   if (stallAfter >= 0) add("stall_after=" + std::to_string(stallAfter));
@@ -55,6 +56,9 @@ bool ParseFault(const std::map<std::string, std::string>& params, Fault& fault,
       fault.ignoreRange = value == "1";
     } else if (key == "no_validators") {
       fault.noValidators = value == "1";
+    } else if (key == "shift_range") {
+      if (!ReadInt(value, 1, INT64_MAX, n)) return error = "shift_range must be a byte count", false;
+      fault.shiftRange = n;
     } else if (key == "redirect") {
       if (value.empty()) return error = "redirect needs a target", false;
       fault.redirect = value;

@@ -14,6 +14,7 @@ struct Fault {
   int64_t dropAfter = -1;    // close the connection after this many body bytes
   bool ignoreRange = false;  // answer a "Range" request with 200 and the whole body
   bool noValidators = false; // send neither ETag nor Last-Modified
+  int64_t shiftRange = 0;    // answer a single range moved this many bytes later
   std::string redirect;      // answer 302 with this Location
   int64_t rate = 0;          // body bytes per second (0: full speed)
   int64_t stallAfter = -1;   // go silent after this many body bytes, then close

@@ -140,6 +140,8 @@ GameServer::GameServer(ServerOptions options)
 void GameServer::Setup(httplib::Server& server) {
   // Delayed answers hold a worker each; leave room for the launcher's own requests.
   server.new_task_queue = [] { return new httplib::ThreadPool(32); };
+  // A client's kept-alive connection carries a whole update's ranged requests.
+  server.set_keep_alive_max_count(1000);
   server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
     if (OriginForm(req.target) == req.target) return Route(req, res);
     httplib::Request origin = req;
@@ -310,6 +312,11 @@ void GameServer::ServeFile(const httplib::Request& req, httplib::Response& res, 
     res.set_header("Last-Modified", lastModified);
   }
   auto& ranges = const_cast<httplib::Request&>(req).ranges;
+  if (fault && fault->shiftRange && ranges.size() == 1 && ranges[0].first >= 0 && ranges[0].second >= 0) {
+    // Another range than asked, as a broken cache or proxy might send.
+    ranges[0].first += fault->shiftRange;
+    ranges[0].second += fault->shiftRange;
+  }
   if (!ranges.empty() && req.has_header("If-Range")) {
     // A range of a file that changed since the client's copy: the whole file.
     std::string asked = req.get_header_value("If-Range");
@@ -376,12 +383,15 @@ void GameServer::ServeFile(const httplib::Request& req, httplib::Response& res, 
 
 void GameServer::LogRequest(const httplib::Request& req, const httplib::Response& res) {
   std::string range = req.get_header_value("Range");
+  std::string ifRange = req.get_header_value("If-Range");
   std::string fault = res.get_header_value(kFaultHeader);
   std::string length = res.get_header_value("Content-Length");
   std::string line = NowText() + "\t" + req.method + "\t" + OriginForm(req.target) + "\t" +
                      std::to_string(res.status) + "\tlength=" + (length.empty() ? "-" : length) +
                      "\trange=" + (range.empty() ? "-" : range) +
-                     "\tfault=" + (fault.empty() ? "-" : fault);
+                     "\tfault=" + (fault.empty() ? "-" : fault) +
+                     "\tif_range=" + (ifRange.empty() ? "-" : ifRange) +
+                     "\tpeer=" + std::to_string(req.remote_port);
   bool control = OriginForm(req.path).rfind(kControlPrefix, 0) == 0;
   if (!control) requests_.Append(line);
   if (!options_.quiet) std::cout << line << std::endl;

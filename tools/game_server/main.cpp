@@ -67,6 +67,8 @@ Control (only with --control; for tests; never logged in requests.log):
           drop_after=N     close the connection after N body bytes
           ignore_range=1   answer "Range" requests with 200 and the whole file
           no_validators=1  send no ETag or Last-Modified (and honour no If-Range)
+          shift_range=N    answer a single "bytes=a-b" range with the one N
+                           bytes later (a Content-Range that was not asked)
           redirect=URL     answer 302 to URL
           rate=B           send the body at B bytes/s (at least 1024)
           stall_after=N    go silent after N body bytes, close 7 s later
@@ -81,6 +83,7 @@ Control (only with --control; for tests; never logged in requests.log):
 
 requests.log line (tab-separated):
   time  method  target  status  length=N|-  range=VALUE|-  fault=DESC|-
+  if_range=VALUE|-  peer=PORT (the client's port: one port, one connection)
 )";
 
 GameServer* g_server = nullptr;

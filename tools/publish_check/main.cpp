@@ -20,7 +20,10 @@ is looked up under FOLDER by its path.
   --platform P   check only the platform P ("common" overridden by [P]);
                  default: "common" alone and every other section
   --write        fill in pkgSha256, weiduanSha256, weiduanCfgSha256 (in the
-                 section that names the file's URL)
+                 section that names the file's URL); write the package's
+                 manifest (<package>.manifest, or pkgManifestUrl) and its
+                 pkgManifestSha256, with which players' updates fetch only
+                 the entries that changed
   --sign KEY     write vorn_install_cfg.ini.sig with the PEM private key KEY
                  (ECDSA P-256), after --write, then verify it
   --key KEY      verify the signature with KEY (public or private PEM);

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <locale>
 #include <memory>
+#include <map>
 #include <set>
 
+#include "base/relative_name.h"
 #include "unpack/zip_entry_rules.h"
 #include "unzip.h"
 
@@ -54,6 +56,7 @@ PackageLayout ReadPackageLayout(const std::string& zipPath) {
   }
   std::wstring_convert<std::codecvt_utf8<wchar_t>> utf8;
   std::set<std::string> top;
+  std::map<std::string, std::string> folded;  // folded name -> the first entry's name
   uint64_t index = 0;
   for (int rc = unzGoToFirstFile(zip.get()); index < global.number_entry; rc = unzGoToNextFile(zip.get()), ++index) {
     unz_file_info64 info{};
@@ -90,6 +93,12 @@ PackageLayout ReadPackageLayout(const std::string& zipPath) {
                                                          static_cast<uint16_t>(info.compression_method));
       if (!why.empty()) {
         layout.refused.push_back(stored + ": " + why + " (store or deflate it, without a password)");
+        continue;
+      }
+      auto first = folded.emplace(base::FoldedName(name), name);
+      if (!first.second) {
+        layout.refused.push_back(stored + ": it differs from the entry " + first.first->second +
+                                 " only in letter case, and Windows writes both to one file (rename one)");
         continue;
       }
       layout.files.push_back(name);

@@ -17,5 +17,6 @@ struct PackageLayout {
 
 // Reads the zip's central directory with minizip, as the launcher does, and
 // applies the launcher's own entry rules (name cleaning, names that leave the
-// folder, compression methods, encryption).
+// folder, compression methods, encryption); of two file names that differ
+// only in letter case (one file on Windows), the second is refused.
 PackageLayout ReadPackageLayout(const std::string& zipPath);

@@ -23,6 +23,7 @@
 #include "workflow/package_url.h"
 #include "workflow/signed_config.h"
 #include "workflow/version_number.h"
+#include "manifest_builder.h"
 #include "package_layout.h"
 
 namespace {
@@ -347,6 +348,9 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
       continue;
     }
     section = probe.currentSection;
+    if (lines[i].rfind("pkgKeepLocal=", 0) == 0 && lines[i].find(';') != std::string::npos)
+      report.AtLine(static_cast<int>(i + 1), "pkgKeepLocal: \";\" starts a comment, the launcher reads only the patterns "
+                                             "before it; separate patterns with \",\"");
     for (const auto& s : probe.sections)
       for (const auto& kv : s.second) keyLines[{s.first, kv.first}] = static_cast<int>(i + 1);
   }
@@ -368,6 +372,8 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
   }
 
   bool changed = false;
+  // Each package's manifest is built once (package file -> text, or why not).
+  std::map<std::string, std::pair<std::string, std::string>> manifests;
   for (const std::string& platform : platforms) {
     const std::string view_name = platform.empty() ? "[common]" : "[" + platform + "]";
     View view{ini, platform};
@@ -453,7 +459,8 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
           {"pkgSha256", &sums.pkgSha256},
           {"weiduanSha256", &sums.weiduanSha256},
           {"weiduanCfgSha256", &sums.weiduanCfgSha256},
-          {"launcherLogoSha256", &sums.launcherLogoSha256}};
+          {"launcherLogoSha256", &sums.launcherLogoSha256},
+          {"pkgManifestSha256", &sums.pkgManifestSha256}};
       const std::string& expected = *sumOf.at(f.sumKey);
       if (expected == sum) {
         report.Ok(in(f.sumKey) + ": " + f.sumKey + " matches " + f.url);
@@ -473,6 +480,68 @@ std::vector<Finding> CheckPublication(const CheckOptions& options) {
                           " (a new version: publish-check --stage)");
       }
     }
+    // The package manifest beside the package: with it and
+    // pkgManifestSha256 an update fetches only the entries that changed.
+    std::string packageFile;
+    if (!packageUrl.empty() && UrlToFile(packageUrl, options.folder, &packageFile) && std::ifstream(packageFile).good()) {
+      const char* urlKey = view.Get("pkgManifestUrl").empty() ? "pkgUrl" : "pkgManifestUrl";
+      std::string manifestUrl, manifestFile, onDisk;
+      if (!FormatManifestUrl(view.Get("pkgManifestUrl"), pkgUrl, version, manifestUrl, error)) {
+        report.AtLine(keyLines[{view.From("pkgManifestUrl"), "pkgManifestUrl"}], error);
+      } else if (!UrlToFile(manifestUrl, options.folder, &manifestFile)) {
+        report.AtLine(keyLines[{view.From(urlKey), urlKey}], "the manifest URL " + manifestUrl + " names no file" +
+                                                                  MissingFileFix(manifestUrl, options.folder));
+      } else {
+        auto cached = manifests.find(packageFile);
+        if (cached == manifests.end()) {
+          PackageManifest manifest;
+          std::string why;
+          std::string built = BuildPackageManifest(packageFile, &manifest, &why) ? FormatManifest(manifest) : "";
+          cached = manifests.emplace(packageFile, std::make_pair(built, why)).first;
+        }
+        const std::string& built = cached->second.first;
+        const bool present = ReadFile(manifestFile, &onDisk);
+        const bool wanted = options.write || present || !sums.pkgManifestSha256.empty();
+        if (built.empty() && wanted) {
+          report.Error(in(urlKey) + ": no manifest can be written for " + packageUrl + ": " + cached->second.second +
+                       "; players update it by the whole package");
+        } else if (!wanted) {
+          report.Note(in(urlKey) + ": no manifest " + manifestUrl + ": players update by the whole package (" +
+                      fix.Sign() + " writes it)");
+        } else if (onDisk != built && options.write) {
+          if (WriteFile(manifestFile, built)) {
+            onDisk = built;
+            report.Ok(in(urlKey) + ": manifest written to " + manifestFile + " for " + packageUrl);
+          } else {
+            report.Error("cannot write " + manifestFile);
+          }
+        } else if (!present) {
+          report.Error(in(urlKey) + ": pkgManifestSha256 is set but there is no manifest " + manifestUrl +
+                       ": launchers cannot update by entries (" + fix.Sign() + " writes it)");
+        } else if (onDisk != built) {
+          report.Error(in(urlKey) + ": the manifest " + manifestUrl + " does not match " + packageUrl +
+                       ": launchers would fetch wrong bytes and fail the update (" + fix.Sign() + " writes it again)");
+        }
+        std::string sum;
+        if (!built.empty() && onDisk == built && Sha256OfFile(manifestFile, &sum)) {
+          if (sum == sums.pkgManifestSha256) {
+            report.Ok(in("pkgManifestSha256") + ": pkgManifestSha256 matches " + manifestUrl);
+          } else if (options.write) {
+            SetKey(lines, view.From(urlKey), "pkgManifestSha256", sum);
+            changed = true;
+            report.Ok(in(urlKey) + ": pkgManifestSha256=" + sum + " written for " + manifestUrl);
+          } else if (sums.pkgManifestSha256.empty()) {
+            report.Note(in(urlKey) + ": no pkgManifestSha256: players update by the whole package (" + fix.Sign() +
+                        " fills it in)");
+          } else {
+            report.AtLine(keyLines[{view.From("pkgManifestSha256"), "pkgManifestSha256"}],
+                          "pkgManifestSha256 does not match " + manifestUrl + ": the file has " + sum + "; " +
+                              fix.Sign() + " fills it in");
+          }
+        }
+      }
+    }
+
     // The version answer a launcher with the publisher key accepts is the
     // signed one: the version file and pkgVersion must agree.
     std::string signedVersion = view.Get("pkgVersion");
