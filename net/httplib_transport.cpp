@@ -26,6 +26,9 @@ struct HttplibTransport::Connection {
       // The download follows redirects itself, the same way for every transport.
       client->set_follow_location(false);
       client->set_keep_alive(true);
+      // Requests of a ranged update follow each other on one connection;
+      // none of them should wait for an ACK of the one before.
+      client->set_tcp_nodelay(true);
       host = url.host;
       port = url.port;
     }

@@ -58,5 +58,8 @@ Transition DownloadPkgVerState::Compare() {
   int32_t server = ReadVersionNumber(config.serverVersion);
   Log("server version: %d, local version: %d", server, local);
   // Only a newer server version is fetched; an older one never replaces the game.
-  return local < server ? Transition::Done() : Transition::Done(Exit::kUpToDate);
+  if (local >= server) return Transition::Done(Exit::kUpToDate);
+  // With a manifest the update state picks the road and says which.
+  if (config.pkgManifestSha256.empty()) Log("update by the whole package: no manifest in the configuration");
+  return Transition::Done();
 }
