@@ -102,9 +102,8 @@ Transition DownloadInstallCfgState::Apply(const std::string& bytes) {
   }
   if (!config.qosUrl.empty()) {
     Log("qosUrl: %s", config.qosUrl.c_str());
-    QosReporter& qos = context->qos ? *context->qos : TheQosReporter();
-    qos.url = config.qosUrl;
-    reportQos(qos::kTokenstart);
+    context->qos->url = config.qosUrl;
+    reportQos(*context->qos, qos::kTokenstart);
   }
 
   if (!config.InitInstallDir()) return Transition::Fail(Log("创建本地游戏文件夹失败！"));

@@ -67,7 +67,7 @@ Transition PkgChecksumState::Finish() {
   std::string got = job->ok ? Sha256Text(job->digest) : std::string();
   if (job->ok && got == config.pkgSha256) {
     Log("package checksum verified: sha256 %s, url: %s", got.c_str(), url.c_str());
-    reportQos(qos::kDownloadPkgOk);
+    reportQos(*context->qos, qos::kDownloadPkgOk);
     return Transition::Done();
   }
   // A package that is not the one published is never unpacked, nor kept to
@@ -81,7 +81,7 @@ Transition PkgChecksumState::Finish() {
     if (code != ERROR_FILE_NOT_FOUND)
       Log("PkgChecksumState: %s cannot be deleted: %s", base::Utf8(file).c_str(), base::ErrorText(code).c_str());
   }
-  reportQos(qos::kDownloadPkgFailed);
+  reportQos(*context->qos, qos::kDownloadPkgFailed);
   // The same message as a failed package download.
   std::string error = job->ok ? "package checksum mismatch, expected " + config.pkgSha256 + ", got " + got + ", url: " + url
                               : "package checksum not computed: " + job->error + ", url: " + url;

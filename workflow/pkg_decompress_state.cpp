@@ -76,7 +76,7 @@ void PkgDecompressState::Start() {
   job->targetDir = config.installDir;
   job->progress = 0;
   job->total = 1;
-  reportQos(qos::kDecompressPkgStart);
+  reportQos(*context->qos, qos::kDecompressPkgStart);
   // A running game client from this folder would keep its files locked.
   KillProcessByPath(base::Utf8(config.GetPkgExePath()));
 
@@ -100,7 +100,7 @@ void PkgDecompressState::Finish() {
     Log("PkgDecompressState: %d entries failed, pkg.ver left unchanged and the archive kept",
         static_cast<int>(failed));
     if (job->archiveFault) DeleteFileW(ResumeRecordPath(archive).c_str());
-    reportQos(qos::kDecompressPkgOk);
+    reportQos(*context->qos, qos::kDecompressPkgOk);
     return;
   }
   if (!DeleteFileW(ForFileApi(archive).c_str())) {
@@ -118,5 +118,5 @@ void PkgDecompressState::Finish() {
   } else {
     Log("PkgDecompressState: the package was not unpacked, pkg.ver left unchanged");
   }
-  reportQos(qos::kDecompressPkgOk);
+  reportQos(*context->qos, qos::kDecompressPkgOk);
 }

@@ -181,26 +181,25 @@ TEST(LoadState, ReportsLaunchStartAndOkOrFailed) {
     Launch l(L"load-qos-ok");
     l.config.userInfo = L"uid=1";
     l.PlacePrograms();
-    e2e::ReportQosTo("/qos/zip-launch-ok");
+    e2e::ReportQosTo(l.qos, "/qos/zip-launch-ok");
     ASSERT_TRUE(l.Run());
     EXPECT_EQ(Sorted(e2e::QosEventsAt("/qos/zip-launch-ok", 2, 10000)), (std::vector<int>{25, 26}));
   }
   {
     Launch l(L"load-qos-missing");
     l.config.userInfo = L"uid=1";
-    e2e::ReportQosTo("/qos/zip-launch-missing");
+    e2e::ReportQosTo(l.qos, "/qos/zip-launch-missing");
     ASSERT_TRUE(l.Run());
     EXPECT_EQ(Sorted(e2e::QosEventsAt("/qos/zip-launch-missing", 2, 10000)), (std::vector<int>{25, 27}));
   }
   {
     Launch l(L"load-qos-nouser");
     l.PlacePrograms();
-    e2e::ReportQosTo("/qos/zip-launch-nouser");
+    e2e::ReportQosTo(l.qos, "/qos/zip-launch-nouser");
     ASSERT_TRUE(l.Run());
     ASSERT_TRUE(e2e::WaitForStarts(l.Shell(), 1, kStartTimeoutMs));
     EXPECT_TRUE(e2e::QosEventsAt("/qos/zip-launch-nouser", 1, 1500).empty());
   }
-  TheQosReporter().url.clear();
 }
 
 // The shell was checked when it was downloaded; by the launch it may have been
