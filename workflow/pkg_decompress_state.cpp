@@ -8,7 +8,7 @@
 #include "base/text.h"
 #include "install/kill_process.h"
 #include "net/qos_reporter.h"
-#include "net/resume_record.h"
+#include "net/file_resume.h"
 #include "ui/loading_page.h"
 #include "install/install_config.h"
 #include "install/pkg_version_file.h"
@@ -99,7 +99,7 @@ void PkgDecompressState::Finish() {
     // in the archive itself make that run fetch it afresh instead.
     Log("PkgDecompressState: %d entries failed, pkg.ver left unchanged and the archive kept",
         static_cast<int>(failed));
-    if (job->archiveFault) DeleteFileW(ResumeRecordPath(archive).c_str());
+    if (job->archiveFault) ForgetDownloadProgress(archive);
     reportQos(*context->qos, qos::kDecompressPkgOk);
     return;
   }
@@ -109,7 +109,7 @@ void PkgDecompressState::Finish() {
       Log("PkgDecompressState: the archive %s cannot be deleted, left in place: %s", base::Utf8(archive).c_str(),
           base::ErrorText(code).c_str());
   }
-  DeleteFileW(ResumeRecordPath(archive).c_str());
+  ForgetDownloadProgress(archive);
   // Only a package that was actually read counts as installed; after an error
   // page or a cut-off download the next run fetches the package again.
   if (job->archiveIsZip) {

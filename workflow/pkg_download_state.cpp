@@ -18,9 +18,9 @@ Transition PkgDownloadState::Begin(DownloadTask& task) {
   reportQos(*context->qos, qos::kDownloadPkgStart);
   Log("enter download client state");
   task.localPath = config.GetPkgDownloadPath();
-  // The archive's resume record stays until the archive has been unpacked,
-  // so that a later run sees a kept archive whole instead of fetching it again.
-  task.keepResumeRecord = true;
+  // The archive stays resumable until it has been unpacked, so that a later
+  // run sees a kept archive whole instead of fetching it again.
+  task.resumableAfterSuccess = true;
   std::string url;
   std::string error;
   if (!FormatPackageUrl(config.pkgUrl, ReadVersionNumber(config.serverVersion), url, error)) {

@@ -305,7 +305,7 @@ TEST_F(DownloadAcrossRuns, WholeLeftoverIsAnswered416AndKept) {
   {
     DownloadTask first;
     first.localPath = target;
-    first.keepResumeRecord = true;  // as the package download does until it is unpacked
+    first.resumableAfterSuccess = true;  // as the package download does until it is unpacked
     Run(url, first);
     ASSERT_EQ(first.error, "");
     StopAll(jobs);

@@ -96,7 +96,7 @@ TEST_F(HttpsDownload, StoppedDownloadGoesOnInTheNextRunAndAWholeOneIsAnswered416
 
   DownloadTask task;
   task.localPath = target;
-  task.keepResumeRecord = true;  // so that a third run finds it whole
+  task.resumableAfterSuccess = true;  // so that a third run finds it whole
   Run(url, task);
   EXPECT_EQ(task.error, "");
   EXPECT_TRUE(ReadFileBytes(target) == content) << "resumed file differs from the source";
