@@ -63,7 +63,10 @@ int RunMessageLoop(HINSTANCE instance) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showMode) {
   // Before anything that may load a DLL by name.
   base::LimitDllSearchToSystemFolder();
-  InstallConfig& config = TheInstallConfig();
+  // The run's one context: its configuration and statistics records travel
+  // from here to whatever needs them.
+  LauncherContext ctx;
+  InstallConfig& config = *ctx.config;
   config.modulePath = ReadModulePath();
 
   // Held until the process ends, unless a stage that starts another copy lets go first.
@@ -120,10 +123,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
     }
   }
 
-  LauncherContext& ctx = TheContext();
   ctx.repairRequested = RepairRequested(cmd);
   if (ctx.repairRequested) Log("repair requested: every installed file is checked");
-  ctx.qos = &TheQosReporter();
   ctx.qos->plat = base::Utf8(config.platform);
 #ifdef VORN_PUBLISHER_KEY_PEM
   ctx.publisherKey = VORN_PUBLISHER_KEY_PEM;
@@ -132,7 +133,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
   LoadStringW(instance, IDS_APP_TITLE, WindowTitle(), 100);
   LoadStringW(instance, IDC_LAUNCHER, WindowClassName(), 100);
   ctx.instance = instance;
-  BeginWorkflow();
+  BeginWorkflow(ctx);
   // The page's artwork and the reports' identity are worked out while the
   // window is made, and so are the first states.
   PreparePageArtwork();
@@ -141,7 +142,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showM
   early.Start(ctx, TheStateWaker());
   base::AwaitDesktop();
   RegisterMainWindowClass(instance);
-  if (!CreateMainWindow(instance, showMode, [&early] { early.Stop(); })) return 0;
+  if (!CreateMainWindow(ctx, instance, showMode, [&early] { early.Stop(); })) return 0;
   // The states get their first look as soon as the message loop runs, not a
   // whole timer period later.
   ctx.wake();

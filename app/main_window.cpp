@@ -10,12 +10,16 @@
 #include "resource.h"
 #include "ui/loading_page.h"
 #include "workflow/run_plan.h"
-#include "install/install_config.h"
 
 namespace {
 constexpr int kMaxLoadString = 100;
 wchar_t g_className[kMaxLoadString] = L"PALLWICK";
 wchar_t g_title[kMaxLoadString] = L"Pallwick";
+
+// The context a window drives, kept in the window's user data.
+LauncherContext* ContextOf(HWND window) {
+  return reinterpret_cast<LauncherContext*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
 }  // namespace
 
 wchar_t* WindowClassName() { return g_className; }
@@ -39,16 +43,14 @@ void RegisterMainWindowClass(HINSTANCE instance) {
   RegisterClassExW(&wc);
 }
 
-void BeginWorkflow() {
-  LauncherContext& ctx = TheContext();
-  ctx.config = &TheInstallConfig();
+void BeginWorkflow(LauncherContext& ctx) {
   // Set once, before the first request: every request keeps a copy.
   ctx.wake = [] { TheStateWaker().Wake(); };
   ctx.state = FirstState(&ctx);
-  RunStates();
+  RunStates(ctx);
 }
 
-bool CreateMainWindow(HINSTANCE instance, int showMode, const std::function<void()>& beforeTakingStates) {
+bool CreateMainWindow(LauncherContext& ctx, HINSTANCE instance, int showMode, const std::function<void()>& beforeTakingStates) {
   int screenWidth = GetSystemMetrics(SM_CXSCREEN);
   int screenHeight = GetSystemMetrics(SM_CYSCREEN);
 
@@ -68,10 +70,9 @@ bool CreateMainWindow(HINSTANCE instance, int showMode, const std::function<void
 
   // The context is the states' until here, possibly on another thread.
   if (beforeTakingStates) beforeTakingStates();
-  LauncherContext& ctx = TheContext();
   ctx.instance = instance;
   ctx.window = window;
-  ctx.config = &TheInstallConfig();
+  SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&ctx));
   if (!ctx.logoFileForPage.empty()) {
     page->SetLogoFile(ctx.logoFileForPage);
     ctx.logoFileForPage.clear();
@@ -84,14 +85,15 @@ bool CreateMainWindow(HINSTANCE instance, int showMode, const std::function<void
   return true;
 }
 
-void CALLBACK OnTimerTick(HWND, UINT, UINT_PTR, DWORD) { RunStates(); }
+void CALLBACK OnTimerTick(HWND window, UINT, UINT_PTR, DWORD) {
+  if (LauncherContext* ctx = ContextOf(window)) RunStates(*ctx);
+}
 
-void RunStates() {
+void RunStates(LauncherContext& ctx) {
   // A state that hands over begins its successor in the same tick, rather
   // than a tick later: on an up-to-date install that is most of the states.
   // The bound keeps a chain of states that never wait from holding the
   // message loop.
-  LauncherContext& ctx = TheContext();
   for (int i = 0; i < kStatesPerTick; ++i)
     if (!Advance(ctx)) return;
 }
@@ -108,7 +110,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ERASEBKGND:
       return 0;
     case kWakeMessage:
-      RunStates();
+      if (LauncherContext* ctx = ContextOf(window)) RunStates(*ctx);
       return 0;
     case WM_CLOSE:    // the splash cannot be closed by the user
     case WM_DESTROY:  // only CompleteState ends the message loop

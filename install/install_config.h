@@ -1,5 +1,5 @@
 #pragma once
-// The process-wide install configuration: values from the downloaded
+// The run's install configuration: values from the downloaded
 // configuration, from the executable's own name and command line, and the
 // chosen install folder with the paths inside it.
 #include <string>
@@ -62,5 +62,3 @@ struct InstallConfig {
   // Desktop shortcut, uninstall entry, uninstaller copy and Uninstall.ini.
   void RegisterInstallation();
 };
-
-InstallConfig& TheInstallConfig();

@@ -143,7 +143,7 @@ class Request {
     int startOvers = 0;
     for (;;) {
       if (Attempt()) {
-        if (toFile && task_->error.empty() && !task_->keepResumeRecord) resume_->Forget();
+        if (toFile && task_->error.empty() && !task_->resumableAfterSuccess) resume_->Forget();
         break;
       }
       if (startOver_ && job_->isrun.load() == 1 && startOvers++ < kMaxStartOvers) {
@@ -433,7 +433,7 @@ void DownloadTask::Reset() {
   errorCode = 0;
   retryInMemory = false;
   bodyLimit = body_limit::kText;
-  keepResumeRecord = false;
+  resumableAfterSuccess = false;
   retrying.exchange(0);
 }
 

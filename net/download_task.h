@@ -53,9 +53,10 @@ struct DownloadTask {
   // an in-memory request is tried up to three times on connection failures
   // and broken transfers (never on an HTTP status answer);
   bool retryInMemory = false;
-  // a file request keeps its resume record after success, for the caller to
-  // remove once it has used the file (a later run then sees the file whole).
-  bool keepResumeRecord = false;
+  // a file stays resumable after success, so that a later run sees it whole
+  // instead of fetching it again, until ForgetDownloadProgress (file_resume.h)
+  // ends that once the file has been used or found bad.
+  bool resumableAfterSuccess = false;
 
   // The retry under way (1 for the first), from the failure until the next
   // attempt's first data; 0 while the transfer flows.

@@ -52,3 +52,5 @@ void FileResume::Forget() {
       GetLastError() != ERROR_PATH_NOT_FOUND)
     Log("the resume record %s cannot be removed", base::Utf8(path).c_str());
 }
+
+void ForgetDownloadProgress(const std::wstring& target) { FileResume(target, std::string()).Forget(); }

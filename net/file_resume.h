@@ -30,3 +30,8 @@ class FileResume {
   std::string url_;
   ResumeRecord record_;
 };
+
+// Ends the resumable life of a file downloaded with
+// DownloadTask::resumableAfterSuccess, once its user is done with it or has
+// found it bad: its record goes, so a later request fetches it whole.
+void ForgetDownloadProgress(const std::wstring& target);

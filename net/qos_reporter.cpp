@@ -31,18 +31,12 @@ void ReleaseTasks(const std::vector<DownloadTask*>& tasks) {
 
 }  // namespace
 
-QosReporter& TheQosReporter() {
-  static QosReporter reporter;
-  return reporter;
-}
-
 void PrepareQosIdentity() { TheNetworkAddress().Start(NetworkAddressText); }
 
-void reportQos(const QosEvent& event) {
+void reportQos(QosReporter& r, const QosEvent& event) {
   if (!g_jobs) g_jobs = new DownloadJobList;
   ReleaseTasks(FreeEndedJobs(*g_jobs));
 
-  QosReporter& r = TheQosReporter();
   if (r.url.empty()) return;
 
   if (r.qosStartAt == 0) {
@@ -67,7 +61,4 @@ void StopQosReports(unsigned maxWaitMs) {
     Log("%d statistics reports still pending at exit, abandoned", static_cast<int>(g_jobs->size()));
 }
 
-void ResetQosReporterForTesting() {
-  TheQosReporter() = QosReporter();
-  g_sequenceCounter = 1;
-}
+void ResetQosSequenceForTesting() { g_sequenceCounter = 1; }

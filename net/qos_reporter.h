@@ -15,21 +15,20 @@ struct QosReporter {
   std::string version;      // "install-v" + file version, or empty
 };
 
-QosReporter& TheQosReporter();
-
 // Reads the machine's network address, which the run's identity is made
 // from, on a thread of its own: the first report then need not wait for the
 // system's adapter list on the window's thread.
 void PrepareQosIdentity();
 
-// Sends one report of `event` and returns at once.
-void reportQos(const QosEvent& event);
+// Sends one report of `event` for the run `reporter` describes and returns at
+// once. The run's first report fixes its start time and sequence in `reporter`.
+void reportQos(QosReporter& reporter, const QosEvent& event);
 
 // At process exit: tells the reports still in flight to stop and waits for
 // them at most `maxWaitMs`, so an unreachable statistics server cannot hold
 // the finished launcher. Reports still running afterwards are abandoned.
 void StopQosReports(unsigned maxWaitMs);
 
-// Test seam: forgets the run (fields emptied, sequence counter back to 1) as
-// if the process had just started; reports in flight carry on.
-void ResetQosReporterForTesting();
+// Test seam: the process's sequence counter back to 1, as if the process had
+// just started; reports in flight carry on.
+void ResetQosSequenceForTesting();

@@ -4,8 +4,8 @@
 
 #include "base/file_name_rules.h"
 #include "base/text.h"
+#include "workflow/checksum_keys.h"
 #include "workflow/ini_file.h"
-#include "install/install_config.h"
 #include "install/keep_local.h"
 
 namespace {
@@ -47,9 +47,7 @@ const ConfigKey kKeys[] = {
     Narrow("launcherLogo", &InstallConfig::launcherLogo),
 };
 
-}  // namespace
-
-void ApplyConfig(const IniFile& ini, const std::string& platformUtf8, InstallConfig& config) {
+void ReadKeys(const IniFile& ini, const std::string& platformUtf8, InstallConfig& config) {
   // The platform's section is read second so that it overrides "common" key
   // by key; an empty value counts as "not set" and never clears a field.
   for (const std::string& section : {std::string("common"), platformUtf8}) {
@@ -66,6 +64,71 @@ void ApplyConfig(const IniFile& ini, const std::string& platformUtf8, InstallCon
     std::string keepLocal = ini.Get(section, "pkgKeepLocal", "");
     if (!keepLocal.empty()) config.pkgKeepLocal = ParseKeepLocal(keepLocal);
   }
+}
+
+void TakeChecksums(const ChecksumKeys& checksums, InstallConfig& config) {
+  if (!checksums.pkgSha256.empty()) config.pkgSha256 = checksums.pkgSha256;
+  if (!checksums.weiduanSha256.empty()) config.weiduanSha256 = checksums.weiduanSha256;
+  if (!checksums.weiduanCfgSha256.empty()) config.weiduanCfgSha256 = checksums.weiduanCfgSha256;
+  if (!checksums.launcherLogoSha256.empty()) config.launcherLogoSha256 = checksums.launcherLogoSha256;
+  if (!checksums.pkgManifestSha256.empty()) config.pkgManifestSha256 = checksums.pkgManifestSha256;
+}
+
+std::string Refused(const char* what, const std::string& reason) {
+  return std::string(what) + "[error:" + reason + "]";
+}
+
+constexpr char kUnreadable[] = "解析安装配置失败！";
+constexpr char kUnsigned[] = "验证安装配置失败！";
+
+}  // namespace
+
+InstallConfigParse ParseInstallConfig(const std::string& text, const std::string& platformUtf8, bool demandSigned) {
+  InstallConfigParse parse;
+  IniFile ini(text.substr(0, text.find('\0')));
+  if (!ini.error.empty()) {
+    parse.error = Refused(kUnreadable, ini.error);
+    return parse;
+  }
+  ChecksumKeys checksums;
+  std::string error;
+  if (!ReadChecksumKeys(ini, platformUtf8, &checksums, &error)) {
+    parse.error = Refused(kUnreadable, error);
+    return parse;
+  }
+  // A launcher with a publisher key uses a signed configuration only when
+  // it covers every file fetched later and names its package version.
+  if (demandSigned) {
+    std::string refusal = SignedConfigRefusal(ini, platformUtf8, &parse.signedValues);
+    if (!refusal.empty()) {
+      parse.error = Refused(kUnsigned, refusal);
+      return parse;
+    }
+    parse.config.pkgVersion = std::to_string(parse.signedValues.pkgVersion);
+  }
+  ReadKeys(ini, platformUtf8, parse.config);
+  TakeChecksums(checksums, parse.config);
+  std::string badName = BadConfigName(parse.config);
+  if (!badName.empty()) parse.error = Refused(kUnreadable, badName);
+  return parse;
+}
+
+void TakePublishedValues(const InstallConfig& published, InstallConfig& config) {
+  for (const ConfigKey& key : kKeys) {
+    if (key.wide)
+      config.*key.wide = published.*key.wide;
+    else if (key.narrow)
+      config.*key.narrow = published.*key.narrow;
+    else
+      config.*key.flag = published.*key.flag;
+  }
+  config.pkgSha256 = published.pkgSha256;
+  config.weiduanSha256 = published.weiduanSha256;
+  config.weiduanCfgSha256 = published.weiduanCfgSha256;
+  config.launcherLogoSha256 = published.launcherLogoSha256;
+  config.pkgManifestSha256 = published.pkgManifestSha256;
+  config.pkgKeepLocal = published.pkgKeepLocal;
+  config.pkgVersion = published.pkgVersion;
 }
 
 std::string BadConfigName(const InstallConfig& config) {

@@ -2,14 +2,11 @@
 
 #include "base/log.h"
 #include "base/signature.h"
-#include "workflow/checksum_keys.h"
 #include "base/strings.h"
 #include "base/text.h"
 #include "net/qos_reporter.h"
 #include "ui/loading_page.h"
 #include "workflow/apply_config.h"
-#include "workflow/ini_file.h"
-#include "workflow/signed_config.h"
 #include "workflow/start_requests.h"
 #include "install/config_serial_record.h"
 #include "install/install_config.h"
@@ -69,43 +66,20 @@ void DownloadInstallCfgState::FetchSignature(DownloadTask& task) {
 }
 
 Transition DownloadInstallCfgState::Apply(const std::string& bytes) {
-  // The text ends at the first zero byte, as a C string would.
-  IniFile ini(bytes.substr(0, bytes.find('\0')));
-  if (!ini.error.empty()) return Transition::Fail(Log("解析安装配置失败！[error:%s]", ini.error.c_str()));
-  std::string platform = base::ToNarrow(context->config->platform, base::kCodePageUtf8);
-  ChecksumKeys checksums;
-  std::string error;
-  if (!ReadChecksumKeys(ini, platform, &checksums, &error))
-    return Transition::Fail(Log("解析安装配置失败！[error:%s]", error.c_str()));
-
-  // A launcher with a publisher key uses a signed configuration only when
-  // it covers every file fetched later and names its package version.
-  SignedValues signedValues;
   const bool keyed = !context->publisherKey.empty();
+  InstallConfigParse parse =
+      ParseInstallConfig(bytes, base::ToNarrow(context->config->platform, base::kCodePageUtf8), keyed);
+  if (!parse.error.empty()) return Transition::Fail(Log("%s", parse.error.c_str()));
   if (keyed) {
-    std::string refusal = SignedConfigRefusal(ini, platform, &signedValues);
-    if (!refusal.empty()) return Transition::Fail(Log("验证安装配置失败！[error:%s]", refusal.c_str()));
-  }
-
-  InstallConfig& config = *context->config;
-  ApplyConfig(ini, platform, config);
-  if (!checksums.pkgSha256.empty()) config.pkgSha256 = checksums.pkgSha256;
-  if (!checksums.weiduanSha256.empty()) config.weiduanSha256 = checksums.weiduanSha256;
-  if (!checksums.weiduanCfgSha256.empty()) config.weiduanCfgSha256 = checksums.weiduanCfgSha256;
-  if (!checksums.launcherLogoSha256.empty()) config.launcherLogoSha256 = checksums.launcherLogoSha256;
-  if (!checksums.pkgManifestSha256.empty()) config.pkgManifestSha256 = checksums.pkgManifestSha256;
-  std::string badName = BadConfigName(config);
-  if (!badName.empty()) return Transition::Fail(Log("解析安装配置失败！[error:%s]", badName.c_str()));
-  if (keyed) {
-    std::string refusal = SerialRefusal(signedValues.configSerial);
+    std::string refusal = SerialRefusal(parse.config.installName, parse.signedValues.configSerial);
     if (!refusal.empty()) return Transition::Fail(refusal);
-    config.pkgVersion = std::to_string(signedValues.pkgVersion);
   }
+  InstallConfig& config = *context->config;
+  TakePublishedValues(parse.config, config);
   if (!config.qosUrl.empty()) {
     Log("qosUrl: %s", config.qosUrl.c_str());
-    QosReporter& qos = context->qos ? *context->qos : TheQosReporter();
-    qos.url = config.qosUrl;
-    reportQos(qos::kTokenstart);
+    context->qos->url = config.qosUrl;
+    reportQos(*context->qos, qos::kTokenstart);
   }
 
   if (!config.InitInstallDir()) return Transition::Fail(Log("创建本地游戏文件夹失败！"));
@@ -117,8 +91,7 @@ Transition DownloadInstallCfgState::Apply(const std::string& bytes) {
 // A genuinely signed configuration stays genuine for ever: only its serial,
 // against the highest this user has accepted, tells a current one from one
 // served again. An equal serial is the same configuration fetched again.
-std::string DownloadInstallCfgState::SerialRefusal(uint64_t offered) {
-  const std::wstring& installName = context->config->installName;
+std::string DownloadInstallCfgState::SerialRefusal(const std::wstring& installName, uint64_t offered) {
   uint64_t accepted = 0;
   SerialRecord record = ReadAcceptedSerial(installName, &accepted);
   if (record == SerialRecord::kUnreadable)

@@ -21,9 +21,9 @@ class DownloadInstallCfgState : public DownloadingState {
  private:
   void FetchSignature(DownloadTask& task);
   Transition Apply(const std::string& configBytes);
-  // The logged error when `offered` is older than the serial kept for this
-  // installation; empty when it is accepted (and kept).
-  std::string SerialRefusal(uint64_t offered);
+  // The logged error when `offered` is older than the serial kept for the
+  // installation `installName`; empty when it is accepted (and kept).
+  std::string SerialRefusal(const std::wstring& installName, uint64_t offered);
   void PrefetchStartRequests();
 
   std::string query;        // "?v=<time>", the same for the configuration and its signature

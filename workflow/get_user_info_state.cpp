@@ -43,7 +43,7 @@ Transition GetUserInfoFromTokenState::Succeeded(DownloadTask& task) {
 
 Transition GetUserInfoFromTokenState::Finish() {
   QueryPairs pairs = ParseQueryPairs(base::Utf8(context->config->userInfo));
-  QosReporter& qos = TheQosReporter();
+  QosReporter& qos = *context->qos;
   qos.uid = pairs.Get("uid");
   qos.skey = pairs.Get("skey");
   return Transition::Done();

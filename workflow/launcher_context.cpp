@@ -13,8 +13,3 @@ LauncherContext::~LauncherContext() {
   download.reset();
   page.reset();
 }
-
-LauncherContext& TheContext() {
-  static LauncherContext context;
-  return context;
-}

@@ -1,18 +1,19 @@
 #pragma once
-// The one record that every workflow state reaches.
+// The one record that every workflow state reaches. start-up makes one per
+// run and hands it to whatever needs it; there is no process-wide instance.
 #include <windows.h>
 
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "install/install_config.h"
+#include "net/qos_reporter.h"
 #include "workflow/prefetch.h"
 
-struct InstallConfig;
 struct DownloadTask;
 class ILoadingPage;
 class State;
-struct QosReporter;
 
 struct LauncherContext {
   LauncherContext();
@@ -20,7 +21,13 @@ struct LauncherContext {
   LauncherContext(const LauncherContext&) = delete;
   LauncherContext& operator=(const LauncherContext&) = delete;
 
-  InstallConfig* config = nullptr;        // the process-wide install configuration
+  // The run's install configuration and statistics identity. The context
+  // owns both; `config` and `qos` point at them unless a test points them at
+  // records of its own.
+  InstallConfig configRecord;
+  QosReporter qosRecord;
+  InstallConfig* config = &configRecord;
+  QosReporter* qos = &qosRecord;
   HWND window = nullptr;                  // main window, owner of the error message box
   std::unique_ptr<DownloadTask> download; // made by the first state that downloads, freed by CompleteState
   std::unique_ptr<ILoadingPage> page;     // the splash page, freed by CompleteState
@@ -29,7 +36,6 @@ struct LauncherContext {
   std::wstring logoFileForPage;
   HINSTANCE instance = nullptr;           // for embedded resources
   std::unique_ptr<State> state;           // the current state
-  QosReporter* qos = nullptr;             // the process-wide statistics reporter
   // The publisher's P-256 public key (PEM) built into this launcher; when set,
   // the install configuration is used only with a valid signature.
   std::string publisherKey;
@@ -42,6 +48,3 @@ struct LauncherContext {
   // its hash, not only by its size.
   bool repairRequested = false;
 };
-
-// The launcher's one context.
-LauncherContext& TheContext();

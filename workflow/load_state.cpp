@@ -55,15 +55,15 @@ Transition LoadState::Update() {
     const std::wstring cmdKey = base::ToWide(base::TimestampText());
     if (config.weiduanShortcut && !StartShell(config, launch::ShellParams(config.platform, true, cmdKey), &shellError))
       return RefuseShell(shellError);
-    const QosReporter& qos = context->qos ? *context->qos : TheQosReporter();
+    const QosReporter& qos = *context->qos;
     std::wstring params = launch::GameParams(config.userInfo, shellPath, cmdKey,
                                              base::ToWide(launch::QosTail(qos.qosStartAt, qos.sQosSeq)));
     Log("LaunchGameStart: userInfo: %s", base::Utf8(params).c_str());
-    reportQos(qos::kLaunchGameStart);
+    reportQos(*context->qos, qos::kLaunchGameStart);
     if (StartProcess(config.GetPkgExePath(), params, false, SW_SHOWMAXIMIZED))
-      reportQos(qos::kLaunchGameOk);
+      reportQos(*context->qos, qos::kLaunchGameOk);
     else
-      reportQos(qos::kLaunchGameFailed);
+      reportQos(*context->qos, qos::kLaunchGameFailed);
   }
   return Transition::Done();
 }

@@ -8,7 +8,7 @@
 #include "base/text.h"
 #include "install/install_config.h"
 #include "net/qos_reporter.h"
-#include "net/resume_record.h"
+#include "net/file_resume.h"
 #include "ui/loading_page.h"
 #include "workflow/package_url.h"
 #include "workflow/version_number.h"
@@ -67,7 +67,7 @@ Transition PkgChecksumState::Finish() {
   std::string got = job->ok ? Sha256Text(job->digest) : std::string();
   if (job->ok && got == config.pkgSha256) {
     Log("package checksum verified: sha256 %s, url: %s", got.c_str(), url.c_str());
-    reportQos(qos::kDownloadPkgOk);
+    reportQos(*context->qos, qos::kDownloadPkgOk);
     return Transition::Done();
   }
   // A package that is not the one published is never unpacked, nor kept to
@@ -75,13 +75,11 @@ Transition PkgChecksumState::Finish() {
   // go together.
   std::wstring archive = config.GetPkgDownloadPath();
   job->archive.reset();  // our own hold would keep it from being deleted
-  for (const std::wstring& file : {archive, ResumeRecordPath(archive)}) {
-    if (DeleteFileW(file.c_str())) continue;
-    DWORD code = GetLastError();
-    if (code != ERROR_FILE_NOT_FOUND)
-      Log("PkgChecksumState: %s cannot be deleted: %s", base::Utf8(file).c_str(), base::ErrorText(code).c_str());
-  }
-  reportQos(qos::kDownloadPkgFailed);
+  if (!DeleteFileW(archive.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    Log("PkgChecksumState: %s cannot be deleted: %s", base::Utf8(archive).c_str(),
+        base::ErrorText(GetLastError()).c_str());
+  ForgetDownloadProgress(archive);
+  reportQos(*context->qos, qos::kDownloadPkgFailed);
   // The same message as a failed package download.
   std::string error = job->ok ? "package checksum mismatch, expected " + config.pkgSha256 + ", got " + got + ", url: " + url
                               : "package checksum not computed: " + job->error + ", url: " + url;

@@ -9,7 +9,7 @@
 #include "base/text.h"
 #include "install/kill_process.h"
 #include "net/qos_reporter.h"
-#include "net/resume_record.h"
+#include "net/file_resume.h"
 #include "ui/loading_page.h"
 #include "install/install_config.h"
 #include "install/installed_files.h"
@@ -146,7 +146,7 @@ void PkgDecompressState::Start() {
   job->keepLocal = config.pkgKeepLocal;
   job->progress = 0;
   job->total = 1;
-  reportQos(qos::kDecompressPkgStart);
+  reportQos(*context->qos, qos::kDecompressPkgStart);
   // A running game client from this folder would keep its files locked.
   KillProcessByPath(base::Utf8(config.GetPkgExePath()));
 
@@ -169,8 +169,8 @@ void PkgDecompressState::Finish() {
     // in the archive itself make that run fetch it afresh instead.
     Log("PkgDecompressState: %d entries failed, pkg.ver left unchanged and the archive kept",
         static_cast<int>(failed));
-    if (job->archiveFault) DeleteFileW(ResumeRecordPath(archive).c_str());
-    reportQos(qos::kDecompressPkgOk);
+    if (job->archiveFault) ForgetDownloadProgress(archive);
+    reportQos(*context->qos, qos::kDecompressPkgOk);
     return;
   }
   if (!DeleteFileW(ForFileApi(archive).c_str())) {
@@ -179,7 +179,7 @@ void PkgDecompressState::Finish() {
       Log("PkgDecompressState: the archive %s cannot be deleted, left in place: %s", base::Utf8(archive).c_str(),
           base::ErrorText(code).c_str());
   }
-  DeleteFileW(ResumeRecordPath(archive).c_str());
+  ForgetDownloadProgress(archive);
   // Only a package that was actually read counts as installed; after an error
   // page or a cut-off download the next run fetches the package again.
   if (job->archiveIsZip) {
@@ -188,5 +188,5 @@ void PkgDecompressState::Finish() {
   } else {
     Log("PkgDecompressState: the package was not unpacked, pkg.ver left unchanged");
   }
-  reportQos(qos::kDecompressPkgOk);
+  reportQos(*context->qos, qos::kDecompressPkgOk);
 }

@@ -15,12 +15,12 @@ PkgDownloadState::PkgDownloadState(LauncherContext* context)
 Transition PkgDownloadState::Begin(DownloadTask& task) {
   const InstallConfig& config = *context->config;
   ShowStatus(L"正在准备客户端资源，请稍后...");
-  reportQos(qos::kDownloadPkgStart);
+  reportQos(*context->qos, qos::kDownloadPkgStart);
   Log("enter download client state");
   task.localPath = config.GetPkgDownloadPath();
-  // The archive's resume record stays until the archive has been unpacked,
-  // so that a later run sees a kept archive whole instead of fetching it again.
-  task.keepResumeRecord = true;
+  // The archive stays resumable until it has been unpacked, so that a later
+  // run sees a kept archive whole instead of fetching it again.
+  task.resumableAfterSuccess = true;
   std::string url;
   std::string error;
   if (!FormatPackageUrl(config.pkgUrl, ReadVersionNumber(config.serverVersion), url, error)) {
@@ -47,7 +47,7 @@ Transition PkgDownloadState::Watch(DownloadTask& task) {
   std::string text = base::Utf8(DiskSpaceText(needed, static_cast<int64_t>(available)));
   Log("PkgDownloadState: %lld bytes still to download, %llu free on the install drive",
       static_cast<long long>(needed), static_cast<unsigned long long>(available));
-  reportQos(qos::kDownloadPkgFailed);
+  reportQos(*context->qos, qos::kDownloadPkgFailed);
   // The state and its download end here. The message is logged only where
   // the player sees it.
   if (context->config->weiduanShortcut) return Transition::Fail(text);
@@ -55,7 +55,7 @@ Transition PkgDownloadState::Watch(DownloadTask& task) {
 }
 
 Transition PkgDownloadState::Failed(DownloadTask& task) {
-  reportQos(qos::kDownloadPkgFailed);
+  reportQos(*context->qos, qos::kDownloadPkgFailed);
   return Transition::Fail(Log("下载游戏包失败！[error:%s]", task.error.c_str()));
 }
 
@@ -63,6 +63,6 @@ Transition PkgDownloadState::Succeeded(DownloadTask&) {
   // With a published checksum the package counts as downloaded only once it
   // matches; the checksum step reports the outcome.
   if (!context->config->pkgSha256.empty()) return Transition::Done(Exit::kNeedsChecksum);
-  reportQos(qos::kDownloadPkgOk);
+  reportQos(*context->qos, qos::kDownloadPkgOk);
   return Transition::Done();
 }

@@ -229,7 +229,7 @@ Transition PkgUpdateState::Scanned() {
   if (plan.road == UpdateRoad::kWholePackage) return WholePackage(plan.reason);
   Log("update by entries: %llu entries, %llu of %llu bytes", static_cast<unsigned long long>(plan.fetch.size()),
       static_cast<unsigned long long>(plan.plannedBytes), static_cast<unsigned long long>(plan.packageBytes));
-  reportQos(qos::kDownloadPkgStart);
+  reportQos(*context->qos, qos::kDownloadPkgStart);
   if (plan.fetch.empty()) return Finish();
   // A running game client from this folder would keep its files locked.
   KillProcessByPath(base::Utf8(config.GetPkgExePath()));
@@ -268,7 +268,7 @@ Transition PkgUpdateState::Fetched() {
     // unpacked as one.
     Log("update by the whole package: the server answered a range with the whole package, url: %s",
         packageUrl.c_str());
-    if (context->config->pkgSha256.empty()) reportQos(qos::kDownloadPkgOk);
+    if (context->config->pkgSha256.empty()) reportQos(*context->qos, qos::kDownloadPkgOk);
     return Transition::Done(Exit::kWholeBody);
   }
   std::string error = done.Complete();
@@ -287,8 +287,8 @@ Transition PkgUpdateState::Fetched() {
 
 Transition PkgUpdateState::Finish() {
   InstallConfig& config = *context->config;
-  reportQos(qos::kDownloadPkgOk);
-  reportQos(qos::kDecompressPkgStart);
+  reportQos(*context->qos, qos::kDownloadPkgOk);
+  reportQos(*context->qos, qos::kDecompressPkgStart);
   if (context->page) context->page->SetStatusText(L"正在解压客户端资源，请稍后...");
   // Every new file is in place: the files the new package no longer has go.
   std::vector<std::string> names;
@@ -310,7 +310,7 @@ Transition PkgUpdateState::Finish() {
   }
   Log("update: %llu entries written, %llu files removed", static_cast<unsigned long long>(plan.fetch.size()),
       static_cast<unsigned long long>(plan.remove.size()));
-  reportQos(qos::kDecompressPkgOk);
+  reportQos(*context->qos, qos::kDecompressPkgOk);
   return Transition::Done();
 }
 
@@ -320,7 +320,7 @@ Transition PkgUpdateState::WholePackage(const std::string& reason) {
 }
 
 Transition PkgUpdateState::FailWith(const std::string& error) {
-  reportQos(qos::kDownloadPkgFailed);
+  reportQos(*context->qos, qos::kDownloadPkgFailed);
   return Transition::Fail(Log("下载游戏包失败！[error:%s]", error.c_str()));
 }
 

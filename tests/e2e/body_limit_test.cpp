@@ -11,17 +11,8 @@
 
 namespace {
 
-struct Scheme {
-  const char* name;
-  std::string (*url)(const std::string& path);
-};
-
-const Scheme kSchemes[] = {{"Http", gameserver::ServerUrl}, {"Https", gameserver::ServerTlsUrl}};
-
-class BodyLimit : public e2e::DownloadFixture, public ::testing::WithParamInterface<Scheme> {
+class BodyLimit : public e2e::SchemeDownloadFixture {
  protected:
-  BodyLimit() : DownloadFixture(/*overTls=*/true) {}
-
   DownloadTask& Fetch(const std::string& path, size_t limit) {
     task_.Reset();
     task_.bodyLimit = limit;
@@ -74,9 +65,6 @@ TEST_P(BodyLimit, StopsAtTheLimitWhateverTheServerAnnounces) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Schemes, BodyLimit, ::testing::ValuesIn(kSchemes),
-                         [](const ::testing::TestParamInfo<Scheme>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Schemes, BodyLimit, ::testing::ValuesIn(e2e::kSchemes), e2e::SchemeName);
 
 }  // namespace

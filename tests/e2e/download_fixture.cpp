@@ -10,6 +10,10 @@
 
 namespace e2e {
 
+const Scheme kSchemes[2] = {{"Http", gameserver::ServerUrl, false}, {"Https", gameserver::ServerTlsUrl, true}};
+
+std::string SchemeName(const ::testing::TestParamInfo<Scheme>& info) { return info.param.name; }
+
 void DownloadFixture::SetUp() {
   int port = overTls_ ? gameserver::ServerTlsPort() : gameserver::ServerPort();
   ASSERT_NE(port, 0) << "run through CTest, which starts the game server";

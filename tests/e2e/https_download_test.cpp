@@ -1,6 +1,7 @@
 // Downloads over HTTPS from the local game server's TLS listener, whose
-// certificate for "localhost" comes from the fixture's test CA: the job's
-// resume, stop and redirect rules over WinHTTP, and whole launcher runs.
+// certificate for "localhost" comes from the fixture's test CA: what only
+// https has (certificates, redirects between the schemes, proxies) and whole
+// launcher runs. The rules both schemes share are in download_task_test.cpp.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -43,80 +44,6 @@ class HttpsDownload : public e2e::DownloadFixture {
   HttpsDownload() : DownloadFixture(/*overTls=*/true) {}
   static std::wstring Target(const std::wstring& name) { return FreshPath(L"vorn-https-tests", name); }
 };
-
-TEST_F(HttpsDownload, BrokenAndSilentTransfersResumeWithRange) {
-  std::string content = gameserver::TestBytes(900000, 21);
-  ASSERT_TRUE(gameserver::Publish("/tls/resume.bin", content));
-  // First the connection drops, then the server goes silent mid-body and the
-  // read time-out gives it up; each retry goes on from the bytes on disk.
-  ASSERT_TRUE(gameserver::AddFault("/tls/resume.bin", "drop_after=250001"));
-  ASSERT_TRUE(gameserver::AddFault("/tls/resume.bin", "stall_after=200000"));
-  DownloadTask task;
-  task.localPath = Target(L"resume.bin");
-  std::string url = gameserver::ServerTlsUrl("/tls/resume.bin");
-  Run(url, task);
-  EXPECT_EQ(task.error, "");
-  EXPECT_EQ(task.received.load(), 900000);
-  EXPECT_EQ(task.total.load(), 900000);
-  EXPECT_TRUE(ReadFileBytes(task.localPath) == content) << "resumed file differs from the source";
-
-  // The server logs a request when it is done with it: the stalled one last,
-  // once its silence is over.
-  auto seen = gameserver::Requests("/tls/resume.bin");
-  for (int i = 0; i < 150 && seen.size() < 3; ++i) {
-    Sleep(100);
-    seen = gameserver::Requests("/tls/resume.bin");
-  }
-  ASSERT_EQ(seen.size(), 3u);
-  EXPECT_EQ(seen[0].range, "-");
-  EXPECT_EQ(seen[1].range, "bytes=450001-");
-  EXPECT_EQ(seen[1].status, 206);
-  EXPECT_EQ(seen[2].range, "bytes=250001-");
-  EXPECT_EQ(seen[2].fault, "stall_after=200000,times=1");
-}
-
-TEST_F(HttpsDownload, StoppedDownloadGoesOnInTheNextRunAndAWholeOneIsAnswered416) {
-  std::string content = gameserver::TestBytes(800000, 22);
-  ASSERT_TRUE(gameserver::Publish("/tls/across.bin", content));
-  ASSERT_TRUE(gameserver::AddFault("/tls/across.bin", "rate=100000"));
-  std::string url = gameserver::ServerTlsUrl("/tls/across.bin");
-  std::wstring target = Target(L"across.bin");
-  {
-    DownloadTask first;
-    first.localPath = target;
-    DownloadJobList firstJobs;
-    StartDownload(firstJobs, "test", url, &first);
-    for (int i = 0; i < 3000 && first.received.load() < 100000; ++i) Sleep(10);
-    StopAll(firstJobs);
-    ASSERT_GE(first.received.load(), 100000) << first.error;
-  }
-  int64_t onDisk = static_cast<int64_t>(ReadFileBytes(target).size());
-  ASSERT_GT(onDisk, 0);
-  ASSERT_LT(onDisk, 800000);
-
-  DownloadTask task;
-  task.localPath = target;
-  task.keepResumeRecord = true;  // so that a third run finds it whole
-  Run(url, task);
-  EXPECT_EQ(task.error, "");
-  EXPECT_TRUE(ReadFileBytes(target) == content) << "resumed file differs from the source";
-  auto ranged = gameserver::RangedRequests("/tls/across.bin");
-  ASSERT_EQ(ranged.size(), 1u);
-  EXPECT_EQ(ranged[0].range, "bytes=" + std::to_string(onDisk) + "-");
-  EXPECT_EQ(ranged[0].status, 206);
-
-  StopAll(jobs);
-  DownloadTask third;
-  third.localPath = target;
-  Run(url, third);
-  EXPECT_EQ(third.error, "");
-  EXPECT_EQ(third.received.load(), 800000);
-  EXPECT_TRUE(ReadFileBytes(target) == content);
-  ranged = gameserver::RangedRequests("/tls/across.bin");
-  ASSERT_EQ(ranged.size(), 2u);
-  EXPECT_EQ(ranged[1].range, "bytes=800000-");
-  EXPECT_EQ(ranged[1].status, 416);
-}
 
 // A server whose certificate no client may accept, and the reason Windows
 // gives for it. wine's WinHTTP reports every fault of a certificate as the
@@ -207,24 +134,6 @@ TEST_F(HttpsDownload, RedirectsWithinHttpsAndUpFromHttpAreFollowed) {
   Run(gameserver::ServerUrl("/tls/hop0.txt"), task);  // http, then https twice
   EXPECT_EQ(task.error, "");
   EXPECT_EQ(task.BodyText(), "arrived");
-}
-
-TEST_F(HttpsDownload, StopAllEndsAJobWaitingOnASilentServer) {
-  ASSERT_TRUE(gameserver::Publish("/tls/silent.bin", std::string(1000, 's')));
-  ASSERT_TRUE(gameserver::AddFault("/tls/silent.bin", "delay_ms=20000"));
-  std::string url = gameserver::ServerTlsUrl("/tls/silent.bin");
-  DownloadTask task;
-  task.localPath = Target(L"silent.bin");
-  StartDownload(jobs, "test", url, &task);
-  Sleep(1000);  // connected, request sent, waiting for the answer
-  ASSERT_EQ(task.finished.load(), 0u);
-  ULONGLONG started = GetTickCount64();
-  StopAll(jobs);
-  ULONGLONG took = GetTickCount64() - started;
-  EXPECT_LT(took, 1500u) << "StopAll waited on the server";
-  EXPECT_EQ(task.finished.load(), 1u);
-  EXPECT_EQ(task.error, "http response failed, isrun:0, res:NULL, status: 0, url: " + url);
-  EXPECT_FALSE(base::PathExists(task.localPath));
 }
 
 }  // namespace

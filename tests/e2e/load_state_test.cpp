@@ -177,30 +177,31 @@ std::vector<int> Sorted(std::vector<int> v) {
 
 TEST(LoadState, ReportsLaunchStartAndOkOrFailed) {
   ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
-  {
-    Launch l(L"load-qos-ok");
-    l.config.userInfo = L"uid=1";
-    l.PlacePrograms();
-    e2e::ReportQosTo("/qos/zip-launch-ok");
+  const struct {
+    const wchar_t* name;
+    const wchar_t* userInfo;  // none: only the shell starts, and nothing is reported
+    bool programsPlaced;
+    std::vector<int> events;
+  } rows[] = {
+      {L"ok", L"uid=1", true, {25, 26}},
+      {L"missing", L"uid=1", false, {25, 27}},
+      {L"nouser", L"", true, {}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(base::Utf8(row.name));
+    const std::string path = "/qos/zip-launch-" + base::Utf8(row.name);
+    Launch l(std::wstring(L"load-qos-") + row.name);
+    l.config.userInfo = row.userInfo;
+    if (row.programsPlaced) l.PlacePrograms();
+    e2e::ReportQosTo(l.qos, path);
     ASSERT_TRUE(l.Run());
-    EXPECT_EQ(Sorted(e2e::QosEventsAt("/qos/zip-launch-ok", 2, 10000)), (std::vector<int>{25, 26}));
+    if (row.events.empty()) {
+      ASSERT_TRUE(e2e::WaitForStarts(l.Shell(), 1, kStartTimeoutMs));
+      EXPECT_TRUE(e2e::QosEventsAt(path, 1, 1500).empty());
+    } else {
+      EXPECT_EQ(Sorted(e2e::QosEventsAt(path, 2, 10000)), row.events);
+    }
   }
-  {
-    Launch l(L"load-qos-missing");
-    l.config.userInfo = L"uid=1";
-    e2e::ReportQosTo("/qos/zip-launch-missing");
-    ASSERT_TRUE(l.Run());
-    EXPECT_EQ(Sorted(e2e::QosEventsAt("/qos/zip-launch-missing", 2, 10000)), (std::vector<int>{25, 27}));
-  }
-  {
-    Launch l(L"load-qos-nouser");
-    l.PlacePrograms();
-    e2e::ReportQosTo("/qos/zip-launch-nouser");
-    ASSERT_TRUE(l.Run());
-    ASSERT_TRUE(e2e::WaitForStarts(l.Shell(), 1, kStartTimeoutMs));
-    EXPECT_TRUE(e2e::QosEventsAt("/qos/zip-launch-nouser", 1, 1500).empty());
-  }
-  TheQosReporter().url.clear();
 }
 
 // The shell was checked when it was downloaded; by the launch it may have been

@@ -459,12 +459,11 @@ TEST(PkgDecompress, ReportsStartAndOk) {
   ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
   Unpack u(L"unzip-qos");
   u.PutArchive({FileItem("a.txt", "a")});
-  e2e::ReportQosTo("/qos/zip-unpack");
+  e2e::ReportQosTo(u.qos, "/qos/zip-unpack");
   ASSERT_TRUE(u.Run());
   std::vector<int> events = e2e::QosEventsAt("/qos/zip-unpack", 2, 10000);
   std::sort(events.begin(), events.end());
   EXPECT_EQ(events, (std::vector<int>{20, 21}));
-  TheQosReporter().url.clear();
 }
 
 namespace {

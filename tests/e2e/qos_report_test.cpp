@@ -41,12 +41,12 @@ bool IsLowerHex32(const std::string& s) {
 TEST(QosReports, OneRunOfReports) {
   ASSERT_NE(gameserver::ServerPort(), 0) << "run through CTest, which starts the game server";
   ASSERT_TRUE(gameserver::ResetFaults());
-  ResetQosReporterForTesting();
-  QosReporter& r = TheQosReporter();
+  ResetQosSequenceForTesting();
+  QosReporter r;
 
   // Before the configuration names a server nothing happens.
   r.url.clear();
-  reportQos(qos::kLaunchGameFailed);
+  reportQos(r, qos::kLaunchGameFailed);
   EXPECT_EQ(r.qosStartAt, 0);
   EXPECT_EQ(r.sQosSeq, "");
 
@@ -54,7 +54,7 @@ TEST(QosReports, OneRunOfReports) {
   r.plat = "pc";
   r.skey = "sk-1/k=";  // base64 keys carry "/" and "=": they arrive as they are
   r.uid = "77";
-  reportQos(qos::kTokenstart);
+  reportQos(r, qos::kTokenstart);
   ASSERT_NE(r.qosStartAt, 0);
   ASSERT_TRUE(IsLowerHex32(r.sQosSeq)) << r.sQosSeq;
   // The seed: adapter address, the time in seconds, and the process's first counter value.
@@ -76,10 +76,10 @@ TEST(QosReports, OneRunOfReports) {
   // Reports in flight together each arrive whole, all with the run's sequence.
   std::string seq = r.sQosSeq;
   int32_t startAt = r.qosStartAt;
-  reportQos(qos::kDownloadPkgStart);
-  reportQos(qos::kDownloadPkgOk);
-  reportQos(qos::kDecompressPkgStart);
-  reportQos(qos::kDecompressPkgOk);
+  reportQos(r, qos::kDownloadPkgStart);
+  reportQos(r, qos::kDownloadPkgOk);
+  reportQos(r, qos::kDecompressPkgStart);
+  reportQos(r, qos::kDecompressPkgOk);
   EXPECT_EQ(r.sQosSeq, seq);
   EXPECT_EQ(r.qosStartAt, startAt);
   std::vector<std::string> all = WaitForReports(seq, 5);
@@ -97,7 +97,7 @@ TEST(QosReports, OneRunOfReports) {
 
   // At exit a report stuck on a slow server does not hold the process.
   ASSERT_TRUE(gameserver::AddFault(kReportPath, "delay_ms=4000"));
-  reportQos(qos::kLaunchGameOk);
+  reportQos(r, qos::kLaunchGameOk);
   Sleep(200);
   ULONGLONG before = GetTickCount64();
   StopQosReports(300);
@@ -106,7 +106,7 @@ TEST(QosReports, OneRunOfReports) {
   // Let the abandoned report end before the process does.
   EXPECT_EQ(WaitForReports(seq, 6).size(), 6u);
   Sleep(200);
-  ResetQosReporterForTesting();
+  ResetQosSequenceForTesting();
 }
 
 TEST(QosReports, VersionComesFromTheLauncherResource) {
@@ -122,13 +122,13 @@ TEST(QosReports, ValuesFromAPageOrServerStayInsideTheirItemsOverBothSchemes) {
   const std::string path = "/qos/net-test-hostile";
   for (bool tls : {false, true}) {
     SCOPED_TRACE(tls ? "https" : "http");
-    ResetQosReporterForTesting();
-    QosReporter& r = TheQosReporter();
+    ResetQosSequenceForTesting();
+    QosReporter r;
     r.url = tls ? gameserver::ServerTlsUrl(path) : gameserver::ServerUrl(path);
     r.plat = "pc";
     r.skey = "a#b;T:99};N:1&x=%41 \xE7\x8E\xA9";
     r.uid = "9;W:forged}";
-    reportQos(qos::kLaunchGameStart);
+    reportQos(r, qos::kLaunchGameStart);
     std::vector<std::string> mine;
     for (int i = 0; i < 500 && mine.empty(); ++i) {
       for (const std::string& line : gameserver::QosLines())
@@ -143,6 +143,6 @@ TEST(QosReports, ValuesFromAPageOrServerStayInsideTheirItemsOverBothSchemes) {
     EXPECT_EQ(gameserver::QosField(mine[0], "EVENT"), "LaunchGameStart");
     EXPECT_EQ(gameserver::QosField(mine[0], "PLAT"), "pc");
     StopQosReports(3000);
-    ResetQosReporterForTesting();
+    ResetQosSequenceForTesting();
   }
 }

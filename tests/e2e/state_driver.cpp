@@ -66,7 +66,7 @@ void Stepper::Abandon() {
   cv_.notify_all();
 }
 
-void ReportQosTo(const std::string& path) { TheQosReporter().url = gameserver::ServerUrl(path); }
+void ReportQosTo(QosReporter& qos, const std::string& path) { qos.url = gameserver::ServerUrl(path); }
 
 std::vector<int> QosEventsAt(const std::string& path, size_t count, DWORD waitMs) {
   std::vector<int> events;

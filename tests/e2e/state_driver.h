@@ -73,9 +73,9 @@ class Stepper {
   bool abandoned_ = false;
 };
 
-// Points the process's statistics reports at `path` on the local game server
-// (a path of the test's own, so its reports can be told apart).
-void ReportQosTo(const std::string& path);
+// Points the reports of `qos` at `path` on the local game server (a path of
+// the test's own, so its reports can be told apart).
+void ReportQosTo(QosReporter& qos, const std::string& path);
 // The event ids reported to `path`, once `count` have arrived or `waitMs` passed.
 std::vector<int> QosEventsAt(const std::string& path, size_t count, DWORD waitMs);
 

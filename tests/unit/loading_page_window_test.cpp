@@ -442,7 +442,6 @@ class MainWindowSplash : public ::testing::Test {
     RegisterMainWindowClass(instance);
   }
   void TearDown() override {
-    LauncherContext& ctx = TheContext();
     ctx.state.reset();
     ctx.page.reset();
     ctx.logoFileForPage.clear();
@@ -454,11 +453,11 @@ class MainWindowSplash : public ::testing::Test {
 
   HINSTANCE instance = GetModuleHandleW(nullptr);
   HWND backdrop = nullptr;
+  LauncherContext ctx;
 };
 
 TEST_F(MainWindowSplash, StartUpCentresTheWindowAtThePageSize) {
-  ASSERT_TRUE(CreateMainWindow(instance, SW_SHOW));
-  LauncherContext& ctx = TheContext();
+  ASSERT_TRUE(CreateMainWindow(ctx, instance, SW_SHOW));
   KillTimer(ctx.window, kTimerId);  // no state runs here: only the first picture counts
   ctx.page->SetStatusText(L"正在准备客户端资源，请稍后...");
   ctx.page->SetProgress(3, 5);
@@ -483,10 +482,9 @@ TEST_F(MainWindowSplash, StartUpCentresTheWindowAtThePageSize) {
 // The first states run while the window is made, so the logo may be there
 // before the page: the page takes it when it is made.
 TEST_F(MainWindowSplash, ALogoThatCameBeforeThePageIsDrawnOnIt) {
-  LauncherContext& ctx = TheContext();
   ctx.logoFileForPage = WriteLogoFile(L"vorn-test-early-logo.png", 100, 40, 0xFFFF0000);
   bool statesHandedOver = false;
-  ASSERT_TRUE(CreateMainWindow(instance, SW_SHOW, [&] {
+  ASSERT_TRUE(CreateMainWindow(ctx, instance, SW_SHOW, [&] {
     statesHandedOver = true;
     EXPECT_FALSE(ctx.logoFileForPage.empty()) << "nothing takes the logo before the states are handed over";
   }));

@@ -200,8 +200,8 @@ TEST(ErrorState, ShowsOneBoxWhileTicksArriveThenCompletes) {
 TEST(MainWindow, CentredAtThePageSizeAndDeafToCloseRequests) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   RegisterMainWindowClass(instance);
-  ASSERT_TRUE(CreateMainWindow(instance, SW_SHOW));
-  LauncherContext& ctx = TheContext();
+  LauncherContext ctx;
+  ASSERT_TRUE(CreateMainWindow(ctx, instance, SW_SHOW));
   KillTimer(ctx.window, kTimerId);  // this test drives no states
   RECT r;
   ASSERT_TRUE(GetWindowRect(ctx.window, &r));
@@ -221,23 +221,26 @@ TEST(MainWindow, CentredAtThePageSizeAndDeafToCloseRequests) {
 
   ctx.state.reset();
   ctx.page.reset();
-  // A tick with no current state does nothing.
+  // A tick with no current state does nothing, nor does one for a window
+  // that drives no context.
+  RunStates(ctx);
   OnTimerTick(nullptr, WM_TIMER, kTimerId, 0);
+  EXPECT_EQ(ctx.state, nullptr);
   DrainQuit();
 }
 
 TEST(MainWindow, ATickBeginsEachSuccessorAtOnceUpToABound) {
-  LauncherContext& ctx = TheContext();
+  LauncherContext ctx;
   g_chainUpdates = 0;
   (new ChainState(&ctx))->MakeCurrent();
-  RunStates();
+  RunStates(ctx);
   EXPECT_EQ(g_chainUpdates, kStatesPerTick);
-  RunStates();
+  RunStates(ctx);
   EXPECT_EQ(g_chainUpdates, 2 * kStatesPerTick);
 
   // The successor begins in the same tick, and a state that waits ends it.
   (new HandOverState(&ctx))->MakeCurrent();
-  RunStates();
+  RunStates(ctx);
   auto* waiting = dynamic_cast<CountingState*>(ctx.state.get());
   ASSERT_NE(waiting, nullptr);
   EXPECT_EQ(waiting->updates, 1);
@@ -247,8 +250,8 @@ TEST(MainWindow, ATickBeginsEachSuccessorAtOnceUpToABound) {
 TEST(MainWindow, AWakeFromAnotherThreadUpdatesTheStatesBeforeTheNextTick) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   RegisterMainWindowClass(instance);
-  ASSERT_TRUE(CreateMainWindow(instance, SW_HIDE));
-  LauncherContext& ctx = TheContext();
+  LauncherContext ctx;
+  ASSERT_TRUE(CreateMainWindow(ctx, instance, SW_HIDE));
   KillTimer(ctx.window, kTimerId);
   ctx.state.reset();
   MSG msg;
@@ -258,6 +261,9 @@ TEST(MainWindow, AWakeFromAnotherThreadUpdatesTheStatesBeforeTheNextTick) {
   std::thread([&ctx] { ctx.wake(); }).join();
   while (PeekMessageW(&msg, ctx.window, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
   EXPECT_EQ(counting->updates, 1);
+  // The window's timer drives the same context.
+  OnTimerTick(ctx.window, WM_TIMER, kTimerId, 0);
+  EXPECT_EQ(counting->updates, 2);
 
   DestroyWindow(ctx.window);
   ctx.state.reset();
