@@ -116,6 +116,9 @@ size_of() { stat -c %s "$1"; }
 # access-log line of a path: status and body bytes sent.
 served() { awk -v p="GET $1 " '$0 ~ p {for (i = 1; i <= NF; i++) if ($i ~ /^[0-9][0-9][0-9]$/) {print $i, $(i + 2); break}}' \
              "$work/srv/logs/access.log" | tail -n1; }
+# every access-log line of a path, the same way.
+served_all() { awk -v p="GET $1 " '$0 ~ p {for (i = 1; i <= NF; i++) if ($i ~ /^[0-9][0-9][0-9]$/) {print $i, $(i + 2); break}}' \
+             "$work/srv/logs/access.log"; }
 
 step "6. a player's install"
 player
@@ -154,8 +157,14 @@ player
 [ "$(tr -d '\r\n' < "$install_dir/pkg.ver" 2>/dev/null)" = 106 ] || fail "pkg.ver after the update: $(cat "$install_dir/pkg.ver" 2>&1)"
 [ -f "$install_dir/VornGame/news.txt" ] || fail "the update's new file is missing"
 [ "$(grep -c uid:1001 "$install_dir/VornGame/VornGame.exe.cmdline.txt" 2>/dev/null)" = 2 ] || fail "the game was not started after the update"
-[ "$(served /pkg/game-106.zip)" = "200 $(size_of "$www/pkg/game-106.zip")" ] ||
-  fail "nginx did not send the whole new package: $(served /pkg/game-106.zip)"
+# With the manifest the update fetches only the changed entries: ranges
+# (206), together far fewer bytes than the package.
+statuses=$(served_all /pkg/game-106.zip | awk '{print $1}' | sort -u | tr '\n' ' ')
+[ "$statuses" = "206 " ] || fail "the package was not fetched by ranges only: $statuses"
+sent=$(served_all /pkg/game-106.zip | awk '{s += $2} END {print s + 0}')
+[ "$sent" -gt 0 ] && [ $((sent * 10)) -lt "$(size_of "$www/pkg/game-106.zip")" ] ||
+  fail "nginx sent $sent bytes of the $(size_of "$www/pkg/game-106.zip")-byte package for a one-file update"
+[ "$(served /pkg/game-106.zip.manifest | cut -d' ' -f1)" = 200 ] || fail "the manifest was not fetched: $(served /pkg/game-106.zip.manifest)"
 
 step "10. an operator mistake: the configuration edited after signing"
 sed -i "s#^qosUrl=.*#qosUrl=$base/qos2#" "$www/pkg/vorn_install_cfg.ini"
