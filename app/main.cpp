@@ -63,6 +63,7 @@ int RunMessageLoop(HINSTANCE instance) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showMode) {
   // Before anything that may load a DLL by name.
   base::LimitDllSearchToSystemFolder();
+  base::LoadLateSystemDlls();
   // The run's one context: its configuration and statistics records travel
   // from here to whatever needs them.
   LauncherContext ctx;

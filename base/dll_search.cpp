@@ -26,6 +26,14 @@ bool LimitDllSearchToSystemFolder() {
   return false;
 }
 
+void LoadLateSystemDlls() {
+  // What WinHTTP and Winsock load only when they first need it. The modules
+  // stay loaded for the life of the process, which is the point.
+  static const wchar_t* const kLate[] = {L"iphlpapi.dll", L"dnsapi.dll", L"dhcpcsvc.dll",
+                                         L"secur32.dll",  L"crypt32.dll", L"oleaut32.dll"};
+  for (const wchar_t* name : kLate) LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 HMODULE LoadDllByPath(const wchar_t* path) {
   HMODULE module = LoadLibraryExW(path, nullptr,
                                   LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);

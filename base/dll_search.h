@@ -16,6 +16,13 @@ namespace base {
 // current folder from the search, the most it can do, and returns false.
 bool LimitDllSearchToSystemFolder();
 
+// Loads the system folder's copies of the DLLs that system libraries load
+// late, by name, on a thread of theirs (the proxy detection of WinHTTP, name
+// resolution): once loaded, every later load by name gets that module. Some
+// loaders (wine's) look for such late loads beside the executable first,
+// whatever the process's search setting. Call right after the limit above.
+void LoadLateSystemDlls();
+
 // Loads the DLL at `path` (a full path). Its own dependencies are looked for
 // beside it and in the system folder, not in the executable's folder.
 HMODULE LoadDllByPath(const wchar_t* path);

@@ -5,6 +5,7 @@
 
 #include "base/fs.h"
 #include "base/handles.h"
+#include "base/text.h"
 #include "game_publication.h"
 #include "support/registry.h"
 #include "support/wine_path.h"
@@ -41,27 +42,40 @@ class NativeFirst {
 
 class DllSearch : public WorkflowTest {};
 
+// Each row plants one DLL under a system DLL's name. IPHLPAPI.DLL is the
+// launcher's own (the adapter list of the reports); DHCPCSVC.DLL is loaded
+// only by WinHTTP, late and on its own, when it looks for a proxy by
+// automatic detection, as it does on every run.
 TEST_F(DllSearch, DllPlantedBesideTheLauncherIsNotLoaded) {
+  struct Row {
+    const wchar_t* file;
+    const wchar_t* overrideName;
+  } rows[] = {{L"IPHLPAPI.DLL", L"iphlpapi"}, {L"DHCPCSVC.DLL", L"dhcpcsvc"}};
   std::string current = "105";
   PrepareInstallFolder(&current);
   PublishServerVersion("105");
   PublishPackage(105);
   PublishConfig();
   PublishReply("tok", "uid=1");
-  // The launcher reads the adapter list through IPHLPAPI.DLL on every start.
-  besideLauncher = {{L"IPHLPAPI.DLL", support::WinePath(VORN_PLANTED_DLL)}};
-  NativeFirst order(L"iphlpapi");
-  ASSERT_TRUE(order.ok());
-  RunResult run = Run(kLauncherName);
-  ASSERT_TRUE(run.ended);
-  EXPECT_TRUE(run.boxes.empty());
-  // The adapter list was read (it makes the reports' run identity) ...
-  EXPECT_NE(run.log.find("reportQos::sQosSeq:"), std::string::npos) << run.log;
-  // ... but not through the planted DLL, which leaves a mark when loaded.
-  ASSERT_TRUE(base::PathExists(launcherDir + L"\\IPHLPAPI.DLL"));
-  EXPECT_FALSE(base::PathExists(launcherDir + L"\\IPHLPAPI.DLL.loaded"));
-  std::wstring game = InstallDir() + L"game\\game.exe";
-  EXPECT_TRUE(WaitForStarts(game, 1, 20000)) << run.log;
+  size_t starts = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(base::Utf8(row.file));
+    besideLauncher = {{row.file, support::WinePath(VORN_PLANTED_DLL)}};
+    NativeFirst order(row.overrideName);
+    ASSERT_TRUE(order.ok());
+    RunResult run = Run(kLauncherName);
+    ASSERT_TRUE(run.ended);
+    EXPECT_TRUE(run.boxes.empty());
+    // The adapter list was read (it makes the reports' run identity) ...
+    EXPECT_NE(run.log.find("reportQos::sQosSeq:"), std::string::npos) << run.log;
+    // ... and the proxy looked for by automatic detection ...
+    EXPECT_NE(run.log.find("auto-detect 1"), std::string::npos) << run.log;
+    // ... but not through the planted DLL, which leaves a mark when loaded.
+    ASSERT_TRUE(base::PathExists(launcherDir + L"\\" + row.file));
+    EXPECT_FALSE(base::PathExists(launcherDir + L"\\" + row.file + L".loaded"));
+    std::wstring game = InstallDir() + L"game\\game.exe";
+    EXPECT_TRUE(WaitForStarts(game, ++starts, 20000)) << run.log;
+  }
 }
 
 }  // namespace
